@@ -1,0 +1,39 @@
+#include "CommandTable.h"
+
+namespace qk {
+
+std::string_view CommandTable::Text(CommandId id) const {
+    return res::LoadString(m_language, static_cast<int>(id));
+}
+
+std::string BuildQuery(const CommandTable& table, CommandId id) {
+    std::string command(table.Text(id));
+    command += "?\r\n";
+    return command;
+}
+
+std::string BuildSet(const CommandTable& table, CommandId id, std::string_view value) {
+    std::string command(table.Text(id));
+    command += '=';
+    command += value;
+    command += "\r\n";
+    return command;
+}
+
+std::string BuildLogin(const CommandTable& table, std::string_view key) {
+    std::string command(table.Text(CommandId::Login));
+    command += key;
+    command += "\r\n";
+    return command;
+}
+
+std::string BuildHandshakeRequest(const CommandTable& table) {
+    return std::string(table.Text(CommandId::ConfigModeRequest));
+}
+
+std::string EncodeDigit(char base, int value) {
+    const auto low = static_cast<unsigned char>(static_cast<unsigned>(value) & 0xFFu);
+    return std::string(1, static_cast<char>(static_cast<unsigned char>(base) + low));
+}
+
+}  // namespace qk

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "ByteSource.h"
+#include "PortDirectory.h"
+#include "SerialMessageSink.h"
+
+namespace qk {
+
+// The one COM port: opened for exclusive use with the chosen line settings, written
+// synchronously, read without waiting. Failures go to the owner's message sink.
+//
+// Threads: the owner's thread opens, writes and closes; the receive thread only reads and
+// tests IsOpen. Close waits for a read in progress, so no read touches a closed descriptor.
+class CSerialPort : public ByteSource {
+public:
+    CSerialPort(const PortDirectory& ports, SerialMessageSink& sink);
+    // Closes a port that is still open (the descriptor and its lock are released).
+    ~CSerialPort() override;
+
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // portNumber 1..14 (COM1..COM14, mapped to a device by the port directory); baud in
+    // bits per second; dataBits 5..8; stopBitsCode 0 = one stop bit; parityCode 0 none,
+    // 1 odd, 2 even. Reports "Open com failed!" and returns false when the device is
+    // missing or held by another program.
+    bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
+    void SetState(std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
+    // 0: reads return at once with what has arrived. m > 0: a read of n bytes may wait up
+    // to m * n + m milliseconds.
+    bool SetReadTimeouts(unsigned milliseconds);
+    // Allowed 100 ms per byte plus 500 ms; reports "Write com failed" when it fails.
+    void Write(const char* data, unsigned length);
+    int Read(char* buffer, unsigned capacity) override;
+    bool IsOpen() const override { return m_opened.load(); }
+    void Close();
+
+    // The device path of the current or last opening.
+    const std::string& path() const { return m_path; }
+
+private:
+    // Implementation private; see CSerialPort.cpp.
+    const PortDirectory& m_ports;
+    SerialMessageSink& m_sink;
+    std::string m_path;
+    std::atomic<int> m_fd{-1};
+    std::atomic<bool> m_opened{false};
+    std::atomic<unsigned> m_readTimeoutMs{0};
+    std::mutex m_readMutex;  // held by Read and Close
+};
+
+}  // namespace qk

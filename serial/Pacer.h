@@ -1,0 +1,21 @@
+#pragma once
+
+#include <chrono>
+
+namespace qk {
+
+// The pauses of a command sequence. Injected so that tests run sequences in virtual time
+// and the window can keep painting while it waits.
+class Pacer {
+public:
+    virtual ~Pacer() = default;
+    virtual void Pause(std::chrono::milliseconds duration) = 0;
+};
+
+// Sleeps the calling thread for real.
+class SleepingPacer final : public Pacer {
+public:
+    void Pause(std::chrono::milliseconds duration) override;
+};
+
+}  // namespace qk

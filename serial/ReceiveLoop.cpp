@@ -1,0 +1,52 @@
+#include "ReceiveLoop.h"
+
+namespace qk {
+
+ReceiveLoop::ReceiveLoop(ByteSource& source, BlockHandover& handover)
+    : m_source(source), m_handover(handover) {}
+
+ReceiveLoop::~ReceiveLoop() { Stop(); }
+
+void ReceiveLoop::Start() {
+    Stop();
+    m_assembler.Clear();
+    m_handover.Reset();
+    m_stopRequested = false;
+    m_thread = std::thread([this] { Run(); });
+}
+
+void ReceiveLoop::Stop() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_idleMutex);
+        m_stopRequested = true;
+    }
+    m_idleWake.notify_all();
+    m_handover.Cancel();
+    m_thread.join();
+}
+
+void ReceiveLoop::Run() {
+    while (m_source.IsOpen() && !m_stopRequested) {
+        const auto space = m_assembler.FreeSpace();
+        const int count = m_source.Read(space.data(), static_cast<unsigned>(space.size()));
+        if (count <= 0) {
+            IdleWait();
+            continue;
+        }
+        if (auto block = m_assembler.Commit(static_cast<std::size_t>(count))) {
+            if (!m_handover.Deliver(std::move(*block))) {
+                return;
+            }
+        }
+    }
+}
+
+void ReceiveLoop::IdleWait() {
+    std::unique_lock lock(m_idleMutex);
+    m_idleWake.wait_for(lock, kIdlePoll, [this] { return m_stopRequested.load(); });
+}
+
+}  // namespace qk

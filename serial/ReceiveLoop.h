@@ -1,0 +1,51 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "BlockAssembler.h"
+#include "BlockHandover.h"
+#include "ByteSource.h"
+
+namespace qk {
+
+// The one background thread: polls the port (10 ms between empty polls), assembles
+// blocks and hands each to the owner's thread through the hand-over, waiting until it is
+// handled. It ends by itself once the port is closed; Stop() ends it at once.
+//
+// Only one loop runs at a time: Start() ends a previous one first, and the destructor
+// ends the current one, so a loop never outlives its owner.
+class ReceiveLoop {
+public:
+    static constexpr std::chrono::milliseconds kIdlePoll{10};
+
+    ReceiveLoop(ByteSource& source, BlockHandover& handover);
+    ~ReceiveLoop();
+
+    ReceiveLoop(const ReceiveLoop&) = delete;
+    ReceiveLoop& operator=(const ReceiveLoop&) = delete;
+
+    // Starts a fresh loop with an empty buffer.
+    void Start();
+    // Cancels a waiting hand-over, wakes the idle wait and joins the thread. The bytes
+    // held at that moment are dropped, as on the port's close.
+    void Stop();
+    bool IsRunning() const { return m_thread.joinable(); }
+
+private:
+    void Run();
+    void IdleWait();
+
+    ByteSource& m_source;
+    BlockHandover& m_handover;
+    BlockAssembler m_assembler;
+    std::atomic<bool> m_stopRequested{false};
+    std::mutex m_idleMutex;
+    std::condition_variable m_idleWake;
+    std::thread m_thread;
+};
+
+}  // namespace qk
