@@ -32,9 +32,10 @@ std::string_view CommaField(std::string_view list, int index) {
     return list.substr(0, list.find(','));
 }
 
-void InsertAt(std::string& text, long position, std::string_view insert) {
-    const auto clamped = static_cast<std::size_t>(std::clamp(position, 0L, static_cast<long>(text.size())));
-    text.insert(clamped, insert);
+// A position beyond the end appends; one below 0 counts as 0.
+void InsertAt(std::string& text, long position, char c) {
+    const long clamped = std::clamp(position, 0L, static_cast<long>(text.size()));
+    text.insert(text.begin() + clamped, c);
 }
 
 using TextField = std::string AdvancedParams::*;
@@ -47,7 +48,7 @@ struct AdvancedAnswer {
 };
 
 // Answers that only store a value in the advanced record.
-constexpr std::array<AdvancedAnswer, 14> kAdvancedAnswers = {{
+constexpr std::array<AdvancedAnswer, 15> kAdvancedAnswers = {{
     {"CHECKB", &AdvancedParams::parity},
     {"DATAB", &AdvancedParams::dataBits},
     {"ITVT", &AdvancedParams::packetGap},
@@ -62,6 +63,7 @@ constexpr std::array<AdvancedAnswer, 14> kAdvancedAnswers = {{
     {"RECONNECTCNT", &AdvancedParams::reconnectTries},
     {"OFFLINETIME", &AdvancedParams::disconnectTime},
     {"CANCELEN", nullptr, &AdvancedParams::logoutEnable},
+    {"CANCELDATA", &AdvancedParams::logoutData},
 }};
 
 }  // namespace
@@ -181,8 +183,8 @@ std::string ResponseParser::FormatStat(std::string_view value) {
     const bool strongLayout = IntegerOf(strength) >= 10;
     const std::string_view temperature = CommaField(value, strongLayout ? 1 : 2);
     std::string voltage(CommaField(value, strongLayout ? 2 : 3));
-    InsertAt(voltage, 1, ".");
-    InsertAt(voltage, 4, "V");
+    InsertAt(voltage, 1, '.');
+    InsertAt(voltage, 4, 'V');
 
     std::string text = "field strength:";
     text += strength;

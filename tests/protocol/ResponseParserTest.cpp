@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <fstream>
+
+#include "ConversationReplay.h"
+#include "RecordingDeviceView.h"
+#include "ResponseParser.h"
+
+namespace qk {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class ResponseParserTest : public ::testing::Test {
+protected:
+    void Feed(std::string_view block) { parser.HandleBlock(block); }
+    const Calls& calls() const { return view.calls(); }
+
+    DeviceState state;
+    replay::RecordingDeviceView view;
+    ResponseParser parser{state, view};
+};
+
+TEST_F(ResponseParserTest, EveryBlockIsLoggedVerbatimWhateverItHolds) {
+    const std::string junk("\r\nQK+BAUD?\r\n\0\xFF+ID", 17);
+    Feed(junk);
+    Feed("+ID:7\r\n");
+    EXPECT_EQ(state.infoLog, junk + "+ID:7\r\n");
+}
+
+TEST_F(ResponseParserTest, WellFormedLinesAreDispatchedInOrder) {
+    Feed("+PIPADD:10.0.0.1\r\n+PPORT:5000\r\n+ID:12345\r\n");
+    EXPECT_EQ(state.destAddress, "10.0.0.1");
+    EXPECT_EQ(state.destPort, "5000");
+    EXPECT_EQ(state.statusText[1], "ID:12345");
+    EXPECT_EQ(calls(), (Calls{R"(SetStatusText(1,"ID:12345"))"}));
+}
+
+TEST_F(ResponseParserTest, MalformedFramingFollowsTheSearchRules) {
+    struct Case {
+        const char* name;
+        std::string_view block;
+        std::string_view destPort;
+        std::string_view destAddress;
+    };
+    const Case cases[] = {
+        // No colon: the key runs across the line end and matches nothing.
+        {"no colon", "+PPORT 1\r\n+PIPADD:a\r\n", "", "a"},
+        // Colon then LF before any CR: the value runs on to the next CR.
+        {"lf before cr", "+PPORT:80\n+PIPADD:a\r\n", "80\n+PIPADD:a", "a"},
+        {"lf without any cr", "+PPORT:8080\n", "", ""},
+        {"empty key", "+:5\r\n+PPORT:9\r\n", "9", ""},
+        {"leading cr lf stops the parse", "\r\n+PPORT:9\r\n", "", ""},
+        {"echoed command stops the parse", "QK+PPORT?\r\n+PPORT:9\r\n", "", ""},
+        {"unknown key then a good line", "+ERROR\r\n+PPORT:7\r\n", "7", ""},
+        {"value may hold colons", "+PIPADD:fe80::1\r\n", "", "fe80::1"},
+        {"value keeps blanks", "+PPORT: 80 \r\n", " 80 ", ""},
+    };
+    for (const auto& c : cases) {
+        DeviceState fresh;
+        replay::RecordingDeviceView silent;
+        ResponseParser(fresh, silent).HandleBlock(c.block);
+        EXPECT_EQ(fresh.destPort, c.destPort) << c.name;
+        EXPECT_EQ(fresh.destAddress, c.destAddress) << c.name;
+    }
+}
+
+TEST_F(ResponseParserTest, AnIncompleteLastLineIsLoggedButNotActedOn) {
+    state.destPort = "5000";
+    Feed("+ID:1\r\n+PPORT:50");
+    EXPECT_EQ(state.destPort, "5000");
+    EXPECT_EQ(state.statusText[1], "ID:1");
+    EXPECT_EQ(state.infoLog, "+ID:1\r\n+PPORT:50");
+    // Ends on pathological input too.
+    Feed("+");
+    Feed("++++++");
+    Feed(std::string(5000, '+'));
+}
+
+TEST_F(ResponseParserTest, LoginAnswers) {
+    Feed("+LOGIN:ok\r\n");
+    EXPECT_FALSE(state.loggedIn);
+    Feed("+LOGIN:OK\r\n");
+    EXPECT_TRUE(state.loggedIn);
+    Feed("+LOGIN:ERROR\r\n");
+    EXPECT_TRUE(state.loggedIn) << "a refused login leaves the flag as it was";
+    EXPECT_EQ(calls(), (Calls{R"(ShowMessage("Login fail!"))", R"(SetLoginLabel("Login"))",
+                              R"(ShowMessage("Login fail!"))"}));
+}
+
+TEST_F(ResponseParserTest, ListAnswersSelectByPrefixAndClearOtherwise) {
+    Feed("+BAUD:115200\r\n+PROTOCOL:udp\r\n");
+    EXPECT_EQ(state.deviceBaudIndex, 11);
+    EXPECT_EQ(state.protocolIndex, 1);
+    Feed("+BAUD:96001\r\n+PROTOCOL:\r\n");
+    EXPECT_EQ(state.deviceBaudIndex, -1);
+    EXPECT_EQ(state.protocolIndex, -1);
+    EXPECT_EQ(calls(), (Calls{"SelectDeviceBaud(11)", "SelectProtocol(1)", "SelectDeviceBaud(-1)",
+                              "SelectProtocol(-1)"}));
+}
+
+TEST_F(ResponseParserTest, AdvancedAnswersStoreTextsAndIntegersWithoutViewCalls) {
+    Feed("+CHECKB:E\r\n+DATAB:8\r\n+ITVT:50\r\n+PACKSIZE:1024\r\n+PDNS: 8.8.8.8\r\n"
+         "+WORKTYPE:1\r\n+REGEN:1\r\n+ENROL:abc\r\n+HEARTIME:2\r\n+HEARTDAT:hb\r\n"
+         "+RECONNECTIME:30\r\n+RECONNECTCNT:3\r\n+OFFLINETIME:600\r\n+CANCELEN:-4x\r\n"
+         "+CANCELDATA:bye\r\n");
+    const AdvancedParams& a = state.advanced;
+    EXPECT_EQ(a.parity, "E");
+    EXPECT_EQ(a.dataBits, "8");
+    EXPECT_EQ(a.packetGap, "50");
+    EXPECT_EQ(a.packetSize, "1024");
+    EXPECT_EQ(a.dnsServer, " 8.8.8.8");
+    EXPECT_EQ(a.workType, 1);
+    EXPECT_EQ(a.registerEnable, 1);
+    EXPECT_EQ(a.registerData, "abc");
+    EXPECT_EQ(a.heartbeatCode, 2);
+    EXPECT_EQ(a.heartbeatData, "hb");
+    EXPECT_EQ(a.reconnectInterval, "30");
+    EXPECT_EQ(a.reconnectTries, "3");
+    EXPECT_EQ(a.disconnectTime, "600");
+    EXPECT_EQ(a.logoutEnable, -4);
+    EXPECT_EQ(a.logoutData, "bye");
+    EXPECT_TRUE(calls().empty());
+}
+
+TEST_F(ResponseParserTest, KeysWithoutEffectAndLookalikesChangeNothing) {
+    Feed("+EN_ENROL:1\r\n+TEL:1\r\n+STOPB:1\r\n+DEBUG:1\r\n+GNOD:1\r\n+GUSER:1\r\n"
+         "+GPSWD:1\r\n+SDNS:1\r\n+SIPADD:1\r\n+SPORT:1\r\n+pport:1\r\n+PPORT :1\r\n");
+    DeviceState untouched;
+    untouched.infoLog = state.infoLog;
+    EXPECT_EQ(state.advanced.registerEnable, untouched.advanced.registerEnable);
+    EXPECT_EQ(state.destPort, "");
+    EXPECT_TRUE(calls().empty());
+}
+
+TEST_F(ResponseParserTest, IntegerValuesReadTheLeadingNumber) {
+    struct Case {
+        std::string_view value;
+        int integer;
+    };
+    const Case cases[] = {{"", 0},      {"abc", 0},           {" 7", 7},
+                          {"+3x", 3},   {"-2", -2},           {"\t\n 12", 12},
+                          {"- 1", 0},   {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(IntegerOf(c.value), c.integer) << c.value;
+    }
+}
+
+TEST_F(ResponseParserTest, VersionPartsComeFromFixedPositions) {
+    Feed("+VER:ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n");
+    EXPECT_EQ(state.statusText[2], "Hardware Ver:MNOP,Software Ver:UVWX");
+    Feed("+VER:ABCD\r\n");
+    EXPECT_EQ(state.statusText[2], "Hardware Ver:,Software Ver:");
+    Feed("+VER:ABCDEFGHIJKLMNOPQRSTU\r\n");
+    EXPECT_EQ(state.statusText[2], "Hardware Ver:MNOP,Software Ver:U");
+}
+
+TEST(FormatStatTest, BothFieldLayoutsAndVoltageShapes) {
+    struct Case {
+        std::string_view value;
+        std::string_view strength, temperature, voltage;
+    };
+    const Case cases[] = {
+        {"25,36,330", "25", "36", "3.30V"},
+        {"8,0,36,330", "8", "36", "3.30V"},  // below 10: temperature and voltage shift by one
+        {"10,36,33", "10", "36", "3.3V"},
+        {"25,36,3300", "25", "36", "3.30V0"},
+        {"25,36", "25", "36", ".V"},
+        {"", "", "", ".V"},
+        {"x,1,2,3", "x", "2", "3.V"},  // not a number counts as 0
+    };
+    for (const auto& c : cases) {
+        const std::string expected = "field strength:" + std::string(c.strength) + "  temperature:" +
+                                     std::string(c.temperature) + "\xA1\xE6  Voltage:" +
+                                     std::string(c.voltage);
+        EXPECT_EQ(ResponseParser::FormatStat(c.value), expected) << c.value;
+    }
+}
+
+TEST(SubstringTest, ClampsInsteadOfFaulting) {
+    EXPECT_EQ(Substring("abcdef", -3, 2), "ab");
+    EXPECT_EQ(Substring("abcdef", 2, -1), "");
+    EXPECT_EQ(Substring("abcdef", 6, 1), "");
+    EXPECT_EQ(Substring("abcdef", 4, 100), "ef");
+    EXPECT_EQ(LastCharacters("abcdef", -1), "");
+    EXPECT_EQ(LastCharacters("abcdef", 2), "ef");
+    EXPECT_EQ(LastCharacters("abcdef", 60), "abcdef");
+}
+
+TEST(ConversationReplayTest, RecordedSessionsReplayAsExpected) {
+    for (const char* name : {"session.conv", "malformed.conv"}) {
+        std::ifstream file(std::string(QK_TEST_DATA_DIR) + "/" + name);
+        ASSERT_TRUE(file) << name;
+        const auto result = replay::RunReplay(file);
+        for (const auto& failure : result.failures) {
+            ADD_FAILURE() << name << ": " << failure;
+        }
+    }
+}
+
+TEST(ConversationReplayTest, MismatchesAreReportedWithTheirLine) {
+    std::istringstream script(
+        "< +ID:7\\r\\n\n"
+        "@ SetStatusText(1,\"ID:8\")\n"
+        "= destPort \"1\"\n"
+        "= nosuchfield \"\"\n"
+        "< +PPORT:2\\x\n"
+        "< +LOGIN:no\\r\\n\n");
+    const auto result = replay::RunReplay(script);
+    ASSERT_EQ(result.failures.size(), 5u);
+    EXPECT_EQ(result.failures[0], R"(line 2: expected SetStatusText(1,"ID:8"), got SetStatusText(1,"ID:7"))");
+    EXPECT_EQ(result.failures[1], R"(line 3: destPort is "", expected "1")");
+    EXPECT_EQ(result.failures[2], "line 4: no field named nosuchfield");
+    EXPECT_EQ(result.failures[3], "line 5: malformed escape in block");
+    EXPECT_EQ(result.failures[4], R"(unexpected call ShowMessage("Login fail!"))");
+}
+
+}  // namespace
+}  // namespace qk
