@@ -1,0 +1,75 @@
+#pragma once
+
+#include <chrono>
+
+#include "CommandTable.h"
+#include "ControllerView.h"
+#include "DeviceState.h"
+#include "Pacer.h"
+#include "ReceiveLoop.h"
+#include "SerialLink.h"
+
+namespace qk {
+
+// The pauses the device is given and how long the handshake waits (80 x 200 ms).
+struct ControllerTiming {
+    int handshakeAttempts = 80;
+    std::chrono::milliseconds handshakeRetry{200};
+    std::chrono::milliseconds basicQueryGap{200};
+    std::chrono::milliseconds advancedQueryGap{100};
+    std::chrono::milliseconds basicSetGap{300};
+    std::chrono::milliseconds advancedSetGap{200};
+};
+
+// The logic behind the buttons: each operation is a fixed sequence of commands with fixed
+// pauses. None waits for an answer; answers take effect when the receive loop delivers
+// them. Only the configuration-mode handshake reads the port itself, before the loop runs.
+//
+// Keeps no state of its own: it works on the owner's port, record and receive loop and
+// reaches the front end only through ControllerView. Runs on the owner's thread.
+class ConfigController {
+public:
+    ConfigController(SerialLink& port, DeviceState& state, ControllerView& view, Pacer& pacer,
+                     ReceiveLoop& receiveLoop, ControllerTiming timing = {});
+
+    void ToggleOpen();
+    bool EnterConfigMode();
+    void Login();
+    void ClearLog();
+    void GetParameters();
+    void SetParameters();
+    void EditAdvancedParameters();
+    void SetAdvancedParameters();
+    // For an owner that ends: closes an open port and waits for the receive loop, so the
+    // record outlives every use of it.
+    void Shutdown();
+
+private:
+    void Open();
+    void Close();
+    void WriteCommand(const std::string& command);
+    void Query(CommandId id, std::chrono::milliseconds pause);
+    void ReportLeftOut(const class CommandValues& values);
+
+    SerialLink& m_port;
+    DeviceState& m_state;
+    ControllerView& m_view;
+    Pacer& m_pacer;
+    ReceiveLoop& m_receiveLoop;
+    ControllerTiming m_timing;
+    CommandTable m_commands;
+};
+
+// Texts the controller shows.
+inline constexpr std::string_view kCaptionOpen = "Open";
+inline constexpr std::string_view kCaptionClose = "Close";
+inline constexpr std::string_view kEnteringConfigMode = "Entering Config Mode...";
+// GBK "已进入配置模式" (configuration mode entered).
+inline constexpr std::string_view kConfigModeEntered =
+    "\xD2\xD1\xBD\xF8\xC8\xEB\xC5\xE4\xD6\xC3\xC4\xA3\xCA\xBD";
+// GBK "未登陆" (not logged in).
+inline constexpr std::string_view kNotLoggedIn = "\xCE\xB4\xB5\xC7\xC2\xBD";
+inline constexpr std::string_view kHandshakeFailed = "Fail, Please try again!";
+inline constexpr std::string_view kLogOff = "Log off";
+
+}  // namespace qk

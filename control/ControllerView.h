@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string_view>
+
+#include "DeviceState.h"
+#include "DeviceView.h"
+
+namespace qk {
+
+// The selected entries of the four serial lists, zero-based; -1 where a list has none.
+struct SerialSelection {
+    int comIndex = -1;
+    int baudIndex = -1;
+    int dataBitsIndex = -1;
+    int parityIndex = -1;
+};
+
+// What the configuration controller needs of its front end beyond DeviceView: the main
+// window implements it with widgets, the command line with its options.
+class ControllerView : public DeviceView {
+public:
+    virtual SerialSelection GetSerialSelection() = 0;
+    virtual void SetOpenButtonCaption(std::string_view text) = 0;
+    // Login, Get Param., Set Param. and Adv Param.
+    virtual void EnableConfigButtons() = 0;
+    virtual void DisableConfigButtons() = 0;
+    // Lets the operator edit `record`; true when the edit was accepted ("Set"), which only
+    // happens while `loggedIn` is true.
+    virtual bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) = 0;
+};
+
+}  // namespace qk

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SerialLink.h"
+#include "VirtualPacer.h"
+
+namespace qk::test {
+
+// A serial port that records what is written (with the virtual time of each write) and
+// returns scripted chunks to reads. Safe to read from the receive thread.
+class FakeSerialLink final : public SerialLink {
+public:
+    struct WriteRecord {
+        std::string bytes;
+        std::chrono::milliseconds at;
+    };
+
+    explicit FakeSerialLink(const VirtualPacer& clock) : m_clock(clock) {}
+
+    bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
+              int parityCode) override {
+        std::lock_guard lock(m_mutex);
+        lastOpen = {portNumber, static_cast<int>(baud), dataBits, stopBitsCode, parityCode};
+        ++opens;
+        m_open = openSucceeds;
+        return m_open;
+    }
+    bool SetReadTimeouts(unsigned milliseconds) override {
+        std::lock_guard lock(m_mutex);
+        readTimeouts.push_back(milliseconds);
+        return true;
+    }
+    void Write(const char* data, unsigned length) override {
+        std::lock_guard lock(m_mutex);
+        m_writes.push_back({std::string(data, length), m_clock.now()});
+    }
+    int Read(char* buffer, unsigned capacity) override {
+        std::lock_guard lock(m_mutex);
+        ++reads;
+        if (!m_open || m_replies.empty()) {
+            return 0;
+        }
+        std::string chunk = std::move(m_replies.front());
+        m_replies.pop_front();
+        const std::size_t count = std::min<std::size_t>(chunk.size(), capacity);
+        chunk.copy(buffer, count);
+        return static_cast<int>(count);
+    }
+    bool IsOpen() const override {
+        std::lock_guard lock(m_mutex);
+        return m_open;
+    }
+    void Close() override {
+        std::lock_guard lock(m_mutex);
+        m_open = false;
+        ++closes;
+    }
+
+    // Each queued chunk is what one read returns; an empty chunk is a read with nothing.
+    void QueueReply(std::string chunk) {
+        std::lock_guard lock(m_mutex);
+        m_replies.push_back(std::move(chunk));
+    }
+    std::vector<WriteRecord> writes() const {
+        std::lock_guard lock(m_mutex);
+        return m_writes;
+    }
+    std::vector<std::string> written() const {
+        std::vector<std::string> bytes;
+        for (const auto& record : writes()) {
+            bytes.push_back(record.bytes);
+        }
+        return bytes;
+    }
+    void clearWrites() {
+        std::lock_guard lock(m_mutex);
+        m_writes.clear();
+    }
+
+    bool openSucceeds = true;
+    std::vector<int> lastOpen;
+    int opens = 0;
+    int closes = 0;
+    int reads = 0;
+    std::vector<unsigned> readTimeouts;
+
+private:
+    const VirtualPacer& m_clock;
+    mutable std::mutex m_mutex;
+    bool m_open = false;
+    std::deque<std::string> m_replies;
+    std::vector<WriteRecord> m_writes;
+};
+
+}  // namespace qk::test

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <chrono>
+#include <vector>
+
+#include "Pacer.h"
+
+namespace qk::test {
+
+// Pauses that take no real time: the clock only moves when a pause is asked for.
+class VirtualPacer final : public Pacer {
+public:
+    void Pause(std::chrono::milliseconds duration) override {
+        m_now += duration;
+        m_pauses.push_back(duration);
+    }
+    std::chrono::milliseconds now() const { return m_now; }
+    const std::vector<std::chrono::milliseconds>& pauses() const { return m_pauses; }
+    void clear() { m_pauses.clear(); }
+
+private:
+    std::chrono::milliseconds m_now{0};
+    std::vector<std::chrono::milliseconds> m_pauses;
+};
+
+}  // namespace qk::test
