@@ -13,7 +13,11 @@ inline constexpr int kNoValue = -1;
 // Texts are GBK bytes exactly as received; nothing here trims or converts them.
 struct AdvancedParams {
     int workType = kNoValue;       // position in WorkModeList
-    int heartbeatCode = kNoValue;  // device code 1..3 after an answer, list position after an edit
+    // Two encodings share this field: the device's code (1 = 30 s, 2 = 45 s, 3 = 60 s)
+    // after a HEARTIME answer, the zero-based HeartbeatList position after the operator's
+    // edit. The flag says which one it holds, so the edit can be shown again unchanged.
+    int heartbeatCode = kNoValue;
+    bool heartbeatCodeIsPosition = false;
     std::string heartbeatData;
     std::string dnsServer;
     std::string dataBits;  // "5".."8"

@@ -48,7 +48,7 @@ struct AdvancedAnswer {
 };
 
 // Answers that only store a value in the advanced record.
-constexpr std::array<AdvancedAnswer, 15> kAdvancedAnswers = {{
+constexpr std::array<AdvancedAnswer, 14> kAdvancedAnswers = {{
     {"CHECKB", &AdvancedParams::parity},
     {"DATAB", &AdvancedParams::dataBits},
     {"ITVT", &AdvancedParams::packetGap},
@@ -57,7 +57,6 @@ constexpr std::array<AdvancedAnswer, 15> kAdvancedAnswers = {{
     {"WORKTYPE", nullptr, &AdvancedParams::workType},
     {"REGEN", nullptr, &AdvancedParams::registerEnable},
     {"ENROL", &AdvancedParams::registerData},
-    {"HEARTIME", nullptr, &AdvancedParams::heartbeatCode},
     {"HEARTDAT", &AdvancedParams::heartbeatData},
     {"RECONNECTIME", &AdvancedParams::reconnectInterval},
     {"RECONNECTCNT", &AdvancedParams::reconnectTries},
@@ -162,6 +161,9 @@ void ResponseParser::DispatchAnswer(std::string_view key, std::string_view value
     } else if (key == "PROTOCOL") {
         m_state.protocolIndex = FindEntryByPrefix(ProtocolList, value);
         m_view.SelectProtocol(m_state.protocolIndex);
+    } else if (key == "HEARTIME") {
+        m_state.advanced.heartbeatCode = IntegerOf(value);
+        m_state.advanced.heartbeatCodeIsPosition = false;
     } else {
         for (const auto& answer : kAdvancedAnswers) {
             if (key == answer.key) {

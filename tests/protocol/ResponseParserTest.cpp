@@ -101,6 +101,7 @@ TEST_F(ResponseParserTest, ListAnswersSelectByPrefixAndClearOtherwise) {
 }
 
 TEST_F(ResponseParserTest, AdvancedAnswersStoreTextsAndIntegersWithoutViewCalls) {
+    state.advanced.heartbeatCodeIsPosition = true;
     Feed("+CHECKB:E\r\n+DATAB:8\r\n+ITVT:50\r\n+PACKSIZE:1024\r\n+PDNS: 8.8.8.8\r\n"
          "+WORKTYPE:1\r\n+REGEN:1\r\n+ENROL:abc\r\n+HEARTIME:2\r\n+HEARTDAT:hb\r\n"
          "+RECONNECTIME:30\r\n+RECONNECTCNT:3\r\n+OFFLINETIME:600\r\n+CANCELEN:-4x\r\n"
@@ -115,6 +116,7 @@ TEST_F(ResponseParserTest, AdvancedAnswersStoreTextsAndIntegersWithoutViewCalls)
     EXPECT_EQ(a.registerEnable, 1);
     EXPECT_EQ(a.registerData, "abc");
     EXPECT_EQ(a.heartbeatCode, 2);
+    EXPECT_FALSE(a.heartbeatCodeIsPosition) << "an answer holds the device's code";
     EXPECT_EQ(a.heartbeatData, "hb");
     EXPECT_EQ(a.reconnectInterval, "30");
     EXPECT_EQ(a.reconnectTries, "3");
