@@ -5,8 +5,8 @@
 #include <mutex>
 #include <string>
 
-#include "ByteSource.h"
 #include "PortDirectory.h"
+#include "SerialLink.h"
 #include "SerialMessageSink.h"
 
 namespace qk {
@@ -16,7 +16,7 @@ namespace qk {
 //
 // Threads: the owner's thread opens, writes and closes; the receive thread only reads and
 // tests IsOpen. Close waits for a read in progress, so no read touches a closed descriptor.
-class CSerialPort : public ByteSource {
+class CSerialPort : public SerialLink {
 public:
     CSerialPort(const PortDirectory& ports, SerialMessageSink& sink);
     // Closes a port that is still open (the descriptor and its lock are released).
@@ -29,25 +29,35 @@ public:
     // bits per second; dataBits 5..8; stopBitsCode 0 = one stop bit; parityCode 0 none,
     // 1 odd, 2 even. Reports "Open com failed!" and returns false when the device is
     // missing or held by another program.
-    bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
+    bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
+              int parityCode) override;
     void SetState(std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
     // 0: reads return at once with what has arrived. m > 0: a read of n bytes may wait up
-    // to m * n + m milliseconds.
-    bool SetReadTimeouts(unsigned milliseconds);
+    // to m * n + m milliseconds. False (nothing stored) while the port is not open; Open
+    // starts with 0.
+    bool SetReadTimeouts(unsigned milliseconds) override;
     // Allowed 100 ms per byte plus 500 ms; reports "Write com failed" when it fails.
-    void Write(const char* data, unsigned length);
+    void Write(const char* data, unsigned length) override;
     int Read(char* buffer, unsigned capacity) override;
     bool IsOpen() const override { return m_opened.load(); }
-    void Close();
+    void Close() override;
 
     // The device path of the current or last opening.
     const std::string& path() const { return m_path; }
+    // Why the last Open or SetState could not apply a setting, with the errno text; empty
+    // when every setting took. A refused setting does not fail the open, so this is the
+    // only trace of it.
+    const std::string& settingsError() const { return m_settingsError; }
 
 private:
-    // Implementation private; see CSerialPort.cpp.
+    bool OpenFailed(std::string detail);
+    void ApplyRawLine(int fd);
+    void NoteSettingsError(const std::string& what, const std::string& why);
+
     const PortDirectory& m_ports;
     SerialMessageSink& m_sink;
     std::string m_path;
+    std::string m_settingsError;
     std::atomic<int> m_fd{-1};
     std::atomic<bool> m_opened{false};
     std::atomic<unsigned> m_readTimeoutMs{0};

@@ -25,7 +25,7 @@ public:
     PortDirectory() = default;
 
     // Assigns numbers to the serial devices present: USB and ACM adapters first, in a
-    // stable order, then ttyS ports that have a real UART. `devRoot` and `sysRoot` let
+    // stable order, then ttyS ports that have a real UART and are not the kernel's console. `devRoot` and `sysRoot` let
     // tests present a fake device tree.
     static PortDirectory Discover(const std::string& devRoot = "/dev",
                                   const std::string& sysRoot = "/sys");

@@ -1,0 +1,186 @@
+#include "PortDiagnostics.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+namespace qk {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<int> PidOf(const std::string& name) {
+    int pid = 0;
+    const char* last = name.data() + name.size();
+    const auto [end, ec] = std::from_chars(name.data(), last, pid);
+    if (name.empty() || ec != std::errc() || end != last) {
+        return std::nullopt;
+    }
+    return pid;
+}
+
+bool OpensDevice(const fs::path& processDir, dev_t device) {
+    std::error_code ec;
+    fs::directory_iterator it(processDir / "fd", ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        struct stat target {};
+        if (stat(it->path().c_str(), &target) == 0 && S_ISCHR(target.st_mode) &&
+            target.st_rdev == device) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string GroupName(gid_t gid) {
+    std::vector<char> buffer(16384);
+    group entry{};
+    group* found = nullptr;
+    while (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE) {
+        buffer.resize(buffer.size() * 2);
+    }
+    return found != nullptr ? std::string(found->gr_name) : std::to_string(gid);
+}
+
+std::optional<passwd> CurrentUser(std::vector<char>& buffer) {
+    buffer.resize(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    while (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (found == nullptr) {
+        return std::nullopt;
+    }
+    return entry;
+}
+
+// Whether this process runs with `gid`, as a kernel permission check would see it.
+bool ProcessHasGroup(gid_t gid) {
+    if (getegid() == gid) {
+        return true;
+    }
+    const int count = getgroups(0, nullptr);
+    if (count <= 0) {
+        return false;
+    }
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    const int got = getgroups(count, groups.data());
+    return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
+}
+
+// Whether the user database lists the user in `gid`, which a new login would grant.
+bool UserListedInGroup(const passwd& user, gid_t gid) {
+    int count = 64;
+    std::vector<gid_t> groups;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        groups.resize(static_cast<std::size_t>(count));
+        if (getgrouplist(user.pw_name, user.pw_gid, groups.data(), &count) >= 0) {
+            groups.resize(static_cast<std::size_t>(count));
+            return std::find(groups.begin(), groups.end(), gid) != groups.end();
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string ErrnoText(int err) {
+    return std::error_code(err, std::generic_category()).message();
+}
+
+std::vector<PortHolder> FindPortHolders(const std::string& path, const std::string& procRoot) {
+    struct stat device {};
+    if (stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode)) {
+        return {};
+    }
+    std::vector<PortHolder> holders;
+    std::error_code ec;
+    fs::directory_iterator it(procRoot, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const auto pid = PidOf(it->path().filename().string());
+        if (!pid || !OpensDevice(it->path(), device.st_rdev)) {
+            continue;
+        }
+        PortHolder holder{*pid, {}};
+        std::ifstream comm(it->path() / "comm");
+        std::getline(comm, holder.command);
+        holders.push_back(std::move(holder));
+    }
+    std::sort(holders.begin(), holders.end(),
+              [](const PortHolder& a, const PortHolder& b) { return a.pid < b.pid; });
+    return holders;
+}
+
+std::string DescribeAccessDenied(const std::string& path) {
+    const std::string denied = path + ": " + ErrnoText(EACCES);
+    struct stat device {};
+    if (stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode)) {
+        return denied;
+    }
+    const std::string group = GroupName(device.st_gid);
+    std::string text = denied + ". The device belongs to group " + group;
+    if (ProcessHasGroup(device.st_gid)) {
+        return text + ", which this program has; the device's own permissions refuse access";
+    }
+    std::vector<char> buffer;
+    const auto user = CurrentUser(buffer);
+    const std::string userName = user ? user->pw_name : "this user";
+    const std::string relogin =
+        "log out and in again (a new group membership takes effect only after a new login)";
+    if (user && UserListedInGroup(*user, device.st_gid)) {
+        return text + "; " + userName +
+               " is in it, but this session started before that: " + relogin;
+    }
+    return text + " and " + userName + " is not in it: add the user (sudo usermod -aG " + group +
+           " " + userName + "), then " + relogin;
+}
+
+std::string DescribeHeldPort(const std::string& path, const std::string& procRoot) {
+    const auto holders = FindPortHolders(path, procRoot);
+    if (holders.empty()) {
+        return path + " is in use by another program (not visible in " + procRoot +
+               ", perhaps one of another user)";
+    }
+    std::string text = path + " is in use by ";
+    for (std::size_t i = 0; i < holders.size(); ++i) {
+        if (i > 0) {
+            text += ", ";
+        }
+        text += "pid " + std::to_string(holders[i].pid) + " (" + holders[i].command;
+        if (holders[i].pid == getpid()) {
+            text += ", this program";
+        }
+        text += ")";
+    }
+    return text;
+}
+
+std::string DescribeOpenFailure(const std::string& path, int err, const std::string& mapping) {
+    switch (err) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return path + ": " + ErrnoText(err) + "; port mapping: " + mapping;
+        case EACCES:
+            return DescribeAccessDenied(path);
+        case EBUSY:
+        case EWOULDBLOCK:
+            return DescribeHeldPort(path);
+        case ENOTTY:
+            return path + " is not a serial port (not a terminal device)";
+        default:
+            return path + ": " + ErrnoText(err);
+    }
+}
+
+}  // namespace qk
