@@ -1,0 +1,195 @@
+#include "CommandLine.h"
+
+#include <charconv>
+#include <optional>
+
+namespace qk::sim {
+namespace {
+
+// Upper bounds keep a typo from turning into a device that never answers or a stream the
+// machine cannot sustain.
+constexpr unsigned long long kMaxMilliseconds = 24ULL * 60 * 60 * 1000;
+constexpr unsigned long long kMaxChunkBytes = 65536;
+constexpr unsigned long long kMaxJunkEvery = 1'000'000;
+constexpr unsigned long long kMaxStreamRate = 10'000'000;
+
+// A whole decimal number in [minimum, maximum]; no sign, no blanks, nothing after it.
+std::optional<unsigned long long> ParseNumber(std::string_view text, unsigned long long minimum,
+                                              unsigned long long maximum) {
+    if (text.empty() || text.front() < '0' || text.front() > '9') {
+        return std::nullopt;
+    }
+    unsigned long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < minimum ||
+        value > maximum) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string Range(unsigned long long minimum, unsigned long long maximum) {
+    return std::to_string(minimum) + " to " + std::to_string(maximum);
+}
+
+}  // namespace
+
+CommandLineResult ParseCommandLine(std::span<const std::string_view> arguments) {
+    CommandLineResult result;
+    auto& settings = result.settings;
+    auto& options = settings.options;
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string_view name = arguments[i];
+        std::optional<std::string_view> inlineValue;
+        if (name.starts_with("--")) {
+            if (const auto equals = name.find('='); equals != std::string_view::npos) {
+                inlineValue = name.substr(equals + 1);
+                name = name.substr(0, equals);
+            }
+        }
+        const auto fail = [&](std::string message) {
+            result.error = std::move(message);
+            return result;
+        };
+        const auto flag = [&](bool& target) {
+            if (inlineValue) {
+                return false;
+            }
+            target = true;
+            return true;
+        };
+        // The option's value, from "=" or the next argument; nullopt when there is none.
+        const auto value = [&]() -> std::optional<std::string_view> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 < arguments.size()) {
+                return arguments[++i];
+            }
+            return std::nullopt;
+        };
+        const auto number = [&](unsigned long long minimum, unsigned long long maximum,
+                                std::string_view what) -> std::optional<unsigned long long> {
+            const auto text = value();
+            if (!text) {
+                result.error = std::string(name) + " needs " + std::string(what);
+                return std::nullopt;
+            }
+            const auto parsed = ParseNumber(*text, minimum, maximum);
+            if (!parsed) {
+                result.error = std::string(name) + ": '" + std::string(*text) +
+                               "' is not a whole number from " + Range(minimum, maximum);
+            }
+            return parsed;
+        };
+
+        if (name == "--help" || name == "-h") {
+            if (!flag(settings.help)) {
+                return fail(std::string(name) + " takes no value");
+            }
+        } else if (name == "--verbose") {
+            if (!flag(settings.verbose)) {
+                return fail("--verbose takes no value");
+            }
+        } else if (name == "--no-handshake") {
+            if (!flag(options.noHandshake)) {
+                return fail("--no-handshake takes no value");
+            }
+        } else if (name == "--refuse-login") {
+            if (!flag(options.refuseLogin)) {
+                return fail("--refuse-login takes no value");
+            }
+        } else if (name == "--no-login-required") {
+            bool open = false;
+            if (!flag(open)) {
+                return fail("--no-login-required takes no value");
+            }
+            options.requireLogin = false;
+        } else if (name == "--four-field-stat") {
+            if (!flag(options.fourFieldStat)) {
+                return fail("--four-field-stat takes no value");
+            }
+        } else if (name == "--latency") {
+            const auto ms = number(0, kMaxMilliseconds, "a time in milliseconds");
+            if (!ms) {
+                return result;
+            }
+            options.latency = std::chrono::milliseconds(*ms);
+        } else if (name == "--chunk") {
+            const auto text = value();
+            if (!text) {
+                return fail("--chunk needs BYTES or BYTES:GAP_MS");
+            }
+            const auto colon = text->find(':');
+            const auto bytes = ParseNumber(text->substr(0, colon), 1, kMaxChunkBytes);
+            if (!bytes) {
+                return fail("--chunk: '" + std::string(text->substr(0, colon)) +
+                            "' is not a chunk size from " + Range(1, kMaxChunkBytes));
+            }
+            options.chunkSize = static_cast<std::size_t>(*bytes);
+            options.chunkGap = std::chrono::milliseconds(0);
+            if (colon != std::string_view::npos) {
+                const auto gap = ParseNumber(text->substr(colon + 1), 0, kMaxMilliseconds);
+                if (!gap) {
+                    return fail("--chunk: '" + std::string(text->substr(colon + 1)) +
+                                "' is not a gap in milliseconds from " +
+                                Range(0, kMaxMilliseconds));
+                }
+                options.chunkGap = std::chrono::milliseconds(*gap);
+            }
+        } else if (name == "--junk") {
+            const auto every = number(1, kMaxJunkEvery, "EVERY_N, a count of answers");
+            if (!every) {
+                return result;
+            }
+            options.junkEvery = static_cast<std::size_t>(*every);
+        } else if (name == "--stream") {
+            const auto rate = number(1, kMaxStreamRate, "a rate in bytes per second");
+            if (!rate) {
+                return result;
+            }
+            options.streamBytesPerSecond = static_cast<std::size_t>(*rate);
+        } else if (name == "--hangup-after") {
+            const auto ms = number(1, kMaxMilliseconds, "a time in milliseconds");
+            if (!ms) {
+                return result;
+            }
+            options.hangupAfter = std::chrono::milliseconds(*ms);
+        } else if (name == "--link") {
+            const auto path = value();
+            if (!path || path->empty()) {
+                return fail("--link needs a path");
+            }
+            settings.linkPath = std::string(*path);
+        } else if (name.starts_with("-")) {
+            return fail("unknown option " + std::string(name));
+        } else {
+            return fail("unexpected argument '" + std::string(name) + "'");
+        }
+    }
+    return result;
+}
+
+std::string UsageText() {
+    return "usage: qk4410-sim [OPTION]...\n"
+           "Simulates a QK4410/QK4520 terminal on a pseudo-terminal. Prints the path of its\n"
+           "tty, then serves it until interrupted (SIGINT, SIGTERM) or hung up.\n"
+           "\n"
+           "  --link PATH            also make PATH a symlink to the tty (removed on exit)\n"
+           "  --latency MS           wait MS milliseconds before each answer\n"
+           "  --chunk BYTES[:GAP_MS] write answers BYTES at a time, GAP_MS apart\n"
+           "  --no-handshake         never confirm REQUEST CFG MODE\n"
+           "  --refuse-login         refuse every login key\n"
+           "  --no-login-required    accept set commands without a login\n"
+           "  --junk EVERY_N         put a junk line before every N-th answer\n"
+           "  --stream BYTES_PER_SEC send numbered +DATA: lines once a session has begun\n"
+           "  --hangup-after MS      close the device end after MS milliseconds, then exit\n"
+           "  --four-field-stat      report STAT with four fields (weak signal)\n"
+           "  --verbose              log every command and write on stderr\n"
+           "  --help                 show this text\n"
+           "\n"
+           "Commands end in CR LF; the login key is 358024.\n";
+}
+
+}  // namespace qk::sim

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "SimOptions.h"
+
+namespace qk::sim {
+
+// The logic of a QK4410/QK4520 terminal on its configuration line: fed the bytes it
+// receives, in any chunking, it returns the bytes it answers with and keeps its parameter
+// store. It does no I/O and reads no clock: the time of arrival is passed in, so every
+// behaviour can be driven from a test. Latency, chunking, streaming and hanging up are the
+// business of whoever runs the model (SimulatedDevice).
+//
+// Wire behaviour:
+// - "REQUEST CFG MODE" (no line end) is answered with "CFG MODE\r" once per burst: a burst
+//   is up to kRequestsPerBurst requests (what the tool writes for one attempt), each less
+//   than kHandshakeBurstGap after the one before. Before configuration mode
+//   everything else is dropped; in configuration mode a request counts at the start of a
+//   line. Every confirmed handshake starts a new session: the login is forgotten.
+// - In configuration mode commands are lines ending in "\r\n". "QK+KEY?" queries, answered
+//   "+KEY:VALUE\r\n" under the answer key (EN_ENROL reports as REGEN); "QK+KEY=VALUE" sets
+//   and confirms in the same form; "QK+LOGIN=KEY" answers "+LOGIN:OK" or "+LOGIN:ERROR".
+// - A line "?" is the doubled suffix the tool sends after STAT, ID and VER: no answer.
+// - Empty lines get no answer. Everything else refused is answered "+ERROR:<reason>\r\n",
+//   a key the tool's parser ignores.
+class DeviceModel {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    static constexpr std::string_view kHandshakeRequest = "REQUEST CFG MODE";
+    static constexpr std::string_view kHandshakeReply = "CFG MODE\r";
+    static constexpr std::string_view kLoginKey = "358024";
+    static constexpr std::chrono::milliseconds kHandshakeBurstGap{500};
+    static constexpr std::size_t kRequestsPerBurst = 3;
+    // A line that grows beyond this without a line end is refused and dropped.
+    static constexpr std::size_t kMaxLineLength = 1024;
+    static constexpr std::string_view kDataPrefix = "+DATA:";
+
+    explicit DeviceModel(const SimOptions& options = {});
+
+    // Takes bytes as they came off the line; returns what the device sends back (maybe
+    // nothing). Answers are in the order of the commands.
+    std::string Receive(std::string_view bytes, Clock::time_point now = Clock::now());
+
+    // The next line of the data stream: "+DATA:" six-digit sequence number (from 000000,
+    // wrapping after 999999), a space, filler, "\r\n"; every line is kDataLineLength bytes.
+    std::string NextDataLine();
+    static constexpr std::size_t kDataLineLength = 40;
+
+    // The store, by answer key (REGEN, not EN_ENROL); nullopt for a key it does not hold.
+    std::optional<std::string> Value(std::string_view key) const;
+    // Presets a value, as if set through the wire but without checks or login.
+    void SetValue(std::string_view key, std::string value);
+    const std::map<std::string, std::string, std::less<>>& Store() const { return m_store; }
+
+    // Every command received, in order, exactly as it came: handshake requests as
+    // "REQUEST CFG MODE", lines with their "\r\n". A "?" line straight after a query is kept
+    // with that query, so the tool's "QK+STAT?\r\n?\r\n" is one entry. Empty lines and what
+    // arrives outside configuration mode other than handshake requests are not recorded.
+    const std::vector<std::string>& ReceivedCommands() const { return m_commands; }
+    std::size_t CommandCount(std::string_view command) const;
+
+    std::size_t HandshakeReplies() const { return m_handshakeReplies; }
+    bool InConfigMode() const { return m_configMode; }
+    bool LoggedIn() const { return m_loggedIn; }
+    // True once a command line has arrived since the last confirmed handshake: from then on
+    // the tool's handshake read is over and unsolicited data cannot spoil it.
+    bool SessionStarted() const { return m_sessionStarted; }
+    std::uint64_t DataLinesSent() const { return m_dataLines; }
+
+  private:
+    void HandleHandshakeRequest(Clock::time_point now, std::string& out);
+    void HandleLine(std::string_view line, std::string& out);
+    void HandleQuery(std::string_view name, std::string& out);
+    void HandleSet(std::string_view name, std::string_view value, std::string& out);
+    void HandleLogin(std::string_view key, std::string& out);
+    void Answer(std::string_view line, std::string& out);
+    void AnswerError(std::string_view reason, std::string& out);
+
+    SimOptions m_options;
+    std::map<std::string, std::string, std::less<>> m_store;
+    std::string m_pending;
+    std::string m_currentLine;  // raw text of the line being handled, for echo junk
+    std::vector<std::string> m_commands;
+    bool m_lastWasQuery = false;
+    bool m_configMode = false;
+    bool m_loggedIn = false;
+    bool m_sessionStarted = false;
+    std::optional<Clock::time_point> m_lastRequest;
+    std::size_t m_burstRequests = 0;
+    std::size_t m_handshakeReplies = 0;
+    std::size_t m_answers = 0;
+    std::uint64_t m_dataLines = 0;
+};
+
+}  // namespace qk::sim
