@@ -1,8 +1,9 @@
 # Developer entry points. `make check` is what CI runs.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build check run clean
+.PHONY: all deps build check run fuzz clean
 
 all: build
 
@@ -13,14 +14,26 @@ build: deps
 	@cmake --preset debug >/dev/null
 	@cmake --build --preset debug -j $(JOBS)
 
-# Every test, once plain and once under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Every test plain and under AddressSanitizer + UndefinedBehaviorSanitizer; the
+# toolkit-free core and tools under ThreadSanitizer; each fuzz target for 30 seconds.
 check: deps
-	@set -e; for preset in debug asan; do \
+	@set -e; for preset in debug asan tsan; do \
 	  echo "== $$preset"; \
 	  cmake --preset $$preset >/dev/null; \
 	  cmake --build --preset $$preset -j $(JOBS); \
 	  ctest --preset $$preset -j $(JOBS); \
 	done
+	@echo "== fuzz"
+	@cmake --preset fuzz -DQK_FUZZ_SECONDS=30 >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@ctest --preset fuzz
+
+# The fuzz targets for longer (FUZZ_SECONDS each); new inputs stay in build/fuzz.
+fuzz: deps
+	@cmake --preset fuzz -DQK_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@ctest --preset fuzz
+	@cmake --preset fuzz -DQK_FUZZ_SECONDS=30 >/dev/null
 
 run: build
 	@echo "The main window is not built yet; see README.md."; exit 1

@@ -99,4 +99,16 @@ ReplayResult RunReplay(std::istream& script) {
     return result;
 }
 
+std::vector<std::string> ReadBlocks(std::istream& script) {
+    std::vector<std::string> blocks;
+    std::string line;
+    while (std::getline(script, line)) {
+        std::string block;
+        if (line.starts_with("< ") && Unescape(std::string_view(line).substr(2), block)) {
+            blocks.push_back(std::move(block));
+        }
+    }
+    return blocks;
+}
+
 }  // namespace qk::replay

@@ -25,4 +25,8 @@ struct ReplayResult {
 
 ReplayResult RunReplay(std::istream& script);
 
+// The received blocks of a conversation alone (the '<' lines, unescaped), for seeding
+// fuzzers with what devices really send. Malformed lines are skipped.
+std::vector<std::string> ReadBlocks(std::istream& script);
+
 }  // namespace qk::replay

@@ -1,0 +1,46 @@
+#include "CliFrontEnd.h"
+
+#include "ConsoleText.h"
+
+namespace qk::cli {
+
+CliFrontEnd::CliFrontEnd(DeviceState& state, const CliOptions& options, std::ostream& err)
+    : m_state(state), m_options(options), m_err(err) {}
+
+void CliFrontEnd::ShowMessage(std::string_view text) {
+    if (text == "Login fail!") {
+        m_loginRefused = true;
+    }
+    m_err << "qk4410-cli: " << GbkToDisplay(text) << std::endl;
+}
+
+void CliFrontEnd::UpdateState() {
+    m_state.loginKey = m_options.loginKey;
+    if (m_applyBasic) {
+        m_options.assignments.ApplyBasic(m_state);
+    }
+}
+
+SerialSelection CliFrontEnd::GetSerialSelection() {
+    return {m_options.comNumber - 1, m_options.baudIndex, m_options.dataBitsIndex, m_options.parityIndex};
+}
+
+bool CliFrontEnd::RunAdvancedDialog(AdvancedParams& record, bool loggedIn) {
+    // Like the dialog's Set: refused unless logged in, otherwise the record is rewritten.
+    if (!loggedIn) {
+        m_err << "qk4410-cli: Logout" << std::endl;
+        return false;
+    }
+    m_options.assignments.ApplyAdvanced(record);
+    return true;
+}
+
+void CliFrontEnd::SerialError(std::string_view message, std::string_view detail) {
+    m_err << "qk4410-cli: " << message;
+    if (!detail.empty()) {
+        m_err << " (" << detail << ")";
+    }
+    m_err << std::endl;
+}
+
+}  // namespace qk::cli

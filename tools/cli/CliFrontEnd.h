@@ -1,0 +1,55 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "CliOptions.h"
+#include "ControllerView.h"
+#include "SerialMessageSink.h"
+
+namespace qk::cli {
+
+// The command line's stand-in for the main window: the options are its selections and
+// edits, messages that the window shows in boxes go to standard error, and what the
+// controller shows on its labels and buttons is kept for deciding the exit status.
+class CliFrontEnd final : public ControllerView, public SerialMessageSink {
+public:
+    CliFrontEnd(DeviceState& state, const CliOptions& options, std::ostream& err);
+
+    // What the operator "types" before each set: applied by UpdateState.
+    void SetPendingBasic(bool pending) { m_applyBasic = pending; }
+
+    bool configModeEntered() const { return m_configMode; }
+    bool loginRefused() const { return m_loginRefused; }
+
+    // DeviceView
+    void SetStatusText(int, std::string_view) override {}
+    void SetLoginLabel(std::string_view) override {}
+    void SetConfigModeLabel(std::string_view) override {}
+    void SelectDeviceBaud(int) override {}
+    void SelectProtocol(int) override {}
+    void ShowMessage(std::string_view text) override;
+    void UpdateControls() override {}
+    void UpdateState() override;
+    void ScrollLogToEnd() override {}
+
+    // ControllerView
+    SerialSelection GetSerialSelection() override;
+    void SetOpenButtonCaption(std::string_view) override {}
+    void EnableConfigButtons() override { m_configMode = true; }
+    void DisableConfigButtons() override { m_configMode = false; }
+    bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) override;
+
+    // SerialMessageSink
+    void SerialError(std::string_view message, std::string_view detail) override;
+
+private:
+    DeviceState& m_state;
+    const CliOptions& m_options;
+    std::ostream& m_err;
+    bool m_applyBasic = false;
+    bool m_configMode = false;
+    bool m_loginRefused = false;
+};
+
+}  // namespace qk::cli
