@@ -1,0 +1,19 @@
+# Runs PROGRAM with one optional argument ARG and checks its exit status (EXPECT_EXIT) and
+# that its output matches EXPECT_OUTPUT. With NO_DISPLAY set, it runs without any display.
+#   cmake -DPROGRAM=... [-DARG=...] -DEXPECT_EXIT=1 -DEXPECT_OUTPUT=regex [-DNO_DISPLAY=1] -P ExpectExit.cmake
+if(NO_DISPLAY)
+  unset(ENV{DISPLAY})
+  unset(ENV{WAYLAND_DISPLAY})
+  unset(ENV{QT_QPA_PLATFORM})
+endif()
+if(DEFINED ARG)
+  execute_process(COMMAND ${PROGRAM} ${ARG} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+else()
+  execute_process(COMMAND ${PROGRAM} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+endif()
+if(NOT status STREQUAL EXPECT_EXIT)
+  message(FATAL_ERROR "exit status '${status}', expected ${EXPECT_EXIT}\n${out}${err}")
+endif()
+if(NOT "${out}${err}" MATCHES "${EXPECT_OUTPUT}")
+  message(FATAL_ERROR "output does not match '${EXPECT_OUTPUT}':\n${out}${err}")
+endif()

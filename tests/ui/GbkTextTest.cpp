@@ -1,0 +1,112 @@
+#include <QRandomGenerator>
+#include <QTest>
+#include <string>
+
+#include "GbkText.h"
+
+using qk::ui::FromGbk;
+using qk::ui::GbkLogDecoder;
+using qk::ui::ToGbk;
+
+Q_DECLARE_METATYPE(std::string)
+
+using namespace std::string_literals;
+
+namespace {
+
+QString ShowAtOnce(const std::string& log) {
+    GbkLogDecoder decoder;
+    return decoder.Decode(log);
+}
+
+// Two-byte characters, CR LF, a lone CR, a zero byte, a control byte and bytes that are not
+// GBK: a log with everything that can be split badly (the ""s keeps the zero byte).
+const std::string kMixedLog =
+    "+STAT:25,36,330\r\n"
+    "\xCE\xB4\xB5\xC7\xC2\xBD\r\n"  // 未登陆
+    "temp 36\xA1\xE6\rnext\n"       // ℃, a lone CR, a lone LF
+    "zero\0byte\x07 bell\r\n"
+    "bad \x81\x20 \xFF end\r\n"
+    "\xD2\xD1\xBD\xF8\xC8\xEB\r\n"s;  // 已进入
+}  // namespace
+
+class GbkTextTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void convertsBetweenGbkAndUnicode_data() {
+        QTest::addColumn<std::string>("gbk");
+        QTest::addColumn<QString>("unicode");
+        QTest::newRow("ascii") << std::string("QK+BAUD=9600") << QStringLiteral("QK+BAUD=9600");
+        QTest::newRow("not logged in")
+            << std::string("\xCE\xB4\xB5\xC7\xC2\xBD") << QStringLiteral("未登陆");
+        QTest::newRow("degree sign") << std::string("\xA1\xE6") << QStringLiteral("℃");
+        QTest::newRow("empty") << std::string() << QString();
+    }
+    void convertsBetweenGbkAndUnicode() {
+        QFETCH(std::string, gbk);
+        QFETCH(QString, unicode);
+        QCOMPARE(FromGbk(gbk), unicode);
+        QCOMPARE(ToGbk(unicode), gbk);
+    }
+
+    void logShowsLineEndsAndControlBytes_data() {
+        QTest::addColumn<std::string>("log");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("CR LF") << std::string("a\r\nb") << QStringLiteral("a\nb");
+        QTest::newRow("lone LF") << std::string("a\nb") << QStringLiteral("a\nb");
+        QTest::newRow("lone CR") << std::string("a\rb") << QStringLiteral("a\nb");
+        QTest::newRow("LF CR is two breaks") << std::string("a\n\rb") << QStringLiteral("a\n\nb");
+        QTest::newRow("CR CR LF") << std::string("a\r\r\nb") << QStringLiteral("a\n\nb");
+        QTest::newRow("zero byte") << std::string("a\0b", 3) << QStringLiteral("a\u2400b");
+        QTest::newRow("bell and DEL") << std::string("\x07\x7F") << QStringLiteral("\u2407\u2421");
+        QTest::newRow("tab") << std::string("a\tb") << QStringLiteral("a\tb");
+        QTest::newRow("GBK") << std::string("36\xA1\xE6\r\n") << QStringLiteral("36℃\n");
+    }
+    void logShowsLineEndsAndControlBytes() {
+        QFETCH(std::string, log);
+        QFETCH(QString, shown);
+        QCOMPARE(ShowAtOnce(log), shown);
+    }
+
+    void invalidGbkStillShowsTheRest() {
+        const QString shown = ShowAtOnce("ok \x81\x20 \xFF end");
+        QVERIFY(shown.startsWith(QStringLiteral("ok ")));
+        QVERIFY(shown.endsWith(QStringLiteral(" end")));
+    }
+
+    void everySplitShowsTheSameText() {
+        const QString whole = ShowAtOnce(kMixedLog);
+        for (std::size_t cut = 0; cut <= kMixedLog.size(); ++cut) {
+            GbkLogDecoder decoder;
+            QString pieces = decoder.Decode(std::string_view(kMixedLog).substr(0, cut));
+            pieces += decoder.Decode(std::string_view(kMixedLog).substr(cut));
+            QVERIFY2(pieces == whole, qPrintable(QStringLiteral("split at %1").arg(cut)));
+        }
+    }
+
+    void randomPiecesShowTheSameText() {
+        const QString whole = ShowAtOnce(kMixedLog);
+        QRandomGenerator random(4410);
+        for (int round = 0; round < 200; ++round) {
+            GbkLogDecoder decoder;
+            QString pieces;
+            std::size_t at = 0;
+            while (at < kMixedLog.size()) {
+                const std::size_t length = random.bounded(1, 8);
+                pieces += decoder.Decode(std::string_view(kMixedLog).substr(at, length));
+                at += length;
+            }
+            QCOMPARE(pieces, whole);
+        }
+    }
+
+    void resetForgetsAHeldLeadByte() {
+        GbkLogDecoder decoder;
+        QCOMPARE(decoder.Decode("a\xCE"), QStringLiteral("a"));
+        decoder.Reset();
+        QCOMPARE(decoder.Decode("\xCE\xB4"), QStringLiteral("未"));
+    }
+};
+
+QTEST_GUILESS_MAIN(GbkTextTest)
+#include "GbkTextTest.moc"

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "PortDirectory.h"
+
+namespace qk::ui {
+
+// The program's command line. Qt's own options are not taken here: they are read before a
+// display is needed, so --help and --version work anywhere; Qt's settings come through its
+// environment variables (QT_QPA_PLATFORM, QT_SCALE_FACTOR, ...).
+struct AppOptions {
+    enum class Action { Run, Help, Version };
+
+    Action action = Action::Run;
+    std::vector<PortDirectory::Entry> pins;  // --com N=PATH, in order
+    bool demo = false;                       // --demo: a simulated device on COM1
+
+    // nullopt and `error` set when the arguments are not understood.
+    static std::optional<AppOptions> Parse(const std::vector<std::string>& arguments,
+                                           std::string& error);
+};
+
+// The --help text (also what F1 shows in the window).
+QString HelpText();
+// The --version text: the About box's name and version, then the version data.
+QString VersionText();
+
+}  // namespace qk::ui

@@ -1,0 +1,106 @@
+#include "CConfigToolApp.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "AppIcon.h"
+#include "AppOptions.h"
+#include "CConfigToolDlg.h"
+#include "PortDirectory.h"
+#include "QMessageBoxPresenter.h"
+#include "SimulatedDevice.h"
+
+namespace qk::ui {
+namespace {
+
+constexpr int kDemoPort = 1;
+constexpr const char* kDesktopFileName = "org.example.QK4410ConfTool";
+
+void Print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    if (!text.endsWith(u'\n')) {
+        std::fputc('\n', stream);
+    }
+}
+
+bool HasEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+int CConfigToolApp::Run() {
+    const QString name =
+        ApplicationNameFromPath(QString::fromLocal8Bit(m_argc > 0 ? m_argv[0] : "QK4410ConfTool"));
+    std::vector<std::string> arguments(m_argv + std::min(m_argc, 1), m_argv + m_argc);
+    std::string error;
+    const auto options = AppOptions::Parse(arguments, error);
+    if (!options) {
+        Print(stderr, name + QStringLiteral(": ") + QString::fromStdString(error));
+        return 1;
+    }
+    if (options->action == AppOptions::Action::Help) {
+        Print(stdout, HelpText());
+        return 0;
+    }
+    if (options->action == AppOptions::Action::Version) {
+        Print(stdout, VersionText());
+        return 0;
+    }
+    if (!HasEnvironment("DISPLAY") && !HasEnvironment("WAYLAND_DISPLAY") &&
+        !HasEnvironment("QT_QPA_PLATFORM")) {
+        Print(stderr, name + QStringLiteral(": no display to show the window on (neither DISPLAY "
+                                            "nor WAYLAND_DISPLAY is set)"));
+        return 1;
+    }
+
+    QApplication application(m_argc, m_argv);
+    QApplication::setApplicationName(name);
+    QApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
+    QApplication::setWindowIcon(AppIcon());
+    // The main window's modal run is the program's only loop; its end ends the program,
+    // so the application is not asked to quit behind it when the last window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    std::optional<sim::SimulatedDevice> device;
+    PortDirectory ports = PortDirectory::Discover();
+    for (const auto& pin : options->pins) {
+        ports.Pin(pin.number, pin.path);
+    }
+    if (options->demo) {
+        try {
+            device.emplace();
+        } catch (const std::system_error& failure) {
+            Print(stderr, name + QStringLiteral(": cannot start the simulated device: ") +
+                              QString::fromLocal8Bit(failure.what()));
+            return 1;
+        }
+        ports.Pin(kDemoPort, device->slavePath());
+    }
+
+    QMessageBoxPresenter messages(name);
+    {
+        CConfigToolDlg window(std::move(ports), messages);
+        window.DoModal();
+    }
+    return 0;
+}
+
+QString CConfigToolApp::ApplicationNameFromPath(const QString& path) {
+    const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    QString file = path.mid(slash + 1);
+    const qsizetype dot = file.lastIndexOf(u'.');
+    if (dot > 0) {
+        file.truncate(dot);
+    }
+    return file;
+}
+
+}  // namespace qk::ui

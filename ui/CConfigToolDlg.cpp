@@ -1,0 +1,334 @@
+#include "CConfigToolDlg.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include "AppIcon.h"
+#include "AppOptions.h"
+#include "CAboutDlg.h"
+#include "DialogTemplates.h"
+#include "GbkText.h"
+#include "ValueLists.h"
+
+namespace qk::ui {
+namespace {
+
+// Fixed size, caption with system menu and close box, no minimise or maximise box; a
+// window of its own (not a transient dialog), so it has its own taskbar entry.
+constexpr Qt::WindowFlags kFrame = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
+constexpr int kComPorts = 14;
+const std::vector<int> kStatusPartEdges = {180, 300, -1};
+
+enum ControlId : int {
+    kOpenClose = 1001,
+    kInfoLog = 1002,
+    kLogin = 1003,
+    kClear = 1007,
+    kGetParam = 1008,
+    kSetParam = 1009,
+    kComList = 1010,
+    kProtocolList = 1011,
+    kDestAddress = 1019,
+    kDestPort = 1020,
+    kLoginKey = 1038,
+    kAdvParam = 1041,
+    kDeviceBaudList = 1044,
+    kPortBaudList = 1046,
+    kParityList = 1048,
+    kConfigModeLabel = 1049,
+    kLoginLabel = 1050,
+    kDataBitsList = 1051,
+};
+
+constexpr int kDefaultComIndex = 0;       // COM1
+constexpr int kDefaultBaudIndex = 4;      // "9600"
+constexpr int kDefaultDataBitsIndex = 3;  // "8"
+constexpr int kDefaultParityIndex = 0;    // "N"
+
+template <std::size_t N>
+void AddEntries(CComboBox& list, const std::array<std::string_view, N>& entries) {
+    for (const std::string_view entry : entries) {
+        list.AddString(FromGbk(entry));
+    }
+}
+
+}  // namespace
+
+CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages,
+                               ControllerTiming timing, QWidget* owner)
+    : CDialog(res::MainDialogTemplate(), owner, kFrame),
+      m_messages(messages),
+      m_advParamDlg(messages),
+      m_ports(std::move(ports)),
+      m_serialSink(*this, messages),
+      m_port(m_ports, m_serialSink),
+      m_handover([this](std::string&& block) { HandleReceivedBlock(std::move(block)); },
+                 [this] {
+                     // Receive thread: ask the window thread to run the block.
+                     QMetaObject::invokeMethod(
+                         this, [this] { OnBlockWaiting(); }, Qt::QueuedConnection);
+                 }),
+      m_receiveLoop(m_port, m_handover),
+      m_parser(m_state, *this),
+      m_controller(m_port, m_state, *this, m_pacer, m_receiveLoop, timing),
+      m_log(*controls().Find<QPlainTextEdit>(kInfoLog)) {
+    BindControls();
+    // Icon 128, large and small. A minimised window is drawn by the desktop from this icon:
+    // there is no WM_PAINT-style painting of the icon into the client area, and no drag
+    // icon to supply.
+    setWindowIcon(AppIcon());
+}
+
+CConfigToolDlg::~CConfigToolDlg() {
+    // The receive thread must be gone before the record and the port it uses.
+    m_controller.Shutdown();
+}
+
+void CConfigToolDlg::BindControls() {
+    m_parityList = Item<CComboBox>(kParityList);
+    m_dataBitsList = Item<CComboBox>(kDataBitsList);
+    m_loginButton = Item<QPushButton>(kLogin);
+    m_getParamButton = Item<QPushButton>(kGetParam);
+    m_advParamButton = Item<QPushButton>(kAdvParam);
+    m_portBaudList = Item<CComboBox>(kPortBaudList);
+    m_protocolList = Item<CComboBox>(kProtocolList);
+    m_deviceBaudList = Item<CComboBox>(kDeviceBaudList);
+    m_setParamButton = Item<QPushButton>(kSetParam);
+    m_comList = Item<CComboBox>(kComList);
+    m_openButton = Item<QPushButton>(kOpenClose);
+    m_destAddressEdit = Item<GbkLineEdit>(kDestAddress);
+    m_destPortEdit = Item<GbkLineEdit>(kDestPort);
+    m_loginKeyEdit = Item<GbkLineEdit>(kLoginKey);
+    m_configModeLabel = Item<QLabel>(kConfigModeLabel);
+    m_loginLabel = Item<QLabel>(kLoginLabel);
+}
+
+void CConfigToolDlg::OnInitDialog() {
+    UpdateData(false);
+
+    m_systemMenu =
+        new SystemMenu(this, SystemMenu::AboutText(), [this](unsigned id) { OnSysCommand(id); });
+
+    m_statusBar = new CStatusBarCtrl(*this);
+    m_statusBar->setObjectName(QStringLiteral("0"));
+    m_statusBar->SetParts(kStatusPartEdges);
+
+    FillLists();
+    m_comList->SetCurSel(kDefaultComIndex);
+    m_portBaudList->SetCurSel(kDefaultBaudIndex);
+    m_dataBitsList->SetCurSel(kDefaultDataBitsIndex);
+    m_parityList->SetCurSel(kDefaultParityIndex);
+
+    DisableConfigButtons();
+    // The first focus goes where the platform puts it: the first visible, enabled tab
+    // stop, which is "Cancel".
+}
+
+void CConfigToolDlg::FillLists() {
+    for (int port = 1; port <= kComPorts; ++port) {
+        m_comList->AddString(QStringLiteral("COM%1").arg(port));
+    }
+    AddEntries(*m_dataBitsList, DataBitsList);
+    AddEntries(*m_parityList, ParityList);
+    for (const std::string_view baud : BaudRateList) {
+        m_portBaudList->AddString(FromGbk(baud));
+        m_deviceBaudList->AddString(FromGbk(baud));
+    }
+    AddEntries(*m_protocolList, ProtocolList);
+}
+
+void CConfigToolDlg::DoDataExchange(Exchange direction) {
+    if (direction == Exchange::ToControls) {
+        UpdateControls();
+    } else {
+        UpdateState();
+    }
+}
+
+void CConfigToolDlg::SetStatusText(int part, std::string_view text) {
+    if (m_statusBar != nullptr) {
+        m_statusBar->SetText(part, FromGbk(text));
+    }
+}
+
+void CConfigToolDlg::SetLoginLabel(std::string_view text) {
+    m_loginLabel->setText(FromGbk(text));
+}
+
+void CConfigToolDlg::SetConfigModeLabel(std::string_view text) {
+    m_configModeLabel->setText(FromGbk(text));
+}
+
+void CConfigToolDlg::SelectDeviceBaud(int index) {
+    m_deviceBaudList->SetCurSel(index);
+}
+
+void CConfigToolDlg::SelectProtocol(int index) {
+    m_protocolList->SetCurSel(index);
+}
+
+void CConfigToolDlg::ShowMessage(std::string_view text) {
+    m_messages.Present(this, {FromGbk(text), {}, Message::Icon::None});
+}
+
+void CConfigToolDlg::UpdateControls() {
+    m_log.Show(m_state.infoLog);
+    m_destAddressEdit->SetBytes(m_state.destAddress);
+    m_destPortEdit->SetBytes(m_state.destPort);
+    m_loginKeyEdit->SetBytes(m_state.loginKey);
+}
+
+void CConfigToolDlg::UpdateState() {
+    // An edit the operator has not changed since UpdateControls leaves its field alone, so
+    // a value from the device goes back byte for byte, whatever its encoding.
+    if (m_destAddressEdit->Edited()) {
+        m_state.destAddress = m_destAddressEdit->Bytes();
+    }
+    if (m_destPortEdit->Edited()) {
+        m_state.destPort = m_destPortEdit->Bytes();
+    }
+    if (m_loginKeyEdit->Edited()) {
+        m_state.loginKey = m_loginKeyEdit->Bytes();
+    }
+    m_state.deviceBaudIndex = m_deviceBaudList->GetCurSel();
+    m_state.protocolIndex = m_protocolList->GetCurSel();
+}
+
+void CConfigToolDlg::ScrollLogToEnd() {
+    m_log.ScrollToEnd();
+}
+
+SerialSelection CConfigToolDlg::GetSerialSelection() {
+    return {m_comList->GetCurSel(), m_portBaudList->GetCurSel(), m_dataBitsList->GetCurSel(),
+            m_parityList->GetCurSel()};
+}
+
+void CConfigToolDlg::SetOpenButtonCaption(std::string_view text) {
+    m_openButton->setText(FromGbk(text));
+}
+
+void CConfigToolDlg::EnableConfigButtons() {
+    SetConfigButtonsEnabled(true);
+}
+
+void CConfigToolDlg::DisableConfigButtons() {
+    SetConfigButtonsEnabled(false);
+}
+
+void CConfigToolDlg::SetConfigButtonsEnabled(bool enabled) {
+    for (QPushButton* button :
+         {m_advParamButton, m_getParamButton, m_loginButton, m_setParamButton}) {
+        button->setEnabled(enabled);
+    }
+}
+
+bool CConfigToolDlg::RunAdvancedDialog(AdvancedParams& record, bool loggedIn) {
+    m_advParamDlg.SetData(&record, loggedIn);
+    return m_advParamDlg.DoModal(this) == CDialog::IDOK;
+}
+
+void CConfigToolDlg::HandleReceivedBlock(std::string block) {
+    m_parser.HandleBlock(block);
+    UpdateControls();
+    ScrollLogToEnd();
+}
+
+void CConfigToolDlg::OnBlockWaiting() {
+    // During a command sequence the block waits; RunSequence runs it when the sequence
+    // has ended, so answers take effect in order and never in the middle of an operation.
+    // While the Advanced Parameters dialog waits for the operator no command is being
+    // sent, so the block runs at once: the log keeps up, and an answer parsed now is
+    // overwritten by an accepted "Set" only in the fields the dialog covers.
+    if (m_sequenceDepth == 0 || m_advParamDlg.IsOpen()) {
+        m_handover.RunPending();
+    }
+}
+
+void CConfigToolDlg::OnCommand(int id) {
+    switch (id) {
+        case kOpenClose:
+            RunSequence(&ConfigController::ToggleOpen);
+            break;
+        case kLogin:
+            RunSequence(&ConfigController::Login);
+            break;
+        case kClear:
+            RunSequence(&ConfigController::ClearLog);
+            break;
+        case kGetParam:
+            RunSequence(&ConfigController::GetParameters);
+            break;
+        case kSetParam:
+            RunSequence(&ConfigController::SetParameters);
+            break;
+        case kAdvParam:
+            RunSequence(&ConfigController::EditAdvancedParameters);
+            break;
+        default:
+            CDialog::OnCommand(id);
+            break;
+    }
+}
+
+void CConfigToolDlg::RunSequence(void (ConfigController::*operation)()) {
+    if (m_sequenceDepth > 0) {
+        return;
+    }
+    ++m_sequenceDepth;
+    (m_controller.*operation)();
+    --m_sequenceDepth;
+    m_handover.RunPending();
+}
+
+void CConfigToolDlg::OnSysCommand(unsigned id) {
+    if ((id & 0xFFF0) == SystemMenu::kAboutCommand) {
+        CAboutDlg about(this);
+        about.DoModal();
+        return;
+    }
+    if ((id & 0xFFF0) == SystemMenu::kCloseCommand) {
+        close();
+    }
+    // Other system commands (move, size, minimise...) belong to the window manager.
+}
+
+void CConfigToolDlg::OnHelp() {
+    m_messages.Present(this, {HelpText(), {}, Message::Icon::None});
+}
+
+void CConfigToolDlg::done(int result) {
+    if (m_sequenceDepth > 0) {
+        return;
+    }
+    m_controller.Shutdown();
+    CDialog::done(result);
+}
+
+void CConfigToolDlg::closeEvent(QCloseEvent* event) {
+    if (m_sequenceDepth > 0) {
+        event->ignore();
+        return;
+    }
+    CDialog::closeEvent(event);
+}
+
+void CConfigToolDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_systemMenu != nullptr) {
+        m_systemMenu->popup(event->globalPos());
+    }
+}
+
+void CConfigToolDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::HelpContents)) {
+        OnHelp();
+        return;
+    }
+    CDialog::keyPressEvent(event);
+}
+
+}  // namespace qk::ui

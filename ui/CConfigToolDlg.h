@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <string>
+
+#include "BlockHandover.h"
+#include "CAdvParamDlg.h"
+#include "CComboBox.h"
+#include "CDialog.h"
+#include "CSerialPort.h"
+#include "CStatusBarCtrl.h"
+#include "ConfigController.h"
+#include "ControllerView.h"
+#include "DeviceState.h"
+#include "GbkLineEdit.h"
+#include "InfoLogView.h"
+#include "MessagePresenter.h"
+#include "PortDirectory.h"
+#include "ReceiveLoop.h"
+#include "ResponseParser.h"
+#include "SystemMenu.h"
+#include "UiPacer.h"
+#include "WarningBoxSink.h"
+
+class QPushButton;
+class QLabel;
+
+namespace qk::ui {
+
+// The main window (template 102): shows the serial settings, the login key, the device's
+// basic parameters, the two status labels, the information log and the status bar, and
+// hands every button to the configuration controller. It shows; the controller decides.
+//
+// It owns, for its whole life, the device record, the port and the receive loop with its
+// hand-over, the parser, the pacer and the controller, each given what it needs by
+// reference. Received blocks are parsed on the window thread: the hand-over's wake posts
+// a queued call that runs the waiting block (parse, show, scroll), so the record is only
+// ever touched on this thread and needs no lock.
+//
+// While a button's command sequence runs (its pauses keep the window painting) the window
+// runs no received block, ignores requests to close and takes no input; blocks that
+// arrived meanwhile run when the sequence ends. The one exception is the time the
+// Advanced Parameters dialog is open, waiting for the operator: blocks run then as they
+// do when the window is idle, since the dialog reads the record only when it opens and
+// writes it only when "Set" is accepted, both whole steps on this thread. Ending the window closes
+// an open port and ends the receive loop first.
+//
+// What it deliberately does not do: build commands, talk to the port, or decide anything
+// about the device.
+class CConfigToolDlg : public CDialog, public ControllerView {
+    Q_OBJECT
+  public:
+    CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, ControllerTiming timing = {},
+                   QWidget* owner = nullptr);
+    ~CConfigToolDlg() override;
+
+    // DeviceView
+    void SetStatusText(int part, std::string_view text) override;
+    void SetLoginLabel(std::string_view text) override;
+    void SetConfigModeLabel(std::string_view text) override;
+    void SelectDeviceBaud(int index) override;
+    void SelectProtocol(int index) override;
+    void ShowMessage(std::string_view text) override;
+    void UpdateControls() override;
+    void UpdateState() override;
+    void ScrollLogToEnd() override;
+
+    // ControllerView
+    SerialSelection GetSerialSelection() override;
+    void SetOpenButtonCaption(std::string_view text) override;
+    void EnableConfigButtons() override;
+    void DisableConfigButtons() override;
+    bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) override;
+
+    // What the window does with a received block: parse it, show the record, scroll the
+    // log to its end.
+    void HandleReceivedBlock(std::string block);
+    // A system-menu command: (id & 0xFFF0) == 16 opens the About box; SC_CLOSE closes.
+    void OnSysCommand(unsigned id);
+    // F1: the command-line help, in a message box.
+    void OnHelp();
+
+    // Read-only views for tests and measurements.
+    const DeviceState& state() const { return m_state; }
+    bool IsPortOpen() const { return m_port.IsOpen(); }
+    bool IsReceiving() const { return m_receiveLoop.IsRunning(); }
+    bool InSequence() const { return m_sequenceDepth > 0; }
+    CStatusBarCtrl* statusBar() const { return m_statusBar; }
+    SystemMenu* systemMenu() const { return m_systemMenu; }
+
+    void done(int result) override;
+
+  protected:
+    void OnInitDialog() override;
+    void DoDataExchange(Exchange direction) override;
+    void OnCommand(int id) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void BindControls();
+    void FillLists();
+    void SetConfigButtonsEnabled(bool enabled);
+    void RunSequence(void (ConfigController::*operation)());
+    void OnBlockWaiting();
+
+    MessagePresenter& m_messages;
+    DeviceState m_state;
+    CAdvParamDlg m_advParamDlg;
+    PortDirectory m_ports;
+    WarningBoxSink m_serialSink;
+    CSerialPort m_port;
+    BlockHandover m_handover;
+    ReceiveLoop m_receiveLoop;
+    ResponseParser m_parser;
+    UiPacer m_pacer;
+    ConfigController m_controller;
+
+    // The controls the window works with, bound by ID.
+    CComboBox* m_parityList = nullptr;         // 1048
+    CComboBox* m_dataBitsList = nullptr;       // 1051
+    QPushButton* m_loginButton = nullptr;      // 1003
+    QPushButton* m_getParamButton = nullptr;   // 1008
+    QPushButton* m_advParamButton = nullptr;   // 1041
+    CComboBox* m_portBaudList = nullptr;       // 1046
+    CComboBox* m_protocolList = nullptr;       // 1011
+    CComboBox* m_deviceBaudList = nullptr;     // 1044
+    QPushButton* m_setParamButton = nullptr;   // 1009
+    CComboBox* m_comList = nullptr;            // 1010
+    QPushButton* m_openButton = nullptr;       // 1001
+    GbkLineEdit* m_destAddressEdit = nullptr;  // 1019
+    GbkLineEdit* m_destPortEdit = nullptr;     // 1020
+    GbkLineEdit* m_loginKeyEdit = nullptr;     // 1038
+    QLabel* m_configModeLabel = nullptr;       // 1049
+    QLabel* m_loginLabel = nullptr;            // 1050
+
+    InfoLogView m_log;
+    CStatusBarCtrl* m_statusBar = nullptr;
+    SystemMenu* m_systemMenu = nullptr;
+    int m_sequenceDepth = 0;
+};
+
+}  // namespace qk::ui

@@ -1,0 +1,169 @@
+#include "DialogBuilder.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <algorithm>
+
+#include "AppIcon.h"
+#include "CComboBox.h"
+#include "GbkLineEdit.h"
+#include "GbkText.h"
+#include "LabelFitter.h"
+
+namespace qk::ui {
+namespace {
+
+using res::ControlKind;
+using res::ControlTemplate;
+
+constexpr int kIconSize = 32;
+
+QPushButton* MakeButton(const ControlTemplate& entry, QWidget& dialog) {
+    QString caption = FromGbk(entry.caption);
+    if (entry.style.noPrefix) {
+        caption.replace(u'&', QStringLiteral("&&"));
+    }
+    auto* button = new QPushButton(caption, &dialog);
+    button->setDefault(entry.style.defaultButton);
+    return button;
+}
+
+QGroupBox* MakeGroupBox(const ControlTemplate& entry, QWidget& dialog) {
+    auto* box = new QGroupBox(FromGbk(entry.caption), &dialog);
+    box->setAttribute(Qt::WA_TransparentForMouseEvents);
+    box->setFocusPolicy(Qt::NoFocus);
+    return box;
+}
+
+QLabel* MakeLabel(const ControlTemplate& entry, QWidget& dialog) {
+    const QString caption = FromGbk(entry.caption);
+    auto* label = new QLabel(entry.style.noPrefix ? caption : StripAccessKeys(caption), &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QWidget* MakeEdit(const ControlTemplate& entry, QWidget& dialog) {
+    if (entry.style.multiline) {
+        auto* box = new QPlainTextEdit(&dialog);
+        box->setUndoRedoEnabled(false);
+        box->setReadOnly(entry.style.readOnly);
+        if (entry.style.readOnly) {
+            box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        }
+        box->setLineWrapMode(entry.style.autoHScroll ? QPlainTextEdit::NoWrap
+                                                     : QPlainTextEdit::WidgetWidth);
+        box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        box->setVerticalScrollBarPolicy(entry.style.vscroll ? Qt::ScrollBarAlwaysOn
+                                                            : Qt::ScrollBarAlwaysOff);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->setPlainText(FromGbk(entry.caption));
+        // Tab moves on to the next control; the box takes no typing anyway.
+        box->setTabChangesFocus(true);
+        return box;
+    }
+    auto* edit = new GbkLineEdit(&dialog);
+    edit->SetBytes(std::string(entry.caption));
+    edit->SetLimitText(entry.style.textLimit);
+    edit->setReadOnly(entry.style.readOnly);
+    return edit;
+}
+
+QLabel* MakeIcon(const ControlTemplate& entry, QWidget& dialog) {
+    auto* picture = new QLabel(&dialog);
+    picture->setPixmap(IconPixmap(entry.resource, kIconSize));
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return picture;
+}
+
+bool TakesFocus(ControlKind kind) {
+    return kind == ControlKind::PushButton || kind == ControlKind::Edit ||
+           kind == ControlKind::ComboBox;
+}
+
+}  // namespace
+
+DialogBuilder::DialogBuilder(const res::DialogTemplate& dialog)
+    : m_template(dialog), m_font(dialog) {}
+
+ControlSet DialogBuilder::Build(QWidget& dialog) const {
+    dialog.setFont(m_font.font());
+    dialog.setWindowTitle(FromGbk(m_template.caption));
+    dialog.setFixedSize(m_font.ClientSize(m_template));
+
+    ControlSet controls;
+    QWidget* previousTabStop = nullptr;
+    std::size_t index = 0;
+    for (const ControlTemplate& entry : m_template.controls) {
+        QWidget* widget = Create(entry, dialog);
+        widget->setObjectName(ControlObjectName(entry.id, index++));
+        QRect rect = m_font.ToPixels(entry.rect);
+        if (entry.kind == ControlKind::ComboBox) {
+            auto* combo = static_cast<CComboBox*>(widget);
+            const int closed = std::min(combo->sizeHint().height(), rect.height());
+            const int itemHeight = std::max(combo->fontMetrics().height(), 1);
+            combo->setMaxVisibleItems(std::max((rect.height() - closed) / itemHeight, 1));
+            rect.setHeight(closed);
+        } else if (entry.kind == ControlKind::Icon) {
+            rect.setSize(QSize(kIconSize, kIconSize));
+        }
+        widget->setGeometry(rect);
+        if (entry.style.hidden) {
+            widget->hide();
+        }
+        widget->setEnabled(!entry.style.disabled);
+        if (TakesFocus(entry.kind)) {
+            widget->setFocusPolicy(entry.style.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+            if (entry.style.tabStop) {
+                if (previousTabStop != nullptr) {
+                    QWidget::setTabOrder(previousTabStop, widget);
+                }
+                previousTabStop = widget;
+            }
+        } else {
+            widget->setFocusPolicy(Qt::NoFocus);
+        }
+        controls.Add(entry, widget);
+    }
+    for (const auto& control : controls.All()) {
+        if (control.entry->kind == ControlKind::GroupBox) {
+            control.widget->lower();
+        }
+    }
+    LabelFitter(controls, dialog.size()).FitAll();
+    return controls;
+}
+
+QWidget* DialogBuilder::Create(const ControlTemplate& entry, QWidget& dialog) const {
+    switch (entry.kind) {
+        case ControlKind::PushButton:
+            return MakeButton(entry, dialog);
+        case ControlKind::GroupBox:
+            return MakeGroupBox(entry, dialog);
+        case ControlKind::Label:
+            return MakeLabel(entry, dialog);
+        case ControlKind::Edit:
+            return MakeEdit(entry, dialog);
+        case ControlKind::ComboBox:
+            return new CComboBox(&dialog);
+        case ControlKind::Icon:
+            return MakeIcon(entry, dialog);
+    }
+    return new QWidget(&dialog);
+}
+
+QString StripAccessKeys(const QString& caption) {
+    QString shown;
+    shown.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption.at(i) == u'&' && i + 1 < caption.size()) {
+            ++i;
+        }
+        shown += caption.at(i);
+    }
+    return shown;
+}
+
+}  // namespace qk::ui

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QMenu>
+#include <functional>
+#include <string_view>
+
+namespace qk::ui {
+
+// Linux gives programs no system menu, so the main window's system-menu items live in its
+// context menu (right mouse button, or the Menu key): the standard Close item, then, when
+// the About text is not empty, a separator and the About item. Choosing an item hands its
+// system-command identifier to the window's handler.
+//
+// It does not act on the commands itself.
+class SystemMenu : public QMenu {
+    Q_OBJECT
+  public:
+    static constexpr unsigned kAboutCommand = 0x0010;  // IDM_ABOUTBOX
+    static constexpr unsigned kCloseCommand = 0xF060;  // SC_CLOSE
+
+    using CommandHandler = std::function<void(unsigned id)>;
+
+    // `aboutText` is GBK (string 101); '&' marks its access key.
+    SystemMenu(QWidget* owner, std::string_view aboutText, CommandHandler handler);
+
+    // String 101 in the language of the user's locale.
+    static std::string_view AboutText();
+    // The locale whose messages the user reads: LC_ALL, else LC_MESSAGES, else LANG, the
+    // first one set and not empty; "" when none is.
+    static std::string LocaleName(const std::function<const char*(const char*)>& getenv);
+
+  private:
+    QAction* AddCommand(const QString& text, unsigned id);
+
+    CommandHandler m_handler;
+};
+
+}  // namespace qk::ui

@@ -1,0 +1,15 @@
+#include "WarningBoxSink.h"
+
+#include "GbkText.h"
+
+namespace qk::ui {
+
+void WarningBoxSink::SerialError(std::string_view message, std::string_view detail) {
+    // The cause is the system's text (device paths, errno messages), in the locale's
+    // encoding rather than GBK.
+    const QString cause =
+        QString::fromLocal8Bit(detail.data(), static_cast<qsizetype>(detail.size()));
+    m_presenter.Present(&m_owner, {FromGbk(message), cause, Message::Icon::Warning});
+}
+
+}  // namespace qk::ui
