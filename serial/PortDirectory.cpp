@@ -171,4 +171,16 @@ std::optional<PortDirectory::Entry> PortDirectory::ParsePin(std::string_view tex
     return Entry{number, std::string(path), true};
 }
 
+std::string PortDirectory::ConflictingPins(const std::vector<Entry>& pins) {
+    for (std::size_t i = 0; i < pins.size(); ++i) {
+        for (std::size_t j = i + 1; j < pins.size(); ++j) {
+            if (pins[i].number == pins[j].number && pins[i].path != pins[j].path) {
+                return "COM" + std::to_string(pins[i].number) + " is given two paths, '" +
+                       pins[i].path + "' and '" + pins[j].path + "'";
+            }
+        }
+    }
+    return {};
+}
+
 }  // namespace qk

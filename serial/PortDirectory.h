@@ -40,6 +40,9 @@ public:
 
     // Parses "N=PATH" as given to --com. On failure returns nullopt and sets `error`.
     static std::optional<Entry> ParsePin(std::string_view text, std::string& error);
+    // "COM2 is given two paths, '/a' and '/b'" when pins give one number two paths (only
+    // the last would count, silently); empty when they agree.
+    static std::string ConflictingPins(const std::vector<Entry>& pins);
 
 private:
     std::vector<Entry> m_entries;  // sorted by number

@@ -52,6 +52,10 @@ std::optional<AppOptions> AppOptions::Parse(const std::vector<std::string>& argu
             return std::nullopt;
         }
     }
+    if (const std::string twice = PortDirectory::ConflictingPins(options.pins); !twice.empty()) {
+        error = "--com: " + twice;
+        return std::nullopt;
+    }
     if (options.demo) {
         for (const auto& pin : options.pins) {
             if (pin.number == kDemoPort) {

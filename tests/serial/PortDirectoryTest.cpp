@@ -155,5 +155,12 @@ TEST(PortDirectory, ParsePinExplainsBadInput) {
     }
 }
 
+TEST(PortDirectory, ConflictingPinsAreNamed) {
+    using Pins = std::vector<PortDirectory::Entry>;
+    EXPECT_EQ(PortDirectory::ConflictingPins(Pins{{2, "/a", true}, {3, "/a", true}, {2, "/a", true}}), "");
+    EXPECT_EQ(PortDirectory::ConflictingPins(Pins{{2, "/a", true}, {3, "/c", true}, {2, "/b", true}}),
+              "COM2 is given two paths, '/a' and '/b'");
+}
+
 }  // namespace
 }  // namespace qk

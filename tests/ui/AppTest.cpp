@@ -45,6 +45,15 @@ class AppTest : public QObject {
                                 << false << QStringLiteral("--com:");
         QTest::newRow("com without path") << std::vector<std::string>{"--com", "2="} << false << 0
                                           << 0 << false << QStringLiteral("--com:");
+        QTest::newRow("com without =") << std::vector<std::string>{"--com", "3"} << false << 0 << 0
+                                       << false << QStringLiteral("--com: expected N=PATH");
+        QTest::newRow("com 0") << std::vector<std::string>{"--com=0=/x"} << false << 0 << 0
+                               << false << QStringLiteral("--com: '0' is not a port number");
+        QTest::newRow("com twice") << std::vector<std::string>{"--com", "2=/a", "--com", "2=/b"}
+                                   << false << 0 << 0 << false
+                                   << QStringLiteral("--com: COM2 is given two paths, '/a' and '/b'");
+        QTest::newRow("positional") << std::vector<std::string>{"/dev/ttyUSB0"} << false << 0 << 0
+                                    << false << QStringLiteral("unknown argument '/dev/ttyUSB0'");
     }
     void parsesTheCommandLine() {
         QFETCH(std::vector<std::string>, arguments);

@@ -178,11 +178,18 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
         } else if (argument.starts_with("-")) {
             error = "unknown option '" + argument + "'";
             return std::nullopt;
+        } else if (haveCommand && options.command == Command::Set) {
+            error = "expected NAME=VALUE, got '" + argument + "'";
+            return std::nullopt;
         } else {
             error = haveCommand ? "unexpected argument '" + argument + "'"
                                 : "unknown command '" + argument + "' (get, set or ports)";
             return std::nullopt;
         }
+    }
+    if (const std::string twice = PortDirectory::ConflictingPins(options.pins); !twice.empty()) {
+        error = twice + " (--port PATH is COM1)";
+        return std::nullopt;
     }
     if (!haveCommand) {
         error = "no command given (get, set or ports)";
