@@ -1,35 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "AdvancedSelection.h"
 
 namespace qk {
 namespace {
 
-TEST(AdvancedSelectionTest, RecordValuesSelectTheirEntries) {
-    AdvancedParams record;
-    record.workType = 1;
-    record.heartbeatCode = 3;  // the device's code for "60s"
-    record.dataBits = "8";
-    record.parity = "E";
-    record.registerEnable = 1;
-    const AdvancedSelection s = SelectionFromRecord(record);
-    EXPECT_EQ(s.workMode, 1);
-    EXPECT_EQ(s.heartbeat, 2);
-    EXPECT_EQ(s.dataBits, 3);
-    EXPECT_EQ(s.parity, 2);
-    EXPECT_EQ(s.registration, 1);
+std::array<int, 5> Positions(const AdvancedSelection& s) {
+    return {s.workMode, s.heartbeat, s.dataBits, s.parity, s.registration};
 }
 
-TEST(AdvancedSelectionTest, ValuesOutsideTheListsSelectNothing) {
+TEST(AdvancedSelectionTest, RecordValuesSelectTheirEntriesAndOthersNothing) {
     struct Case {
         int workType, heartbeatCode, registerEnable;
         const char* dataBits;
         const char* parity;
+        std::array<int, 5> selection;  // work mode, heartbeat, data bits, parity, registration
     };
     const Case cases[] = {
-        {2, 4, -1, "8 ", ""},
-        {-1, 0, 2, "", "X"},
-        {kNoValue, kNoValue, kNoValue, "9", "NO"},
+        {1, 3, 1, "8", "E", {1, 2, 3, 2, 1}},  // heartbeat: the device's code for "60s"
+        {0, 1, 0, "5", "o", {0, 0, 0, 1, 0}},  // lower-case parity too
+        {2, 4, 2, "8 ", "X", {-1, -1, -1, -1, -1}},
+        {-1, 0, -1, "", "NO", {-1, -1, -1, -1, -1}},
     };
     for (const auto& c : cases) {
         AdvancedParams record;
@@ -38,31 +31,19 @@ TEST(AdvancedSelectionTest, ValuesOutsideTheListsSelectNothing) {
         record.registerEnable = c.registerEnable;
         record.dataBits = c.dataBits;
         record.parity = c.parity;
-        const AdvancedSelection s = SelectionFromRecord(record);
-        EXPECT_EQ(s.workMode, -1);
-        EXPECT_EQ(s.heartbeat, -1);
-        EXPECT_EQ(s.dataBits, -1);
-        EXPECT_EQ(s.parity, -1);
-        EXPECT_EQ(s.registration, -1);
+        EXPECT_EQ(Positions(SelectionFromRecord(record)), c.selection) << c.workType;
     }
 }
 
-TEST(AdvancedSelectionTest, LowerCaseParitySelectsItsEntry) {
-    AdvancedParams record;
-    record.parity = "o";
-    EXPECT_EQ(SelectionFromRecord(record).parity, 1);
-}
-
-TEST(AdvancedSelectionTest, AStoredHeartbeatIsShownAsChosenAndSentAsPositionPlusOne) {
+TEST(AdvancedSelectionTest, AStoredHeartbeatIsShownAgainAsChosen) {
     AdvancedParams record;
     record.heartbeatCode = 2;  // device: "45s"
     AdvancedSelection s = SelectionFromRecord(record);
     ASSERT_EQ(s.heartbeat, 1);
     StoreSelection(s, record);
-    EXPECT_EQ(record.heartbeatCode, 1) << "stored as the zero-based position";
+    EXPECT_EQ(record.heartbeatCode, 1);  // stored as the zero-based position
     // Opening again before the device answers shows the same choice, not one lower.
     EXPECT_EQ(SelectionFromRecord(record).heartbeat, 1);
-
     s.heartbeat = 0;  // "30s": position 0 must not read as "no selection"
     StoreSelection(s, record);
     EXPECT_EQ(SelectionFromRecord(record).heartbeat, 0);
@@ -73,11 +54,9 @@ TEST(AdvancedSelectionTest, NoChoiceStoresMinusOneAndEmptyTexts) {
     record.dataBits = "8";
     record.parity = "N";
     StoreSelection(AdvancedSelection{}, record);
-    EXPECT_EQ(record.workType, -1);
-    EXPECT_EQ(record.heartbeatCode, -1);
-    EXPECT_EQ(record.registerEnable, -1);
-    EXPECT_EQ(record.dataBits, "");
-    EXPECT_EQ(record.parity, "");
+    EXPECT_EQ(std::tuple(record.workType, record.heartbeatCode, record.registerEnable,
+                         record.dataBits, record.parity),
+              std::tuple(-1, -1, -1, "", ""));
 }
 
 }  // namespace

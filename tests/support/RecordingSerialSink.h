@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <mutex>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "SerialMessageSink.h"
@@ -12,7 +11,7 @@ namespace qk::test {
 
 // Keeps every report of the serial port, in order, for tests to inspect.
 class RecordingSerialSink final : public SerialMessageSink {
-public:
+  public:
     struct Report {
         std::string message;
         std::string detail;
@@ -28,22 +27,19 @@ public:
         return m_reports;
     }
     std::size_t Count(std::string_view message) const {
-        std::lock_guard lock(m_mutex);
-        return static_cast<std::size_t>(
-            std::count_if(m_reports.begin(), m_reports.end(),
-                          [&](const Report& r) { return r.message == message; }));
+        return static_cast<std::size_t>(std::ranges::count(reports(), message, &Report::message));
     }
     // The detail of the latest report, empty when there is none.
     std::string LastDetail() const {
-        std::lock_guard lock(m_mutex);
-        return m_reports.empty() ? std::string() : m_reports.back().detail;
+        const auto all = reports();
+        return all.empty() ? std::string() : all.back().detail;
     }
     void Clear() {
         std::lock_guard lock(m_mutex);
         m_reports.clear();
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<Report> m_reports;
 };

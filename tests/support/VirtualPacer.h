@@ -9,7 +9,7 @@ namespace qk::test {
 
 // Pauses that take no real time: the clock only moves when a pause is asked for.
 class VirtualPacer final : public Pacer {
-public:
+  public:
     void Pause(std::chrono::milliseconds duration) override {
         m_now += duration;
         m_pauses.push_back(duration);
@@ -18,7 +18,7 @@ public:
     const std::vector<std::chrono::milliseconds>& pauses() const { return m_pauses; }
     void clear() { m_pauses.clear(); }
 
-private:
+  private:
     std::chrono::milliseconds m_now{0};
     std::vector<std::chrono::milliseconds> m_pauses;
 };

@@ -59,7 +59,6 @@ class DeviceModel {
     std::optional<std::string> Value(std::string_view key) const;
     // Presets a value, as if set through the wire but without checks or login.
     void SetValue(std::string_view key, std::string value);
-    const std::map<std::string, std::string, std::less<>>& Store() const { return m_store; }
 
     // Every command received, in order, exactly as it came: handshake requests as
     // "REQUEST CFG MODE", lines with their "\r\n". A "?" line straight after a query is kept

@@ -1,0 +1,291 @@
+// A device that misbehaves while the tool talks to it, or streams while the tool reopens.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <random>
+
+#include "FaultRig.h"
+#include "PseudoTerminal.h"
+#include "SimulatedDevice.h"
+
+#ifndef QK_FAULT_CYCLES
+#define QK_FAULT_CYCLES 1000
+#endif
+
+namespace qk::faults {
+namespace {
+
+// The device goes away (an unplugged adapter) while the tool reads its parameters.
+
+TEST(DeviceHangsUp, MidParametersEveryWriteFailsOnceNothingSpinsAndANewDeviceOpens) {
+    std::mutex sentMutex;
+    std::string sent;
+    auto device = std::make_unique<sim::SimulatedDevice>(
+        sim::SimOptions{.hangupAfter = 1s}, [&](auto direction, std::string_view bytes) {
+            if (direction == sim::SimulatedDevice::Direction::Sent) {
+                std::lock_guard lock(sentMutex);
+                sent += bytes;
+            }
+        });
+    PortDirectory ports;
+    ports.Pin(3, device->slavePath());
+    ToolRig tool(ports, 3);
+
+    // Once the fourth answer (BAUD) is in, the device goes, before the fifth query is written.
+    int queries = 0;
+    bool hungUp = false;
+    tool.pacer.onPause = [&] {
+        if (tool.view.buttonsEnabled && ++queries == 4) {
+            hungUp = tool.RunBlocksUntil([&] { return tool.LogHas("+BAUD:"); }) &&
+                     device->WaitUntilHungUp(5s);
+        }
+    };
+    tool.controller.ToggleOpen();
+    tool.pacer.onPause = nullptr;
+    ASSERT_TRUE(hungUp);
+    ASSERT_TRUE(tool.InConfigMode());
+    EXPECT_NE(tool.sink.LastDetail().find("Input/output error"), std::string::npos);
+    {
+        // What the device said before it went is all in the log, and nothing else.
+        std::lock_guard lock(sentMutex);
+        ASSERT_TRUE(sent.starts_with(kHandshakeReply));
+        EXPECT_EQ(tool.state.infoLog, sent.substr(kHandshakeReply.size()));
+    }
+
+    // Every later write is reported once, and nothing else: the 11 queries after BAUD, then
+    // Get Param.'s 15, the login, and the 3 texts of the advanced set (its lists are unread).
+    std::vector<std::size_t> failures{tool.sink.Count(kWriteComFailed)};
+    for (auto operation : {&ConfigController::GetParameters, &ConfigController::Login,
+                           &ConfigController::SetAdvancedParameters}) {
+        (tool.controller.*operation)();
+        failures.push_back(tool.sink.Count(kWriteComFailed));
+    }
+    EXPECT_THAT(failures, ::testing::ElementsAre(11u, 26u, 27u, 30u));
+    EXPECT_EQ(tool.sink.reports().size(), 30u);
+
+    // A dead line open with the receive loop polling it costs next to nothing.
+    const std::clock_t cpuBefore = std::clock();
+    const auto wallBefore = Clock::now();
+    std::this_thread::sleep_for(500ms);  // the measurement itself
+    const double cpuShare = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC /
+                            std::chrono::duration<double>(Clock::now() - wallBefore).count();
+    ASSERT_TRUE(tool.loop.IsRunning());
+    EXPECT_LT(cpuShare, 0.10);
+
+    // Open/Close closes cleanly, reporting nothing more.
+    const auto closeStart = Clock::now();
+    tool.controller.ToggleOpen();
+    const std::chrono::duration<double, std::milli> closeTime = Clock::now() - closeStart;
+    std::cout << "[ figures  ] CPU " << cpuShare * 100 << " % of one core, close "
+              << closeTime.count() << " ms\n";
+    EXPECT_LT(closeTime, 100ms);
+    EXPECT_FALSE(tool.port.IsOpen() || tool.InConfigMode());
+    EXPECT_EQ(tool.view.calls().back(), "SetOpenButtonCaption(\"Open\")");
+    EXPECT_EQ(tool.sink.reports().size(), 30u);
+
+    // A new device plugged in under the same COM number works at once.
+    device.reset();
+    sim::SimulatedDevice replacement;
+    ports.Pin(3, replacement.slavePath());
+    tool.controller.ToggleOpen();
+    ASSERT_TRUE(tool.InConfigMode());
+    ASSERT_TRUE(tool.RunBlocksUntil([&] { return tool.HasAllParameters(); }));
+    EXPECT_EQ(tool.state.advanced.registerData, "QK4520-000123");
+    EXPECT_EQ(tool.sink.reports().size(), 30u);
+}
+
+// A device that says far more than the tool asked for, much of it not answer lines: every
+// byte must reach the information log, in order.
+
+constexpr std::size_t kFloodBytes = 10 * 1024 * 1024;
+
+// Answer lines, junk lines, lines cut off without a line feed or any line end, runs of
+// arbitrary bytes, and runs of 2000 (a whole block) and 4999 bytes without a line feed; the
+// last bytes are a line end, so all of it is handed over.
+std::string MakeFlood() {
+    const std::string_view pieces[] = {"+PIPADD:10.0.0.1\r\n",
+                                       "+STAT:25,36,330\r\n",
+                                       "+VER:QK4520-1 HW:V2.1 SW:V3.5\r\n",
+                                       "+LOGIN:OK\r\n",
+                                       "RDY\r\n",
+                                       "\r\n",
+                                       "QK+BAUD?\r\n",
+                                       "+ERROR:UNKNOWN\r\n",
+                                       "+PPORT:8080\r",
+                                       "+PIPADD:half"};
+    std::mt19937 random(5);
+    const auto noise = [&](std::size_t length, bool lineFeeds) {
+        std::string bytes;
+        while (bytes.size() < length) {
+            const auto byte = static_cast<char>(random());
+            bytes += lineFeeds || byte != '\n' ? byte : '\r';
+        }
+        return bytes;
+    };
+    std::string flood;
+    while (flood.size() < kFloodBytes) {
+        flood += random() % 4 == 0 ? noise(1 + random() % 64, true)
+                                   : std::string(pieces[random() % std::size(pieces)]);
+    }
+    flood.insert(kFloodBytes / 3, noise(2000, false));
+    flood.insert(2 * kFloodBytes / 3, noise(4999, false));
+    flood.resize(kFloodBytes - 2);
+    return flood + "\r\n";
+}
+
+TEST(DeviceFloods, TenMegabytesOfAnswersJunkAndUnendedLinesAllReachTheLogInOrder) {
+    const std::string flood = MakeFlood();
+    sim::PseudoTerminal line;
+    const int device = line.masterFd();
+    fcntl(device, F_SETFL, fcntl(device, F_GETFL) | O_NONBLOCK);
+    PortDirectory ports;
+    ports.Pin(1, line.slavePath());
+    ToolRig tool(ports, 1);
+    // The device confirms the handshake the first time the tool waits for it.
+    bool confirmed = false;
+    tool.pacer.onPause = [&] {
+        confirmed = confirmed || write(device, kHandshakeReply.data(), kHandshakeReply.size()) == 9;
+    };
+    tool.controller.ToggleOpen();
+    ASSERT_TRUE(tool.InConfigMode());
+
+    // Pieces of 1 to 8192 bytes as fast as the pty takes them, the blocks run in between.
+    std::mt19937 random(11);
+    const auto start = Clock::now();
+    for (std::size_t written = 0; tool.state.infoLog.size() < flood.size();) {
+        const std::size_t piece =
+            std::min<std::size_t>(1 + random() % 8192, flood.size() - written);
+        const ssize_t n = written < flood.size() ? write(device, &flood[written], piece) : -1;
+        written += n > 0 ? static_cast<std::size_t>(n) : 0;
+        n > 0 ? tool.handover.RunPending() : tool.handover.WaitAndRunPending(1ms);
+        ASSERT_LT(Clock::now() - start, 60s) << written << " bytes written";
+    }
+    std::cout << "[ figures  ] " << flood.size() << " bytes into the log in "
+              << std::chrono::duration<double>(Clock::now() - start).count() << " s\n";
+    EXPECT_TRUE(tool.state.infoLog == flood);  // byte for byte, in order
+    tool.controller.ToggleOpen();
+    EXPECT_TRUE(tool.sink.reports().empty());
+}
+
+// Answer values that are no valid GBK, or hold control bytes: kept byte for byte and sent
+// back unchanged, except the bytes that would break a command apart.
+
+using namespace std::string_literals;
+
+struct OddValue {
+    std::string_view key;  // the device's answer key
+    std::string value;
+    std::string DeviceState::*basic;
+    std::string AdvancedParams::*advanced;
+    std::string_view refusedAs;  // the name a refusal gives; empty when the value can be sent
+};
+
+const OddValue kOddValues[] = {
+    {"HEARTDAT", "\xFF\x80\x01\x7F", nullptr, &AdvancedParams::heartbeatData, ""},
+    {"PIPADD", "\xFE\xFF\x80\x7F\x1B[2J\x07", &DeviceState::destAddress, nullptr, ""},
+    {"PDNS", "8.8.8.8\t\xA1", nullptr, &AdvancedParams::dnsServer, ""},  // a lead byte cut off
+    {"PPORT", "50\0\x80"s, &DeviceState::destPort, nullptr, "Dest. Port"},
+    // ":" followed by a line feed before the CR: the value runs on across it. The parser
+    // then looks at the text after that line feed, which is no answer line, and skips the
+    // rest of the block; ENROL is asked last, so nothing else is lost with it here.
+    {"ENROL", "\xFF\x80\x01\x7F\nQK", nullptr, &AdvancedParams::registerData,
+     "Regist Packet Content"},
+};
+
+TEST(OddAnswerValues, AreStoredAndSentBackByteForByteUnlessTheyWouldSplitACommand) {
+    sim::SimulatedDevice device;
+    for (const auto& odd : kOddValues) {
+        device.SetValue(odd.key, odd.value);
+    }
+    PortDirectory ports;
+    ports.Pin(1, device.slavePath());
+    ToolRig tool(ports, 1);
+    tool.controller.ToggleOpen();
+    ASSERT_TRUE(tool.RunBlocksUntil([&] { return tool.HasAllParameters(); }));
+    for (const auto& odd : kOddValues) {
+        EXPECT_EQ(odd.basic ? tool.state.*odd.basic : tool.state.advanced.*odd.advanced, odd.value)
+            << odd.key;
+    }
+
+    tool.controller.Login();
+    ASSERT_TRUE(tool.RunBlocksUntil([&] { return tool.state.loggedIn; }));
+    tool.controller.SetParameters();
+    tool.view.dialog = [](AdvancedParams&, bool) { return true; };  // "Set", nothing edited
+    tool.controller.EditAdvancedParameters();
+    // EN_ENROL is the last command sent: then every other one has arrived.
+    ASSERT_TRUE(device.WaitUntil(
+        [](const sim::DeviceModel& m) { return m.CommandCount("QK+EN_ENROL=0\r\n") == 1; }, 5s));
+    const auto commands = device.ReceivedCommands();
+    for (const auto& odd : kOddValues) {
+        const std::string set = "QK+" + std::string(odd.key) + "=";
+        const auto sent = std::count_if(commands.begin(), commands.end(),
+                                        [&](const auto& c) { return c.starts_with(set); });
+        EXPECT_EQ(sent, odd.refusedAs.empty() ? 1 : 0) << odd.key;
+        if (odd.refusedAs.empty()) {
+            EXPECT_EQ(std::count(commands.begin(), commands.end(), set + odd.value + "\r\n"), 1);
+            EXPECT_EQ(device.Value(odd.key), odd.value) << odd.key;
+        } else {
+            EXPECT_TRUE(tool.Shown("Not sent: " + std::string(odd.refusedAs) +
+                                   " (holds a line break or zero byte)."));
+        }
+    }
+}
+
+// Opening, entering configuration mode and closing, over and over, while the device keeps
+// sending data lines at the fastest rate a real line carries (460800 baud).
+long Entries(const char* directory) {
+    return std::distance(std::filesystem::directory_iterator(directory), {});
+}
+
+TEST(OpenCloseCycles, WhileTheDeviceStreamsNoDeadlockNoSlowCloseNothingLeftBehind) {
+    sim::SimulatedDevice device({.streamBytesPerSecond = 46000});
+    PortDirectory ports;
+    ports.Pin(1, device.slavePath());
+    ToolRig tool(ports, 1);
+    const long descriptors = Entries("/proc/self/fd");
+    const long threads = Entries("/proc/self/task");
+
+    const char* cyclesText = std::getenv("QK_FAULT_CYCLES");
+    const int cycles = cyclesText != nullptr ? std::atoi(cyclesText) : QK_FAULT_CYCLES;
+    int confirmed = 0;
+    std::chrono::duration<double, std::milli> slowestClose{0};
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        tool.state.infoLog.clear();
+        tool.view.clear();
+        SCOPED_TRACE(::testing::Message() << "cycle " << cycle);
+        tool.controller.ToggleOpen();
+        ASSERT_TRUE(tool.port.IsOpen());
+        if (tool.InConfigMode()) {
+            ++confirmed;
+            // Every answer, and the stream under way when the port closes.
+            ASSERT_TRUE(tool.RunBlocksUntil([&] {
+                return tool.HasAllParameters() && tool.LogHas(sim::DeviceModel::kDataPrefix);
+            }));
+        } else {
+            // Data lines that slipped in after the port was flushed came before the reply.
+            ASSERT_TRUE(tool.Shown(kHandshakeFailed));
+        }
+        const auto closeStart = Clock::now();
+        tool.controller.ToggleOpen();
+        slowestClose = std::max<decltype(slowestClose)>(slowestClose, Clock::now() - closeStart);
+        ASSERT_FALSE(tool.port.IsOpen() || tool.loop.IsRunning());
+    }
+    std::cout << "[ figures  ] " << confirmed << " of " << cycles
+              << " handshakes confirmed, slowest close " << slowestClose.count() << " ms\n";
+    EXPECT_LT(slowestClose, 100ms);
+    EXPECT_EQ(Entries("/proc/self/fd"), descriptors);
+    EXPECT_EQ(Entries("/proc/self/task"), threads);
+    EXPECT_TRUE(tool.sink.reports().empty()) << tool.sink.LastDetail();
+    EXPECT_GT(confirmed, cycles / 2);
+}
+
+}  // namespace
+}  // namespace qk::faults
