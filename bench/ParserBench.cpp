@@ -3,13 +3,15 @@
 
 #include <random>
 
+#include "BlockAssembler.h"
+#include "DeviceModel.h"
 #include "DeviceView.h"
 #include "ResponseParser.h"
 
 namespace {
 
 class NullView final : public qk::DeviceView {
-public:
+  public:
     void SetStatusText(int, std::string_view) override {}
     void SetLoginLabel(std::string_view) override {}
     void SetConfigModeLabel(std::string_view) override {}
@@ -51,8 +53,21 @@ void Run(benchmark::State& run, const std::string& block) {
     run.SetBytesProcessed(static_cast<int64_t>(run.iterations() * block.size()));
 }
 
-void BM_HandleBlock_FullReply(benchmark::State& run) { Run(run, kFullReply); }
-void BM_HandleBlock_Junk2000(benchmark::State& run) { Run(run, Junk(2000)); }
+void BM_HandleBlock_FullReply(benchmark::State& run) {
+    Run(run, kFullReply);
+}
+// The largest block a streaming device fills: whole "+DATA:" lines up to the receive buffer.
+void BM_HandleBlock_DataLines2000(benchmark::State& run) {
+    qk::sim::DeviceModel device;
+    std::string block;
+    while (block.size() + qk::sim::DeviceModel::kDataLineLength <= qk::BlockAssembler::kCapacity) {
+        block += device.NextDataLine();
+    }
+    Run(run, block);
+}
+void BM_HandleBlock_Junk2000(benchmark::State& run) {
+    Run(run, Junk(2000));
+}
 void BM_HandleBlock_ManyShortLines(benchmark::State& run) {
     std::string block;
     while (block.size() < 1900) {
@@ -62,6 +77,7 @@ void BM_HandleBlock_ManyShortLines(benchmark::State& run) {
 }
 
 BENCHMARK(BM_HandleBlock_FullReply);
+BENCHMARK(BM_HandleBlock_DataLines2000);
 BENCHMARK(BM_HandleBlock_Junk2000);
 BENCHMARK(BM_HandleBlock_ManyShortLines);
 

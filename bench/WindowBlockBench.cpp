@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "CConfigToolDlg.h"
+#include "InfoLogBox.h"
 #include "MessagePresenter.h"
 
 namespace {
@@ -63,6 +64,8 @@ CConfigToolDlg& WindowWithLog(std::size_t logBytes) {
     auto& window = Windows()[logBytes];
     if (!window) {
         window = std::make_unique<CConfigToolDlg>(qk::PortDirectory{}, Messages());
+        // Every block repaints, as when blocks come a frame or more apart.
+        window->Item<qk::ui::InfoLogBox>(1002)->SetFrameInterval(std::chrono::milliseconds(0));
         window->show();
     }
     const std::size_t size = window->state().infoLog.size();

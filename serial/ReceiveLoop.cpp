@@ -30,23 +30,29 @@ void ReceiveLoop::Stop() {
 
 void ReceiveLoop::Run() {
     while (m_source.IsOpen() && !m_stopRequested) {
+        const auto polled = std::chrono::steady_clock::now();
         const auto space = m_assembler.FreeSpace();
         const int count = m_source.Read(space.data(), static_cast<unsigned>(space.size()));
         if (count <= 0) {
-            IdleWait();
+            WaitUntil(polled + kIdlePoll);
             continue;
         }
+        const bool filled = static_cast<std::size_t>(count) == space.size();
         if (auto block = m_assembler.Commit(static_cast<std::size_t>(count))) {
             if (!m_handover.Deliver(std::move(*block))) {
                 return;
             }
         }
+        // A full buffer means more is waiting; otherwise this poll took all there was.
+        if (!filled) {
+            WaitUntil(polled + kIdlePoll);
+        }
     }
 }
 
-void ReceiveLoop::IdleWait() {
+void ReceiveLoop::WaitUntil(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(m_idleMutex);
-    m_idleWake.wait_for(lock, kIdlePoll, [this] { return m_stopRequested.load(); });
+    m_idleWake.wait_until(lock, deadline, [this] { return m_stopRequested.load(); });
 }
 
 }  // namespace qk

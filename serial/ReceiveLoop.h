@@ -12,9 +12,12 @@
 
 namespace qk {
 
-// The one background thread: polls the port (10 ms between empty polls), assembles
-// blocks and hands each to the owner's thread through the hand-over, waiting until it is
-// handled. It ends by itself once the port is closed; Stop() ends it at once.
+// The one background thread: polls the port every 10 ms, assembles blocks and hands each
+// to the owner's thread through the hand-over, waiting until it is handled. A read that
+// fills the buffer is followed at once by the next; any other read waits for the next
+// poll, so a device that streams in small writes is handed over in blocks of what
+// arrived since the last poll, not line by line. It ends by itself once the port is
+// closed; Stop() ends it at once.
 //
 // Only one loop runs at a time: Start() ends a previous one first, and the destructor
 // ends the current one, so a loop never outlives its owner.
@@ -37,7 +40,7 @@ public:
 
 private:
     void Run();
-    void IdleWait();
+    void WaitUntil(std::chrono::steady_clock::time_point deadline);
 
     ByteSource& m_source;
     BlockHandover& m_handover;

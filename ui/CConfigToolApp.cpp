@@ -1,6 +1,8 @@
 #include "CConfigToolApp.h"
 
 #include <QApplication>
+#include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -33,6 +35,25 @@ bool HasEnvironment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
 }
+
+// With QK_REPORT_FIRST_PAINT set, prints "QK_FIRST_PAINT <ns>" on standard error once the
+// main window's first paint is done, <ns> being the monotonic clock: the start-up
+// benchmark (bench/StartupProbe) takes the time from the program's start to this line.
+class FirstPaintReport final : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Runs after the whole window has been painted and handed to the display.
+            QTimer::singleShot(0, [] {
+                const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                    std::chrono::steady_clock::now().time_since_epoch());
+                std::fprintf(stderr, "QK_FIRST_PAINT %lld\n", static_cast<long long>(now.count()));
+            });
+        }
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -86,8 +107,12 @@ int CConfigToolApp::Run() {
     }
 
     QMessageBoxPresenter messages(name);
+    FirstPaintReport firstPaint;
     {
         CConfigToolDlg window(std::move(ports), messages);
+        if (HasEnvironment("QK_REPORT_FIRST_PAINT")) {
+            window.installEventFilter(&firstPaint);
+        }
         window.DoModal();
     }
     return 0;

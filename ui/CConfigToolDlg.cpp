@@ -76,7 +76,7 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages,
       m_receiveLoop(m_port, m_handover),
       m_parser(m_state, *this),
       m_controller(m_port, m_state, *this, m_pacer, m_receiveLoop, timing),
-      m_log(*controls().Find<QPlainTextEdit>(kInfoLog)) {
+      m_log(*controls().Find<InfoLogBox>(kInfoLog)) {
     BindControls();
     // Icon 128, large and small. A minimised window is drawn by the desktop from this icon:
     // there is no WM_PAINT-style painting of the icon into the client area, and no drag

@@ -10,6 +10,7 @@
 #include "CComboBox.h"
 #include "GbkLineEdit.h"
 #include "GbkText.h"
+#include "InfoLogBox.h"
 #include "LabelFitter.h"
 
 namespace qk::ui {
@@ -47,7 +48,7 @@ QLabel* MakeLabel(const ControlTemplate& entry, QWidget& dialog) {
 
 QWidget* MakeEdit(const ControlTemplate& entry, QWidget& dialog) {
     if (entry.style.multiline) {
-        auto* box = new QPlainTextEdit(&dialog);
+        auto* box = new InfoLogBox(&dialog);
         box->setUndoRedoEnabled(false);
         box->setReadOnly(entry.style.readOnly);
         if (entry.style.readOnly) {

@@ -1,13 +1,14 @@
 #include "InfoLogView.h"
 
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <string_view>
 
 namespace qk::ui {
 
-InfoLogView::InfoLogView(QPlainTextEdit& box) : m_box(box) {}
+InfoLogView::InfoLogView(InfoLogBox& box) : m_box(box) {}
 
 void InfoLogView::Show(const std::string& infoLog) {
     if (!StillShows(infoLog)) {
@@ -18,13 +19,43 @@ void InfoLogView::Show(const std::string& infoLog) {
     }
     const QString added = m_decoder.Decode(std::string_view(infoLog).substr(m_shown));
     if (!added.isEmpty()) {
-        QTextCursor end(m_box.document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(added);
+        Append(added);
     }
     m_shown = infoLog.size();
     const std::size_t tail = std::min(m_shown, kTailCheck);
     m_tail.assign(infoLog, m_shown - tail, tail);
+}
+
+void InfoLogView::Append(const QString& text) {
+    // A line end becomes a line separator, except the piece's last one and those that end
+    // a paragraph already half the longest; they close the paragraph.
+    QString lines = text;
+    const qsizetype lastLineEnd = lines.lastIndexOf(u'\n');
+    QTextDocument& document = *m_box.document();
+    QTextCursor end(&document);
+    // Inside the edit block, placing the cursor lays nothing out.
+    end.beginEditBlock();
+    end.setPosition(document.characterCount() - 1);
+    qsizetype runStart = 0;
+    for (qsizetype at = 0; at < lines.size(); ++at) {
+        if (lines[at] == u'\n') {
+            if (at == lastLineEnd || m_paragraphLength >= kLongestParagraph / 2) {
+                m_paragraphLength = 0;
+                continue;
+            }
+            lines[at] = QChar::LineSeparator;
+        } else if (m_paragraphLength >= kLongestParagraph && !lines[at].isLowSurrogate()) {
+            // Never between the two halves of a surrogate pair.
+            end.insertText(lines.mid(runStart, at - runStart));
+            end.insertBlock();
+            end.block().setUserState(InfoLogBox::kContinuation);
+            runStart = at;
+            m_paragraphLength = 0;
+        }
+        ++m_paragraphLength;
+    }
+    end.insertText(lines.mid(runStart));
+    end.endEditBlock();
 }
 
 void InfoLogView::ScrollToEnd() {
@@ -37,6 +68,7 @@ void InfoLogView::StartOver() {
     m_decoder.Reset();
     m_shown = 0;
     m_tail.clear();
+    m_paragraphLength = 0;
 }
 
 bool InfoLogView::StillShows(const std::string& infoLog) const {

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include <QString>
 #include <cstddef>
 #include <string>
 
 #include "GbkText.h"
+#include "InfoLogBox.h"
 
 namespace qk::ui {
 
@@ -17,10 +18,24 @@ namespace qk::ui {
 // Appends go through a cursor at the end of the document, never appendPlainText (which
 // starts a new paragraph for each piece). It never moves the operator's selection.
 //
+// The text layout lays out a paragraph whole, each time it changes and each time it is
+// painted, so paragraphs are kept to at most kLongestParagraph characters: a device that
+// sends a megabyte without a line end would otherwise make every later block cost a
+// layout of the whole megabyte. A longer line is cut, and each paragraph after a cut is
+// marked as a continuation, which the box joins again in everything it hands out; on
+// screen a cut looks like one more wrapped line. Lines of up to half that length are never
+// cut. Within that bound, the lines of one Show() share a paragraph, broken by line
+// separators (which toPlainText() and copies turn into line feeds): one paragraph of a
+// dozen lines lays out much faster than a dozen paragraphs.
+//
 // It does not own the box, and it does not read the log back: the box is read-only.
 class InfoLogView {
   public:
-    explicit InfoLogView(QPlainTextEdit& box);
+    // Long enough that answers and ordinary data lines are never cut, short enough that
+    // laying out one paragraph takes well under a millisecond.
+    static constexpr qsizetype kLongestParagraph = 2048;
+
+    explicit InfoLogView(InfoLogBox& box);
 
     void Show(const std::string& infoLog);
     // Brings the last line into view without touching the selection.
@@ -31,13 +46,15 @@ class InfoLogView {
   private:
     static constexpr std::size_t kTailCheck = 32;
 
+    void Append(const QString& text);
     void StartOver();
     bool StillShows(const std::string& infoLog) const;
 
-    QPlainTextEdit& m_box;
+    InfoLogBox& m_box;
     GbkLogDecoder m_decoder;
     std::size_t m_shown = 0;
-    std::string m_tail;  // the last bytes shown, to notice a log replaced by another
+    std::string m_tail;               // the last bytes shown, to notice a log replaced by another
+    qsizetype m_paragraphLength = 0;  // characters in the last paragraph of the box
 };
 
 }  // namespace qk::ui

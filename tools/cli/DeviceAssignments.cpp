@@ -12,7 +12,7 @@ namespace {
 enum class Group { Basic, Advanced };
 
 // A name the command line accepts: a free text, or a choice from a value list.
-struct FieldSpec {
+struct FieldRule {
     std::string_view name;
     Group group;
     std::optional<ValueList> list;  // nullopt: free text
@@ -22,7 +22,7 @@ struct FieldSpec {
 // Work mode and registration are given as their positions, 0 or 1.
 constexpr std::array<std::string_view, 2> kWorkModePositions = {"0", "1"};
 
-const std::array<FieldSpec, 12> kFields = {{
+const std::array<FieldRule, 12> kFields = {{
     {"deviceBaud", Group::Basic, ValueList(BaudRateList)},
     {"protocol", Group::Basic, ValueList(ProtocolList)},
     {"destAddress", Group::Basic, std::nullopt},
@@ -37,10 +37,10 @@ const std::array<FieldSpec, 12> kFields = {{
     {"registerData", Group::Advanced, std::nullopt},
 }};
 
-const FieldSpec* SpecFor(std::string_view name) {
-    for (const auto& spec : kFields) {
-        if (spec.name == name) {
-            return &spec;
+const FieldRule* RuleFor(std::string_view name) {
+    for (const auto& rule : kFields) {
+        if (rule.name == name) {
+            return &rule;
         }
     }
     return nullptr;
@@ -96,21 +96,21 @@ bool DeviceAssignments::Add(std::string_view assignment, std::string& error) {
     }
     const std::string_view name = assignment.substr(0, equals);
     const std::string_view text = assignment.substr(equals + 1);
-    const FieldSpec* spec = SpecFor(name);
-    if (spec == nullptr) {
+    const FieldRule* rule = RuleFor(name);
+    if (rule == nullptr) {
         error = "unknown parameter '" + std::string(name) + "' (known: " + KnownNames() + ")";
         return false;
     }
     Value value{std::string(name), {}, -1};
-    if (spec->list) {
+    if (rule->list) {
         // Letter case is forgiven ("udp", "e"); the device is sent the list's own text.
-        value.position = ExactPosition(*spec->list, text);
+        value.position = ExactPosition(*rule->list, text);
         if (value.position < 0) {
-            error = std::string(name) + " must be one of " + Join(*spec->list) + ", got '" +
+            error = std::string(name) + " must be one of " + Join(*rule->list) + ", got '" +
                     std::string(text) + "'";
             return false;
         }
-        value.text = std::string((*spec->list)[static_cast<std::size_t>(value.position)]);
+        value.text = std::string((*rule->list)[static_cast<std::size_t>(value.position)]);
     } else {
         auto gbk = Utf8ToGbk(text);
         if (!gbk) {
@@ -130,7 +130,7 @@ bool DeviceAssignments::Add(std::string_view assignment, std::string& error) {
 
 bool DeviceAssignments::HasBasic() const {
     for (const auto& value : m_values) {
-        if (SpecFor(value.name)->group == Group::Basic) {
+        if (RuleFor(value.name)->group == Group::Basic) {
             return true;
         }
     }
@@ -139,7 +139,7 @@ bool DeviceAssignments::HasBasic() const {
 
 bool DeviceAssignments::HasAdvanced() const {
     for (const auto& value : m_values) {
-        if (SpecFor(value.name)->group == Group::Advanced) {
+        if (RuleFor(value.name)->group == Group::Advanced) {
             return true;
         }
     }
@@ -172,12 +172,12 @@ void DeviceAssignments::ApplyBasic(DeviceState& state) const {
 void DeviceAssignments::ApplyAdvanced(AdvancedParams& record) const {
     AdvancedSelection selection = SelectionFromRecord(record);
     for (const auto& value : m_values) {
-        const FieldSpec* spec = SpecFor(value.name);
-        if (spec->group != Group::Advanced) {
+        const FieldRule* rule = RuleFor(value.name);
+        if (rule->group != Group::Advanced) {
             continue;
         }
-        if (spec->selection != nullptr) {
-            selection.*spec->selection = value.position;
+        if (rule->selection != nullptr) {
+            selection.*rule->selection = value.position;
         }
     }
     StoreSelection(selection, record);
@@ -192,14 +192,14 @@ std::vector<std::string> DeviceAssignments::Differences(const DeviceState& state
     const AdvancedSelection reported = SelectionFromRecord(state.advanced);
     std::vector<std::string> differing;
     for (const auto& value : m_values) {
-        const FieldSpec* spec = SpecFor(value.name);
+        const FieldRule* rule = RuleFor(value.name);
         bool same = false;
         if (value.name == "deviceBaud") {
             same = state.deviceBaudIndex == value.position;
         } else if (value.name == "protocol") {
             same = state.protocolIndex == value.position;
-        } else if (spec->selection != nullptr) {
-            same = reported.*spec->selection == value.position;
+        } else if (rule->selection != nullptr) {
+            same = reported.*rule->selection == value.position;
         } else {
             same = *TextField(state, value.name) == value.text;
         }
@@ -212,8 +212,8 @@ std::vector<std::string> DeviceAssignments::Differences(const DeviceState& state
 
 std::string DeviceAssignments::KnownNames() {
     std::string names;
-    for (const auto& spec : kFields) {
-        names += (names.empty() ? "" : ", ") + std::string(spec.name);
+    for (const auto& rule : kFields) {
+        names += (names.empty() ? "" : ", ") + std::string(rule.name);
     }
     return names;
 }
