@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -130,8 +131,14 @@ void CConfigToolDlg::OnInitDialog() {
 }
 
 void CConfigToolDlg::FillLists() {
+    // COM numbers stand for device paths on Linux; each entry names its path where the
+    // operator looks for it, so the right adapter is picked without a terminal.
     for (int port = 1; port <= kComPorts; ++port) {
-        m_comList->AddString(QStringLiteral("COM%1").arg(port));
+        const int index = m_comList->AddString(QStringLiteral("COM%1").arg(port));
+        const std::string path = m_ports.PathFor(port);
+        m_comList->setItemData(index,
+                               path.empty() ? QStringLiteral("no serial device") : QFile::decodeName(path.c_str()),
+                               Qt::ToolTipRole);
     }
     AddEntries(*m_dataBitsList, DataBitsList);
     AddEntries(*m_parityList, ParityList);

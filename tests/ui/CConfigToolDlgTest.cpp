@@ -107,6 +107,17 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(Entries(*w.List(1011)), Texts(ProtocolList));
     }
 
+    void comEntriesNameTheirDevicePaths() {
+        PortDirectory ports;
+        ports.Pin(3, "/dev/ttyUSB0");
+        test::RecordingPresenter messages;
+        CConfigToolDlg dialog{ports, messages, test::FastTiming()};
+        dialog.show();
+        auto* list = dialog.Item<CComboBox>(1010);
+        QCOMPARE(list->itemData(2, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(list->itemData(0, Qt::ToolTipRole).toString(), QStringLiteral("no serial device"));
+    }
+
     void typedComPortLeavesNothingToOpen() {
         Window w;
         QVERIFY(w.Activate());
