@@ -1,18 +1,12 @@
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
+#include <QMessageBox>
 #include <QTest>
 #include <QTextDocument>
 
 #include "CAboutDlg.h"
-#include "CComboBox.h"
 #include "CConfigToolDlg.h"
 #include "GbkLineEdit.h"
-#include "GbkText.h"
+#include "QMessageBoxPresenter.h"
 #include "UiTestSupport.h"
-#include "ValueLists.h"
 
 using namespace qk;
 using namespace qk::ui;
@@ -23,34 +17,18 @@ namespace {
 // The main window without a device: no port is mapped.
 struct Window {
     test::RecordingPresenter messages;
-    CConfigToolDlg dialog{PortDirectory{}, messages, test::FastTiming()};
+    CConfigToolDlg dialog;
 
-    Window() { dialog.show(); }
+    explicit Window(PortDirectory ports = {})
+        : dialog(std::move(ports), messages, test::FastTiming()) {
+        dialog.show();
+    }
     bool Activate() { return QTest::qWaitForWindowActive(&dialog); }
-
     QPushButton* Button(int id) { return dialog.Item<QPushButton>(id); }
     CComboBox* List(int id) { return dialog.Item<CComboBox>(id); }
     GbkLineEdit* Edit(int id) { return dialog.Item<GbkLineEdit>(id); }
-    QPlainTextEdit* Log() { return dialog.Item<QPlainTextEdit>(1002); }
-    QString LabelText(int id) { return dialog.Item<QLabel>(id)->text(); }
+    QLabel* Label(int id) { return dialog.Item<QLabel>(id); }
 };
-
-QStringList Entries(const CComboBox& list) {
-    QStringList entries;
-    for (int i = 0; i < list.count(); ++i) {
-        entries << list.itemText(i);
-    }
-    return entries;
-}
-
-template <std::size_t N>
-QStringList Texts(const std::array<std::string_view, N>& values) {
-    QStringList texts;
-    for (const std::string_view value : values) {
-        texts << FromGbk(value);
-    }
-    return texts;
-}
 
 }  // namespace
 
@@ -60,33 +38,30 @@ class CConfigToolDlgTest : public QObject {
     void stateRightAfterStart() {
         Window w;
         QVERIFY(w.Activate());
-        QCOMPARE(w.List(1010)->currentText(), QStringLiteral("COM1"));
-        QCOMPARE(w.List(1046)->currentText(), QStringLiteral("9600"));
-        QCOMPARE(w.List(1051)->currentText(), QStringLiteral("8"));
-        QCOMPARE(w.List(1048)->currentText(), QStringLiteral("N"));
-        const SerialSelection selection = w.dialog.GetSerialSelection();
-        QCOMPARE((std::array{selection.comIndex, selection.baudIndex, selection.dataBitsIndex,
-                             selection.parityIndex}),
-                 (std::array{0, 4, 3, 0}));
-        QCOMPARE(w.List(1044)->GetCurSel(), -1);
-        QCOMPARE(w.List(1044)->currentText(), QString());
-        QCOMPARE(w.List(1011)->GetCurSel(), -1);
-        QCOMPARE(w.Edit(1038)->text(), QStringLiteral("358024"));
-        QCOMPARE(w.Edit(1019)->text(), QString());
-        QCOMPARE(w.Edit(1020)->text(), QString());
-        QCOMPARE(w.Log()->toPlainText(), QString());
-        QCOMPARE(w.LabelText(1049), QString());
-        QCOMPARE(w.LabelText(1050), QStringLiteral("off"));
+        QStringList shown;  // lists, edits, labels, status parts, log, Open
+        for (const int id : {1010, 1046, 1051, 1048, 1044, 1011}) {
+            shown << w.List(id)->currentText();
+        }
+        for (const int id : {1038, 1019, 1020}) {
+            shown << w.Edit(id)->text();
+        }
         for (int part = 0; part < 3; ++part) {
-            QCOMPARE(w.dialog.statusBar()->GetText(part), QString());
+            shown << w.dialog.statusBar()->GetText(part);
         }
-        for (int id : {1003, 1008, 1009, 1041}) {
-            QVERIFY2(!w.Button(id)->isEnabled(), qPrintable(QString::number(id)));
+        shown << w.Label(1049)->text() << w.Label(1050)->text() << test::LogText(w.dialog)
+              << w.Button(1001)->text();
+        QCOMPARE(shown.join(u'|'), QStringLiteral("COM1|9600|8|N|||358024|||||||off||Open"));
+        const SerialSelection s = w.dialog.GetSerialSelection();
+        QCOMPARE((std::array{s.comIndex, s.baudIndex, s.dataBitsIndex, s.parityIndex,
+                             w.List(1044)->GetCurSel(), w.List(1011)->GetCurSel()}),
+                 (std::array{0, 4, 3, 0, -1, -1}));
+        QList<int> enabled;
+        for (const int id : {2, 1001, 1003, 1007, 1008, 1009, 1041}) {
+            if (w.Button(id)->isEnabled()) {
+                enabled << id;
+            }
         }
-        for (int id : {1001, 1007, 2}) {
-            QVERIFY2(w.Button(id)->isEnabled(), qPrintable(QString::number(id)));
-        }
-        QCOMPARE(w.Button(1001)->text(), QStringLiteral("Open"));
+        QCOMPARE(enabled, (QList<int>{2, 1001, 1007}));
         QVERIFY(w.Button(1)->isHidden());
         QCOMPARE(QApplication::focusWidget(), w.Button(2));
         QVERIFY(w.messages.entries.empty());
@@ -98,63 +73,45 @@ class CConfigToolDlgTest : public QObject {
         for (int i = 1; i <= 14; ++i) {
             ports << QStringLiteral("COM%1").arg(i);
         }
-        QCOMPARE(Entries(*w.List(1010)), ports);
-        QCOMPARE(Entries(*w.List(1046)), Texts(BaudRateList));
-        QCOMPARE(Entries(*w.List(1044)), Texts(BaudRateList));
-        QCOMPARE(w.List(1046)->itemText(0), QStringLiteral("1200"));  // not "115200" first
-        QCOMPARE(Entries(*w.List(1051)), Texts(DataBitsList));
-        QCOMPARE(Entries(*w.List(1048)), Texts(ParityList));
-        QCOMPARE(Entries(*w.List(1011)), Texts(ProtocolList));
+        QCOMPARE(test::Entries(*w.List(1010)), ports);
+        QCOMPARE(test::Entries(*w.List(1046)), test::Texts(BaudRateList));  // "1200" first
+        QCOMPARE(test::Entries(*w.List(1044)), test::Texts(BaudRateList));
+        QCOMPARE(test::Entries(*w.List(1051)), test::Texts(DataBitsList));
+        QCOMPARE(test::Entries(*w.List(1048)), test::Texts(ParityList));
+        QCOMPARE(test::Entries(*w.List(1011)), test::Texts(ProtocolList));
     }
 
     void comEntriesNameTheirDevicePaths() {
         PortDirectory ports;
         ports.Pin(3, "/dev/ttyUSB0");
-        test::RecordingPresenter messages;
-        CConfigToolDlg dialog{ports, messages, test::FastTiming()};
-        dialog.show();
-        auto* list = dialog.Item<CComboBox>(1010);
-        QCOMPARE(list->itemData(2, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(list->itemData(0, Qt::ToolTipRole).toString(), QStringLiteral("no serial device"));
+        Window w(std::move(ports));
+        QCOMPARE(w.List(1010)->itemData(2, Qt::ToolTipRole).toString(),
+                 QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(w.List(1010)->itemData(0, Qt::ToolTipRole).toString(),
+                 QStringLiteral("no serial device"));
     }
 
-    void typedComPortLeavesNothingToOpen() {
+    void typedTextLeavesNoSelectionAndOpenRefuses_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("COM") << 1010 << "COM";
+        QTest::newRow("baud rate") << 1046 << "Baud Rate";
+        QTest::newRow("data bits") << 1051 << "Data Bits";
+        QTest::newRow("parity") << 1048 << "Parity";
+    }
+    void typedTextLeavesNoSelectionAndOpenRefuses() {
+        QFETCH(int, id);
+        QFETCH(QString, name);
         Window w;
         QVERIFY(w.Activate());
-        w.List(1010)->setFocus();
-        w.List(1010)->lineEdit()->selectAll();
-        QTest::keyClicks(w.List(1010), QStringLiteral("COM3"));
-        QCOMPARE(w.dialog.GetSerialSelection().comIndex, -1);
+        w.List(id)->setFocus();
+        w.List(id)->lineEdit()->selectAll();
+        QTest::keyClicks(w.List(id), w.List(id)->itemText(1));  // an entry's text, still typed
+        QCOMPARE(w.List(id)->GetCurSel(), -1);
         w.Button(1001)->click();
         QCOMPARE(w.messages.texts(),
-                 QStringList{QStringLiteral("Cannot open: nothing is selected in the COM list.")});
+                 QStringList{"Cannot open: nothing is selected in the " + name + " list."});
         QCOMPARE(w.Button(1001)->text(), QStringLiteral("Open"));
-    }
-
-    void blocksSetListsStatusAndEdits() {
-        Window w;
-        w.dialog.HandleReceivedBlock(
-            "+BAUD:115200\r\n+PROTOCOL:UDP\r\n+ID:QK4520-7\r\n+PIPADD:10.0.0.9\r\n+PPORT:6000\r\n");
-        QCOMPARE(w.List(1044)->GetCurSel(), 11);
-        QCOMPARE(w.List(1044)->currentText(), QStringLiteral("115200"));
-        QCOMPARE(w.List(1011)->currentText(), QStringLiteral("UDP"));
-        QCOMPARE(w.dialog.statusBar()->GetText(1), QStringLiteral("ID:QK4520-7"));
-        QCOMPARE(w.Edit(1019)->text(), QStringLiteral("10.0.0.9"));
-        QCOMPARE(w.Edit(1020)->text(), QStringLiteral("6000"));
-    }
-
-    void receivedBlockShowsAtTheEndInView() {
-        Window w;
-        std::string many;
-        for (int i = 0; i < 200; ++i) {
-            many += "line " + std::to_string(i) + "\r\n";
-        }
-        w.dialog.HandleReceivedBlock(many);
-        w.dialog.HandleReceivedBlock("+LAST:1\r\n");
-        QVERIFY(w.Log()->toPlainText().endsWith(QStringLiteral("line 199\n+LAST:1\n")));
-        QScrollBar* bar = w.Log()->verticalScrollBar();
-        QVERIFY(bar->maximum() > 0);
-        QTRY_COMPARE(bar->value(), bar->maximum());
     }
 
     void logShowsTheSameTextBlockByBlockAsAtOnce() {
@@ -164,48 +121,20 @@ class CConfigToolDlgTest : public QObject {
             "\xB4\xB5\xC7\xC2\xBD\r\n",
             "zero\0byte\x07\r\n"s,
             "bad \x81\x20 \xFF\r\n",
+            std::string(30000, 'x') + "\r\n",  // long enough to be cut into paragraphs
         };
         Window byBlock;
+        Window atOnce;
         std::string all;
         for (const std::string& block : blocks) {
             byBlock.dialog.HandleReceivedBlock(block);
             all += block;
         }
-        Window atOnce;
         atOnce.dialog.HandleReceivedBlock(all);
-        GbkLogDecoder decoder;
-        QCOMPARE(byBlock.Log()->toPlainText(), atOnce.Log()->toPlainText());
-        QCOMPARE(byBlock.Log()->toPlainText(), decoder.Decode(all));
-        QVERIFY(byBlock.Log()->toPlainText().contains(QStringLiteral("+ID:未登陆\n")));
+        QCOMPARE(test::LogText(byBlock.dialog), test::LogText(atOnce.dialog));
+        QCOMPARE(test::LogText(byBlock.dialog), GbkLogDecoder().Decode(all));
+        QVERIFY(test::LogText(byBlock.dialog).contains(QStringLiteral("+ID:未登陆\n")));
         QCOMPARE(byBlock.dialog.state().infoLog, all);
-    }
-
-    void logBoxIsGivenOnlyWhatIsNew() {
-        Window w;
-        w.dialog.HandleReceivedBlock(std::string(5000, 'a') + "\r\n");
-        QTextDocument* document = w.Log()->document();
-        const int before = document->characterCount();
-        QList<std::array<int, 3>> changes;
-        connect(document, &QTextDocument::contentsChange, this,
-                [&](int from, int removed, int added) {
-                    changes.push_back({from, removed, added});
-                });
-        w.dialog.HandleReceivedBlock("+ID:1\r\n");
-        w.dialog.UpdateControls();  // nothing new: nothing changes
-        QCOMPARE(changes.size(), 1);
-        QCOMPARE(changes[0][0], before - 1);  // at the end
-        QCOMPARE(changes[0][1], 0);           // nothing removed
-        QCOMPARE(changes[0][2], 6);           // "+ID:1" and the line break
-    }
-
-    void clearEmptiesTheLogAndItStartsOver() {
-        Window w;
-        w.dialog.HandleReceivedBlock("+ID:1\r\n");
-        w.Button(1007)->click();
-        QCOMPARE(w.Log()->toPlainText(), QString());
-        QVERIFY(w.dialog.state().infoLog.empty());
-        w.dialog.HandleReceivedBlock("+ID:2\r\n");
-        QCOMPARE(w.Log()->toPlainText(), QStringLiteral("+ID:2\n"));
     }
 
     void typedDestAddressIsReplacedByABlockAndKeptByClear() {
@@ -220,92 +149,11 @@ class CConfigToolDlgTest : public QObject {
         w.Button(1007)->click();
         QCOMPARE(w.Edit(1019)->text(), QStringLiteral("kept.example"));
         QCOMPARE(w.dialog.state().destAddress, "kept.example"s);
-    }
-
-    void deviceValueThatIsNotGbkGoesBackUnchanged() {
-        const std::string raw = "\x81\x20\xFF\xFE\x80";
-        QVERIFY(ToGbk(FromGbk(raw)) != raw);  // a round trip would change it
-        Window w;
-        QVERIFY(w.Activate());
-        w.dialog.HandleReceivedBlock("+PIPADD:" + raw + "\r\n+PPORT:" + raw + "\r\n");
-        w.dialog.UpdateState();
-        QCOMPARE(w.dialog.state().destAddress, raw);
-        QCOMPARE(w.dialog.state().destPort, raw);
-
-        w.Edit(1020)->setFocus();
-        w.Edit(1020)->selectAll();
-        QTest::keyClicks(w.Edit(1020), QStringLiteral("7000"));
-        w.dialog.UpdateState();
-        QCOMPARE(w.dialog.state().destPort, "7000"s);
-        QCOMPARE(w.dialog.state().destAddress, raw);
-    }
-
-    void enterEndsTheWindowWithOkAfterTakingTheEdits() {
-        Window w;
-        QVERIFY(w.Activate());
-        w.Edit(1038)->setFocus();
-        w.Edit(1038)->selectAll();
-        QTest::keyClicks(w.Edit(1038), QStringLiteral("111111"));
-        QTest::keyClick(w.Edit(1038), Qt::Key_Return);
-        QCOMPARE(w.dialog.result(), CDialog::IDOK);
-        QVERIFY(!w.dialog.isVisible());
-        QCOMPARE(w.dialog.state().loginKey, "111111"s);
-    }
-
-    void enterOnAFocusedButtonPressesThatButton() {
-        Window w;
-        QVERIFY(w.Activate());
-        w.dialog.HandleReceivedBlock("+ID:1\r\n");
-        w.Button(1007)->setFocus();
-        QTest::keyClick(w.Button(1007), Qt::Key_Return);
-        QVERIFY(w.dialog.isVisible());
+        // Clear empties the log, which starts over.
+        QCOMPARE(test::LogText(w.dialog), QString());
         QVERIFY(w.dialog.state().infoLog.empty());
-    }
-
-    void cancelEscapeAndCloseEndWithCancel_data() {
-        QTest::addColumn<int>("how");
-        QTest::newRow("Cancel button") << 0;
-        QTest::newRow("Escape") << 1;
-        QTest::newRow("close box") << 2;
-        QTest::newRow("system command SC_CLOSE") << 3;
-    }
-    void cancelEscapeAndCloseEndWithCancel() {
-        QFETCH(int, how);
-        Window w;
-        QVERIFY(w.Activate());
-        switch (how) {
-            case 0:
-                w.Button(2)->click();
-                break;
-            case 1:
-                QTest::keyClick(w.Edit(1019), Qt::Key_Escape);
-                break;
-            case 2:
-                w.dialog.close();
-                break;
-            case 3:
-                w.dialog.OnSysCommand(SystemMenu::kCloseCommand);
-                break;
-        }
-        QVERIFY(!w.dialog.isVisible());
-        QCOMPARE(w.dialog.result(), CDialog::IDCANCEL);
-    }
-
-    void systemMenuCarriesCloseAndAbout() {
-        Window w;
-        const QList<QAction*> actions = w.dialog.systemMenu()->actions();
-        QCOMPARE(actions.size(), 3);
-        QCOMPARE(actions[0]->data().toUInt(), SystemMenu::kCloseCommand);
-        QVERIFY(actions[1]->isSeparator());
-        QCOMPARE(actions[2]->data().toUInt(), SystemMenu::kAboutCommand);
-        QCOMPARE(actions[2]->text(), FromGbk(SystemMenu::AboutText()));
-    }
-
-    void emptyAboutTextAddsNothing() {
-        QWidget owner;
-        SystemMenu menu(&owner, "", [](unsigned) {});
-        QCOMPARE(menu.actions().size(), 1);
-        QCOMPARE(menu.actions()[0]->data().toUInt(), SystemMenu::kCloseCommand);
+        w.dialog.HandleReceivedBlock("+ID:2\r\n");
+        QCOMPARE(test::LogText(w.dialog), QStringLiteral("+ID:2\n"));
     }
 
     void aboutBoxOpensForCommands16To31Only_data() {
@@ -323,32 +171,101 @@ class CConfigToolDlgTest : public QObject {
         QVERIFY(w.Activate());
         // Open and close it a few times: nothing of one About box survives into the next.
         for (int round = 0; round < (opens ? 3 : 1); ++round) {
-            QString seen;
+            QStringList seen;  // title, captions, pictures
             const auto watch = test::AnswerNextModal(
                 [&](QWidget* modal) {
-                    seen = modal->windowTitle();
-                    qobject_cast<CAboutDlg*>(modal)->accept();
+                    seen << modal->windowTitle();
+                    for (auto* label : modal->findChildren<QLabel*>()) {
+                        const QSize size = label->pixmap().size();
+                        seen
+                            << (size.isEmpty()
+                                    ? label->text()
+                                    : QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
+                    }
+                    QVERIFY(modal->parentWidget() == &w.dialog);
+                    QTest::keyClick(modal, Qt::Key_Return);
                 },
                 opens ? 10000 : 200);
             w.dialog.OnSysCommand(command);
-            if (opens) {
-                QCOMPARE(seen, QStringLiteral("About QK4410ConfTool"));
-            } else {
-                QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
-                QVERIFY(seen.isEmpty());
+            QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+            for (const char* text : {"About QK4410ConfTool", "QK4410ConfTool V2.2 ", "32x32",
+                                     "QK4410ConfTool contributors, open source",
+                                     "https://example.org/QK4410ConfTool"}) {
+                QVERIFY2(seen.contains(text) == opens, text);
             }
         }
         QVERIFY(w.dialog.isVisible());
-        QCOMPARE(w.dialog.findChildren<CAboutDlg*>().size(), 0);
+        QVERIFY(w.dialog.findChildren<CAboutDlg*>().empty());
     }
 
-    void f1ShowsTheCommandLineHelp() {
+    // With the real presenter: the program's caption, one OK button, the warning icon and the
+    // cause, over the window, which stays closed.
+    void openFailureShowsTheWarningBox() {
+        PortDirectory ports;
+        ports.Pin(1, "/nonexistent/ttyQK");
+        QMessageBoxPresenter presenter(QStringLiteral("QK4410ConfTool"));
+        CConfigToolDlg dialog(std::move(ports), presenter, test::FastTiming());
+        dialog.show();
+        QStringList seen;
+        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            seen << box->windowTitle() << box->text() << QString::number(box->icon())
+                 << QString::number(box->standardButtons().toInt())
+                 << QString::number(box->parentWidget() == &dialog) << box->informativeText();
+            box->button(QMessageBox::Ok)->click();
+        });
+        dialog.Item<QPushButton>(1001)->click();
+        QCOMPARE(seen.mid(0, 5), (QStringList{"QK4410ConfTool", "Open com failed!",
+                                              QString::number(QMessageBox::Warning),
+                                              QString::number(QMessageBox::Ok), "1"}));
+        QVERIFY(seen.value(5).contains(QStringLiteral("/nonexistent/ttyQK")));
+        QCOMPARE(dialog.Item<QPushButton>(1001)->text(), QStringLiteral("Open"));
+        QCOMPARE(dialog.Item<QLabel>(1049)->text(), QString());
+        // A message without an icon shows none.
+        QCOMPARE(presenter.MakeBox(nullptr, {QStringLiteral("Log off"), {}, Message::Icon::None})
+                     ->icon(),
+                 QMessageBox::NoIcon);
+    }
+
+    void everyControlIsInsideItsGroupBox_data() {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("controls");  // IDs, or label captions
+        QTest::newRow("serial") << "Serial Paramters"
+                                << "COM:|1001|1010|Baund Rate:|1046|Data Bits|1051|Parity|1048";
+        QTest::newRow("login") << "Login "
+                               << "Login Key:|1038|1003|1007";
+        QTest::newRow("tcp/ip")
+            << "TCP/IP"
+            << "Baund Rate|1044|Dest. IP/Name|1019|Dest. Port|1020|Protocol:|1011";
+        QTest::newRow("status") << "Status"
+                                << "Config Mode:|Login:|1049|1050";
+        QTest::newRow("information") << "Information"
+                                     << "1002";
+    }
+    void everyControlIsInsideItsGroupBox() {
+        QFETCH(QString, group);
+        QFETCH(QString, controls);
         Window w;
-        QVERIFY(w.Activate());
-        QTest::keyClick(w.Edit(1019), Qt::Key_F1);
-        QCOMPARE(w.messages.entries.size(), std::size_t{1});
-        QVERIFY(w.messages.entries[0].message.text.contains(QStringLiteral("--demo")));
-        QVERIFY(w.dialog.isVisible());
+        QCOMPARE(test::Outside(w.dialog, group, controls), QStringList{});
+    }
+
+    void captionsFitAndNothingOverlaps() {
+        Window w;
+        QCOMPARE(test::LayoutFaults(w.dialog), QStringList{});
+        for (const auto& control : w.dialog.controls().All()) {
+            QVERIFY(control.widget->geometry().bottom() < w.dialog.statusBar()->y());
+        }
+        // Texts set later must fit as well.
+        for (const QString text : {"Entering Config Mode...", "已进入配置模式"}) {
+            QVERIFY2(test::ShowsWhole(*w.Label(1049), text), qPrintable(text));
+        }
+        for (const QString text : {"off", "Login", "未登陆"}) {
+            QVERIFY2(test::ShowsWhole(*w.Label(1050), text), qPrintable(text));
+        }
+        QVERIFY(w.Button(1001)->fontMetrics().horizontalAdvance(QStringLiteral("Close")) + 8 <=
+                w.Button(1001)->width());
+        CAboutDlg about(&w.dialog);
+        QCOMPARE(test::LayoutFaults(about), QStringList{});
     }
 };
 

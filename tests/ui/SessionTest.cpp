@@ -1,54 +1,21 @@
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
+// The main window and the advanced-parameters dialog against a simulated device on a
+// pseudo-terminal pinned as COM1.
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
+#include <algorithm>
 
-#include "CComboBox.h"
 #include "CConfigToolDlg.h"
 #include "GbkLineEdit.h"
-#include "GbkText.h"
-#include "QMessageBoxPresenter.h"
-#include "ResponseParser.h"
 #include "SimulatedDevice.h"
 #include "UiTestSupport.h"
 
 using namespace qk;
 using namespace qk::ui;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 namespace {
 
-// What the parser makes of one answer for the status bar: the oracle for what the window
-// must show.
-class StatusCapture final : public DeviceView {
-  public:
-    std::array<std::string, 3> status;
-    void SetStatusText(int part, std::string_view text) override { status.at(part) = text; }
-    void SetLoginLabel(std::string_view) override {}
-    void SetConfigModeLabel(std::string_view) override {}
-    void SelectDeviceBaud(int) override {}
-    void SelectProtocol(int) override {}
-    void ShowMessage(std::string_view) override {}
-    void UpdateControls() override {}
-    void UpdateState() override {}
-    void ScrollLogToEnd() override {}
-};
-
-QString ExpectedStatus(const sim::SimulatedDevice& device, int part) {
-    static constexpr std::array<const char*, 3> keys = {"STAT", "ID", "VER"};
-    DeviceState state;
-    StatusCapture view;
-    ResponseParser parser(state, view);
-    parser.HandleBlock("+" + std::string(keys.at(part)) + ":" + *device.Value(keys.at(part)) +
-                       "\r\n");
-    return FromGbk(view.status.at(part));
-}
-
-// The main window with a simulated device on a pseudo-terminal pinned as COM1.
 struct Session {
     sim::SimulatedDevice device;
     test::RecordingPresenter messages;
@@ -65,17 +32,66 @@ struct Session {
     }
 
     QPushButton* Button(int id) { return dialog.Item<QPushButton>(id); }
-    CComboBox* List(int id) { return dialog.Item<CComboBox>(id); }
     GbkLineEdit* Edit(int id) { return dialog.Item<GbkLineEdit>(id); }
     QString LabelText(int id) { return dialog.Item<QLabel>(id)->text(); }
     QString Status(int part) { return dialog.statusBar()->GetText(part); }
-    bool ConfigButtonsEnabled() {
-        return Button(1003)->isEnabled() && Button(1008)->isEnabled() &&
-               Button(1009)->isEnabled() && Button(1041)->isEnabled();
+    // The opening and login state at a glance: the Open/Close button, the config mode and
+    // login labels, how many of Login, Get Param., Set Param. and Adv Param. are enabled,
+    // the port and the receive loop.
+    QString Shown() {
+        const int enabled = int(Button(1003)->isEnabled()) + Button(1008)->isEnabled() +
+                            Button(1009)->isEnabled() + Button(1041)->isEnabled();
+        return QStringLiteral("%1|%2|%3|%4|%5|%6")
+            .arg(Button(1001)->text(), LabelText(1049), LabelText(1050))
+            .arg(enabled)
+            .arg(dialog.IsPortOpen() ? "open" : "closed", dialog.IsReceiving() ? "receiving" : "-");
     }
-    bool ConfigButtonsDisabled() {
-        return !Button(1003)->isEnabled() && !Button(1008)->isEnabled() &&
-               !Button(1009)->isEnabled() && !Button(1041)->isEnabled();
+    // What a window shows for the device's answer to the status bar's `part`.
+    QString ExpectedStatus(int part) {
+        static constexpr std::array keys = {"STAT", "ID", "VER"};
+        test::RecordingPresenter none;
+        CConfigToolDlg oracle(PortDirectory{}, none);
+        oracle.InitDialog();
+        oracle.HandleReceivedBlock("+"s + keys.at(part) + ":" + *device.Value(keys.at(part)) +
+                                   "\r\n");
+        return oracle.statusBar()->GetText(part);
+    }
+
+    // Opens the port (which reads every parameter) and, if asked, logs in.
+    bool Connect(bool logIn) {
+        Button(1001)->click();
+        return QTest::qWaitFor([&] { return !dialog.state().advanced.registerData.empty(); }) &&
+               (!logIn || LogIn());
+    }
+    bool LogIn() {
+        Button(1003)->click();
+        return QTest::qWaitFor([&] { return dialog.state().loggedIn; });
+    }
+
+    // Presses "Adv Param." and runs `drive` with the dialog while it is open, cancelling it
+    // if `drive` left it open; returns when the dialog and any set commands have ended.
+    void RunAdvanced(const std::function<void(CDialog&)>& drive) {
+        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
+            auto* advanced = qobject_cast<CDialog*>(modal);
+            if (advanced == nullptr) {
+                modal->close();
+                return;
+            }
+            drive(*advanced);
+            if (advanced->isVisible()) {
+                advanced->reject();
+            }
+        });
+        Button(1041)->click();
+    }
+    QString ShownHeartbeat() {
+        QString shown;
+        RunAdvanced([&](CDialog& d) { shown = d.Item<CComboBox>(1048)->currentText(); });
+        return shown;
+    }
+    bool Sent(const std::string& command) const {
+        const auto commands = device.ReceivedCommands();
+        return std::find(commands.begin(), commands.end(), command) != commands.end();
     }
 };
 
@@ -86,36 +102,27 @@ class SessionTest : public QObject {
   private slots:
     void fullSession() {
         Session s;
-        std::string earlier;
-        for (int i = 0; i < 100; ++i) {
-            earlier += "earlier line\r\n";
-        }
-        s.dialog.HandleReceivedBlock(earlier);
+        s.dialog.HandleReceivedBlock(QByteArray("earlier line\r\n").repeated(100).toStdString());
 
         s.Button(1001)->click();
-        QCOMPARE(s.Button(1001)->text(), QStringLiteral("Close"));
-        QCOMPARE(s.LabelText(1049), QStringLiteral("已进入配置模式"));
-        QVERIFY(s.ConfigButtonsEnabled());
-        QVERIFY(s.dialog.IsReceiving());
-
+        QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|off|4|open|receiving"));
         // The fifteen answers.
         QTRY_COMPARE(s.Edit(1019)->text(), QStringLiteral("192.168.1.10"));
         QTRY_COMPARE(s.Edit(1020)->text(), QStringLiteral("5000"));
-        QTRY_COMPARE(s.List(1044)->currentText(), QStringLiteral("9600"));
-        QTRY_COMPARE(s.List(1011)->currentText(), QStringLiteral("TCP"));
-        QTRY_COMPARE(s.Status(0), ExpectedStatus(s.device, 0));
-        QTRY_COMPARE(s.Status(1), ExpectedStatus(s.device, 1));
-        QTRY_COMPARE(s.Status(2), ExpectedStatus(s.device, 2));
+        QTRY_COMPARE(s.dialog.Item<CComboBox>(1044)->currentText(), QStringLiteral("9600"));
+        QTRY_COMPARE(s.dialog.Item<CComboBox>(1011)->currentText(), QStringLiteral("TCP"));
+        for (int part = 0; part < 3; ++part) {
+            QTRY_COMPARE(s.Status(part), s.ExpectedStatus(part));
+        }
         QTRY_COMPARE(s.dialog.state().advanced.registerData, *s.device.Value("ENROL"));
         QCOMPARE(s.dialog.state().advanced.heartbeatCode, 1);
-        auto* log = s.dialog.Item<QPlainTextEdit>(1002);
-        QVERIFY(log->toPlainText().contains(QStringLiteral("+PIPADD:192.168.1.10\n")));
-        QTRY_COMPARE(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
-        QVERIFY(log->verticalScrollBar()->maximum() > 0);
+        QVERIFY(test::LogText(s.dialog).contains(QStringLiteral("+PIPADD:192.168.1.10\n")));
+        QScrollBar* bar = s.dialog.Item<InfoLogBox>(1002)->verticalScrollBar();
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        QVERIFY(bar->maximum() > 0);
 
         s.Button(1009)->click();  // Set Param. before a login
         QCOMPARE(s.messages.texts(), QStringList{QStringLiteral("Log off")});
-
         s.Button(1003)->click();
         QTRY_COMPARE(s.LabelText(1050), QStringLiteral("Login"));
         QVERIFY(s.dialog.state().loggedIn);
@@ -124,7 +131,7 @@ class SessionTest : public QObject {
         s.Button(1009)->click();
         QVERIFY(s.device.WaitUntil(
             [](const sim::DeviceModel& m) {
-                return m.Value("PIPADD") == std::optional<std::string>("10.1.2.3");
+                return m.Value("PIPADD") == std::optional("10.1.2.3"s);
             },
             5s));
         QTRY_COMPARE(s.Edit(1019)->text(), QStringLiteral("10.1.2.3"));
@@ -133,20 +140,12 @@ class SessionTest : public QObject {
         QTRY_VERIFY(s.dialog.state().infoLog.ends_with("+PROTOCOL:TCP\r\n"));
 
         s.Button(1001)->click();
-        QCOMPARE(s.Button(1001)->text(), QStringLiteral("Open"));
-        QCOMPARE(s.LabelText(1049), QString());
-        QCOMPARE(s.LabelText(1050), QStringLiteral("未登陆"));
-        QVERIFY(s.ConfigButtonsDisabled());
-        QVERIFY(!s.dialog.IsPortOpen());
-        QVERIFY(!s.dialog.IsReceiving());
-        QCOMPARE(s.messages.texts(), QStringList{QStringLiteral("Log off")});
-
+        QCOMPARE(s.Shown(), QStringLiteral("Open||未登陆|0|closed|-"));
         // Every opening needs its own login.
         s.Button(1001)->click();
-        QVERIFY(s.ConfigButtonsEnabled());
+        QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|未登陆|4|open|receiving"));
         s.Button(1009)->click();
-        QCOMPARE(s.messages.texts(),
-                 (QStringList{QStringLiteral("Log off"), QStringLiteral("Log off")}));
+        QCOMPARE(s.messages.texts(), (QStringList{"Log off", "Log off"}));
     }
 
     void answersWaitUntilTheSequenceEndsAndCloseIsRefusedMeanwhile() {
@@ -154,88 +153,19 @@ class SessionTest : public QObject {
         timing.basicQueryGap = 40ms;
         Session s({}, timing);
         QVERIFY(QTest::qWaitForWindowActive(&s.dialog));
-        bool checked = false;
         bool inSequence = false;
-        bool statusEmpty = false;
+        QString status = QStringLiteral("not checked");
         QTimer::singleShot(120, &s.dialog, [&] {
-            checked = true;
             inSequence = s.dialog.InSequence();
-            statusEmpty = s.Status(1).isEmpty();
+            status = s.Status(1);
             s.dialog.close();
             s.dialog.reject();
         });
         s.Button(1001)->click();  // handshake, then 15 queries with 40 ms pauses
-        QVERIFY(checked);
         QVERIFY(inSequence);
-        QVERIFY(statusEmpty);
-        QVERIFY(s.dialog.isVisible());
-        QVERIFY(s.dialog.IsPortOpen());
-        QTRY_COMPARE(s.Status(1), ExpectedStatus(s.device, 1));
-    }
-
-    void typedDestAddressIsReplacedWhenAnswersArrive() {
-        Session s;
-        s.Button(1001)->click();
-        QTRY_COMPARE(s.Edit(1019)->text(), QStringLiteral("192.168.1.10"));
-        s.Edit(1019)->setText(QStringLiteral("typed.example"));
-        s.Button(1008)->click();  // Get Param. takes nothing from the edits
-        QTRY_COMPARE(s.Edit(1019)->text(), QStringLiteral("192.168.1.10"));
-    }
-
-    void portThatCannotBeOpenedShowsTheWarning() {
-        test::RecordingPresenter messages;
-        PortDirectory ports;
-        ports.Pin(1, "/nonexistent/ttyQK");
-        CConfigToolDlg dialog(std::move(ports), messages, test::FastTiming());
-        dialog.show();
-        dialog.Item<QPushButton>(1001)->click();
-        QCOMPARE(messages.entries.size(), std::size_t{1});
-        QCOMPARE(messages.entries[0].message.text, QStringLiteral("Open com failed!"));
-        QCOMPARE(messages.entries[0].message.icon, Message::Icon::Warning);
-        QVERIFY(messages.entries[0].message.detail.contains(QStringLiteral("/nonexistent/ttyQK")));
-        QCOMPARE(messages.entries[0].owner, &dialog);
-        QCOMPARE(dialog.Item<QPushButton>(1001)->text(), QStringLiteral("Open"));
-        QCOMPARE(dialog.Item<QLabel>(1049)->text(), QString());
-    }
-
-    void realWarningBoxHasTheCaptionOneOkButtonAndTheWarningIcon() {
-        QMessageBoxPresenter messages(QStringLiteral("QK4410ConfTool"));
-        CConfigToolDlg dialog(PortDirectory{}, messages, test::FastTiming());
-        dialog.show();
-        QString title;
-        QString text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QMessageBox::StandardButtons buttons;
-        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            buttons = box->standardButtons();
-            box->button(QMessageBox::Ok)->click();
-        });
-        dialog.Item<QPushButton>(1001)->click();  // COM1 stands for nothing
-        QCOMPARE(title, QStringLiteral("QK4410ConfTool"));
-        QCOMPARE(text, QStringLiteral("Open com failed!"));
-        QCOMPARE(icon, QMessageBox::Warning);
-        QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    }
-
-    void handshakeWithoutReplyLeavesThePortOpen() {
-        sim::SimOptions options;
-        options.noHandshake = true;
-        ControllerTiming timing = test::FastTiming();
-        timing.handshakeAttempts = 3;
-        Session s(options, timing);
-        s.Button(1001)->click();
-        QCOMPARE(s.messages.texts(), QStringList{QStringLiteral("Fail, Please try again!")});
-        QCOMPARE(s.Button(1001)->text(), QStringLiteral("Close"));
-        QCOMPARE(s.LabelText(1049), QStringLiteral("Entering Config Mode..."));
-        QVERIFY(s.ConfigButtonsDisabled());
-        QVERIFY(!s.dialog.IsReceiving());
-        s.Button(1001)->click();
-        QCOMPARE(s.Button(1001)->text(), QStringLiteral("Open"));
-        QCOMPARE(s.LabelText(1050), QStringLiteral("未登陆"));
+        QCOMPARE(status, QString());
+        QVERIFY(s.dialog.isVisible() && s.dialog.IsPortOpen());
+        QTRY_COMPARE(s.Status(1), s.ExpectedStatus(1));
     }
 
     void endingTheWindowWithThePortOpenClosesItAndEndsTheLoop_data() {
@@ -243,6 +173,8 @@ class SessionTest : public QObject {
         QTest::newRow("Cancel") << 0;
         QTest::newRow("Enter") << 1;
         QTest::newRow("close box") << 2;
+        QTest::newRow("Escape") << 3;
+        QTest::newRow("system command SC_CLOSE") << 4;
     }
     void endingTheWindowWithThePortOpenClosesItAndEndsTheLoop() {
         QFETCH(int, how);
@@ -252,22 +184,68 @@ class SessionTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(&s.dialog));
         s.Button(1001)->click();
         QTRY_VERIFY(s.dialog.state().infoLog.find("+DATA:") != std::string::npos);
-        switch (how) {
-            case 0:
-                s.Button(2)->click();
-                break;
-            case 1:
-                s.Edit(1019)->setFocus();
-                QTest::keyClick(s.Edit(1019), Qt::Key_Return);
-                break;
-            case 2:
-                s.dialog.close();
-                break;
-        }
+        test::Retype(s.Edit(1038), QStringLiteral("111111"));
+        const std::array<std::function<void()>, 5> ways = {
+            [&] { s.Button(2)->click(); }, [&] { QTest::keyClick(s.Edit(1038), Qt::Key_Return); },
+            [&] { s.dialog.close(); }, [&] { QTest::keyClick(s.Edit(1038), Qt::Key_Escape); },
+            [&] { s.dialog.OnSysCommand(SystemMenu::kCloseCommand); }};
+        ways.at(how)();
         QVERIFY(!s.dialog.isVisible());
-        QVERIFY(!s.dialog.IsPortOpen());
-        QVERIFY(!s.dialog.IsReceiving());
+        QVERIFY(!s.dialog.IsPortOpen() && !s.dialog.IsReceiving());
         QCOMPARE(s.dialog.result(), how == 1 ? CDialog::IDOK : CDialog::IDCANCEL);
+        if (how == 1) {  // Enter takes the edits first
+            QCOMPARE(s.dialog.state().loginKey, "111111"s);
+        }
+    }
+
+    void advancedSetSendsTheOperatorsChoicesAndCancelNothing() {
+        Session s;
+        QVERIFY(s.Connect(true));
+        QCOMPARE(s.dialog.state().advanced.heartbeatCode, 1);  // the device's "30s"
+        s.RunAdvanced([&](CDialog& d) {
+            test::Pick(d.Item<CComboBox>(1048), 2);
+            QTest::keyClick(d.GetDlgItem(1027), Qt::Key_Escape);
+        });
+        QVERIFY(!s.dialog.InSequence());
+        QCOMPARE(s.ShownHeartbeat(), QStringLiteral("30s"));
+        const auto before = s.device.ReceivedCommands();
+        DeviceState state;
+        s.RunAdvanced([&](CDialog& d) {
+            test::Pick(d.Item<CComboBox>(1048), 1);  // "45s"
+            test::Retype(d.Item<GbkLineEdit>(1029), QStringLiteral("新注册包"));
+            // Answers arrive while it is open: "Set" overwrites what it covers, nothing else.
+            s.dialog.HandleReceivedBlock("+WORKTYPE:1\r\n+ITVT:250\r\n+PIPADD:10.9.9.9\r\n");
+            d.Item<QPushButton>(1)->click();
+            state = s.dialog.state();  // before anything is sent
+        });
+        QCOMPARE(state.advanced.workType, 0);  // as shown at opening
+        QCOMPARE(state.advanced.packetGap + state.destAddress, "25010.9.9.9"s);
+        QCOMPARE(state.advanced.heartbeatCode, 1);  // the list position
+        QVERIFY(state.advanced.heartbeatCodeIsPosition);
+        const std::string content = ToGbk(QStringLiteral("新注册包"));
+        QVERIFY(s.device.WaitUntil(
+            [&](const sim::DeviceModel& m) {
+                return m.Value("HEARTIME") == std::optional("2"s) &&
+                       m.Value("ENROL") == std::optional(content);
+            },
+            5s));
+        // Nothing set before the Set but these two.
+        QVERIFY(s.Sent("QK+HEARTIME=2\r\n"));
+        QVERIFY(s.Sent("QK+ENROL=" + content + "\r\n"));
+        QVERIFY(std::none_of(before.begin(), before.end(), [](const std::string& c) {
+            return c.find('=') != std::string::npos && !c.starts_with("QK+LOGIN=");
+        }));
+        QVERIFY(s.messages.entries.empty());
+
+        // Opened again: the choice, not one lower, whether the record still holds the
+        // stored position or already the device's confirmation (its code 2).
+        QCOMPARE(s.ShownHeartbeat(), QStringLiteral("45s"));
+        s.Button(1008)->click();
+        QVERIFY(QTest::qWaitFor([&] {
+            const AdvancedParams& a = s.dialog.state().advanced;
+            return a.heartbeatCode == 2 && !a.heartbeatCodeIsPosition;
+        }));
+        QCOMPARE(s.ShownHeartbeat(), QStringLiteral("45s"));
     }
 };
 

@@ -1,17 +1,29 @@
 #pragma once
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFontMetrics>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
-#include <QWidget>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "CComboBox.h"
+#include "CDialog.h"
 #include "ConfigController.h"
+#include "GbkText.h"
+#include "InfoLogBox.h"
+#include "LabelFitter.h"
 #include "MessagePresenter.h"
+#include "ValueLists.h"
 
 namespace qk::test {
 
@@ -22,7 +34,6 @@ class RecordingPresenter final : public ui::MessagePresenter {
         QWidget* owner;
         ui::Message message;
     };
-
     void Present(QWidget* owner, const ui::Message& message) override {
         entries.push_back({owner, message});
     }
@@ -33,7 +44,6 @@ class RecordingPresenter final : public ui::MessagePresenter {
         }
         return list;
     }
-
     std::vector<Entry> entries;
 };
 
@@ -82,6 +92,45 @@ inline void TypeText(QWidget* widget, const QString& text) {
     }
 }
 
+inline void Retype(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    TypeText(edit, text);
+}
+
+// Picks an entry from the opened list with the mouse, as the operator does.
+inline void Pick(ui::CComboBox* list, int index) {
+    list->showPopup();
+    QAbstractItemView* view = list->view();
+    QVERIFY(QTest::qWaitFor([&] { return view->isVisible(); }));
+    const QModelIndex entry = view->model()->index(index, 0);
+    view->scrollTo(entry);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(entry).center());
+    QVERIFY(QTest::qWaitFor([&] { return list->GetCurSel() == index; }));
+}
+
+inline QStringList Entries(const ui::CComboBox& list) {
+    QStringList entries;
+    for (int i = 0; i < list.count(); ++i) {
+        entries << list.itemText(i);
+    }
+    return entries;
+}
+
+inline QStringList Texts(ValueList values) {
+    QStringList texts;
+    for (const std::string_view value : values) {
+        texts << ui::FromGbk(value);
+    }
+    return texts;
+}
+
+// The information log as a copy of all of it gives it: the box may cut overlong lines into
+// continuation paragraphs, which toPlainText() would show as line breaks.
+inline QString LogText(const ui::CDialog& window) {
+    return window.Item<ui::InfoLogBox>(1002)->LogText();
+}
+
 // Pauses short enough that a whole session takes a fraction of a second.
 inline ControllerTiming FastTiming() {
     ControllerTiming timing;
@@ -91,6 +140,101 @@ inline ControllerTiming FastTiming() {
     timing.basicSetGap = std::chrono::milliseconds(2);
     timing.advancedSetGap = std::chrono::milliseconds(2);
     return timing;
+}
+
+// Geometry: templates drawn for SimSun must stay readable and inside their frames with the
+// fonts this platform has.
+
+// A label without an ID, by its caption.
+inline QLabel* Label(const QWidget& window, const QString& text) {
+    for (auto* label : window.findChildren<QLabel*>()) {
+        if (label->text() == text && label->objectName().startsWith(QStringLiteral("static"))) {
+            return label;
+        }
+    }
+    return nullptr;
+}
+
+// Whether the label shows all of `text`: on one line, or wrapped into lines that all fit.
+inline bool ShowsWhole(const QLabel& label, const QString& text) {
+    const QFontMetrics metrics(label.font());
+    if (!label.wordWrap()) {
+        return metrics.horizontalAdvance(text) <= label.contentsRect().width();
+    }
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (metrics.horizontalAdvance(word) > label.width()) {
+            return false;
+        }
+    }
+    return metrics.boundingRect(QRect(0, 0, label.width(), 10000), Qt::TextWordWrap, text)
+               .height() <= label.height();
+}
+
+// Of `names` (control IDs or label captions, split at '|'), those missing or not clear
+// inside the frame and below the title of the group box `group`.
+inline QStringList Outside(const ui::CDialog& window, const QString& group, const QString& names) {
+    QStringList outside{group};
+    for (auto* box : window.findChildren<QGroupBox*>()) {
+        if (box->title() == group) {
+            QRect inside = ui::GroupBoxInside(box->geometry());
+            inside.setTop(box->y() + box->fontMetrics().height());
+            outside.clear();
+            for (const QString& name : names.split(u'|')) {
+                QWidget* control =
+                    name.front().isDigit() ? window.GetDlgItem(name.toInt()) : Label(window, name);
+                if (control == nullptr || !inside.contains(control->geometry())) {
+                    outside << name;
+                }
+            }
+        }
+    }
+    return outside;
+}
+
+// Shown captions, button texts, group titles and list entries that do not fit, and shown
+// controls that leave the window, overlap, or cross the frame of a group box.
+inline QStringList LayoutFaults(const ui::CDialog& window) {
+    std::vector<QWidget*> shown;
+    for (const auto& control : window.controls().All()) {
+        if (control.widget->isVisibleTo(&window)) {
+            shown.push_back(control.widget);
+        }
+    }
+    QStringList faults;
+    for (QWidget* widget : shown) {
+        QStringList texts;  // each must fit into the control, with its margin
+        int margin = 0;
+        if (auto* label = qobject_cast<QLabel*>(widget);
+            label && !ShowsWhole(*label, label->text())) {
+            faults << label->text();
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            texts << button->text();
+            margin = 8;
+        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            texts << box->title();
+            margin = 16;
+        } else if (auto* list = qobject_cast<ui::CComboBox*>(widget)) {
+            texts = Entries(*list);
+            margin = widget->width() - list->lineEdit()->width();
+        }
+        for (const QString& text : texts) {
+            if (widget->fontMetrics().horizontalAdvance(text) + margin > widget->width()) {
+                faults << text;
+            }
+        }
+        const QRect at = widget->geometry();
+        if (!window.rect().contains(at)) {
+            faults << widget->objectName() + " leaves the window";
+        }
+        for (QWidget* other : shown) {
+            const bool frames = qobject_cast<QGroupBox*>(other) && other->geometry().contains(at);
+            if (other != widget && !qobject_cast<QGroupBox*>(widget) &&
+                at.intersects(other->geometry()) && !frames) {
+                faults << widget->objectName() + " overlaps " + other->objectName();
+            }
+        }
+    }
+    return faults;
 }
 
 }  // namespace qk::test
