@@ -5,12 +5,13 @@ namespace qk {
 BlockHandover::BlockHandover(Consumer consumer, Wake wake)
     : m_consumer(std::move(consumer)), m_wake(std::move(wake)) {}
 
-bool BlockHandover::Deliver(std::string block) {
+bool BlockHandover::Deliver(std::string block, Clock::time_point resumeAt) {
     std::unique_lock lock(m_mutex);
     if (m_cancelled) {
         return false;
     }
     m_pending = std::move(block);
+    m_resumeAt = resumeAt;
     const std::uint64_t ticket = ++m_delivered;
     m_changed.notify_all();
     if (m_wake) {
@@ -18,6 +19,8 @@ bool BlockHandover::Deliver(std::string block) {
         m_wake();
         lock.lock();
     }
+    // Until resumeAt only a cancel wakes this thread early; after it, the block's end does.
+    m_changed.wait_until(lock, resumeAt, [&] { return m_cancelled; });
     m_changed.wait(lock, [&] { return m_cancelled || m_handled >= ticket; });
     return m_handled >= ticket;
 }
@@ -38,7 +41,11 @@ bool BlockHandover::RunPending() {
         m_inConsumer = false;
         ++m_handled;
         handledAny = true;
-        m_changed.notify_all();
+        // Before resumeAt the receive thread sleeps on regardless; waking it would only
+        // cost it a switch in and out.
+        if (Clock::now() >= m_resumeAt) {
+            m_changed.notify_all();
+        }
     }
     return handledAny;
 }

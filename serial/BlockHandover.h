@@ -27,8 +27,13 @@ public:
 
     explicit BlockHandover(Consumer consumer, Wake wake = {});
 
+    using Clock = std::chrono::steady_clock;
+
     // Receive thread. Returns true once the block was handled, false when cancelled.
-    bool Deliver(std::string block);
+    // With `resumeAt`, returns no earlier than that either: a receive thread that would
+    // only sleep until its next poll once the block is handled sleeps until then at once,
+    // and a block handled before then does not wake it just to send it back to sleep.
+    bool Deliver(std::string block, Clock::time_point resumeAt = {});
 
     // Owner's thread: handles the block that waits, if any; true when one was handled.
     // A call from inside the consumer (a nested event loop) does nothing: the outer call
@@ -51,6 +56,7 @@ private:
     std::optional<std::string> m_pending;
     std::uint64_t m_delivered = 0;  // blocks accepted by Deliver
     std::uint64_t m_handled = 0;    // blocks whose consumer has returned
+    Clock::time_point m_resumeAt;   // of the block delivered last
     bool m_cancelled = false;
     bool m_inConsumer = false;
 };

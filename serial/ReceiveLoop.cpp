@@ -37,15 +37,17 @@ void ReceiveLoop::Run() {
             WaitUntil(polled + kIdlePoll);
             continue;
         }
+        // A full buffer means more is waiting; otherwise this poll took all there was, and
+        // the next read waits for the next poll.
         const bool filled = static_cast<std::size_t>(count) == space.size();
+        const auto nextRead = filled ? std::chrono::steady_clock::time_point{} : polled + kIdlePoll;
         if (auto block = m_assembler.Commit(static_cast<std::size_t>(count))) {
-            if (!m_handover.Deliver(std::move(*block))) {
+            // Returns once the block was handled and the next read is due.
+            if (!m_handover.Deliver(std::move(*block), nextRead)) {
                 return;
             }
-        }
-        // A full buffer means more is waiting; otherwise this poll took all there was.
-        if (!filled) {
-            WaitUntil(polled + kIdlePoll);
+        } else if (!filled) {
+            WaitUntil(nextRead);
         }
     }
 }

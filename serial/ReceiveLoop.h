@@ -16,8 +16,10 @@ namespace qk {
 // to the owner's thread through the hand-over, waiting until it is handled. A read that
 // fills the buffer is followed at once by the next; any other read waits for the next
 // poll, so a device that streams in small writes is handed over in blocks of what
-// arrived since the last poll, not line by line. It ends by itself once the port is
-// closed; Stop() ends it at once.
+// arrived since the last poll, not line by line. After such a read the thread waits for
+// the block to be handled and for the next poll in one sleep, so a block handled in time
+// does not wake it in between. It ends by itself once the port is closed; Stop() ends it
+// at once.
 //
 // Only one loop runs at a time: Start() ends a previous one first, and the destructor
 // ends the current one, so a loop never outlives its owner.

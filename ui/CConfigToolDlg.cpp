@@ -313,6 +313,7 @@ void CConfigToolDlg::done(int result) {
         return;
     }
     m_controller.Shutdown();
+    m_log.CatchUp();  // the box is left holding the whole log
     CDialog::done(result);
 }
 
@@ -321,6 +322,7 @@ void CConfigToolDlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    m_log.CatchUp();  // the box is left holding the whole log
     CDialog::closeEvent(event);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QStringEncoder>
+#include <algorithm>
 
 namespace qk::ui {
 namespace {
@@ -27,13 +28,28 @@ std::string ToGbk(const QString& text) {
 }
 
 QString GbkLogDecoder::Decode(std::string_view bytes) {
-    const QString decoded = m_decoder.decode(View(bytes));
-    QString shown;
-    shown.reserve(decoded.size());
+    // Device data is mostly ASCII, which GBK leaves as it is. Once a byte below 0x80 has
+    // gone through, the converter holds nothing (that byte either stood alone or ended a
+    // character), so a piece of ASCII alone may skip it.
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+    const QString decoded = ascii && !m_mayHoldBytes ? QString::fromLatin1(View(bytes))
+                                                     : m_decoder.decode(View(bytes));
+    if (!bytes.empty()) {
+        m_mayHoldBytes = static_cast<unsigned char>(bytes.back()) >= 0x80;
+    }
+    QString shown(decoded.size(), Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(shown.data());
+    char16_t* out = begin;
     for (const QChar c : decoded) {
         const char16_t u = c.unicode();
+        if (u >= 0x20 && u != 0x7F) {
+            *out++ = u;
+            m_afterCarriageReturn = false;
+            continue;
+        }
         if (u == u'\r') {
-            shown += u'\n';
+            *out++ = u'\n';
             m_afterCarriageReturn = true;
             continue;
         }
@@ -43,20 +59,20 @@ QString GbkLogDecoder::Decode(std::string_view bytes) {
             continue;
         }
         if (u == u'\n' || u == u'\t') {
-            shown += c;
+            *out++ = u;
         } else if (u < 0x20) {
-            shown += QChar(static_cast<char16_t>(kControlPictures + u));
-        } else if (u == 0x7F) {
-            shown += QChar(kDeletePicture);
+            *out++ = static_cast<char16_t>(kControlPictures + u);
         } else {
-            shown += c;
+            *out++ = kDeletePicture;
         }
     }
+    shown.truncate(out - begin);
     return shown;
 }
 
 void GbkLogDecoder::Reset() {
     m_decoder.resetState();
+    m_mayHoldBytes = false;
     m_afterCarriageReturn = false;
 }
 

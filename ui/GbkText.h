@@ -39,6 +39,7 @@ class GbkLogDecoder {
 
   private:
     QStringDecoder m_decoder{"GBK"};
+    bool m_mayHoldBytes = false;  // the converter may hold part of a character
     bool m_afterCarriageReturn = false;
 };
 

@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 
 namespace qk::ui {
 
@@ -13,10 +14,16 @@ namespace qk::ui {
 // again, so the text taken out is exactly the log's text.
 //
 // While its text keeps changing it repaints at most once a frame: the first change after
-// a quiet frame shows at once, later ones together at the end of the frame. Text, selection
-// and scroll position change at once; only the picture waits. A device that streams would
-// otherwise have the box redrawn for every block the receive loop hands over, which costs
-// more than everything else the window does with the block.
+// a quiet frame shows at once, later ones together at the end of the frame. A device that
+// streams would otherwise have the box redrawn for every block the receive loop hands
+// over, which costs more than everything else the window does with the block.
+//
+// Whoever fills the box may hold text back while a frame is open and put it in at the
+// frame's end, in one piece (InfoLogView does): one insert and one scroll a frame instead
+// of one per block. The box calls the catch-up it was given before anything can read or
+// act on its text (LogText(), copy, drag, the X11 selection, a mouse or key press, the
+// context menu, focus), so the text anyone takes out is always whole and current; only
+// what is drawn lags, by at most a frame.
 //
 // It does not decide where lines are cut; InfoLogView does.
 class InfoLogBox : public QPlainTextEdit {
@@ -29,15 +36,31 @@ class InfoLogBox : public QPlainTextEdit {
 
     explicit InfoLogBox(QWidget* parent = nullptr);
 
-    // The whole text as a copy of everything would give it.
+    // The whole text as a copy of everything would give it, held-back text included.
     QString LogText() const;
 
-    // kFrame unless changed; zero repaints for every change (for measurements).
+    // kFrame unless changed; zero repaints for every change (for measurements), and then
+    // nothing is held back either.
     void SetFrameInterval(std::chrono::milliseconds interval);
+
+    // True while a frame is open: text that arrives now may wait for the frame's end.
+    bool InFrame() const { return m_frame.isActive(); }
+    // `catchUp` puts in whatever text is held back; empty for none. It may be called from
+    // inside itself (a change it makes can ask for the selection), and must then do nothing.
+    void SetCatchUp(std::function<void()> catchUp);
+    void CatchUp() const;
+
+    // Runs `change` (an append and a scroll, say), then repaints the scroll bar if its
+    // picture differs at the end; the steps in between never show.
+    void ChangeTogether(const std::function<void()>& change);
 
   protected:
     QMimeData* createMimeDataFromSelection() const override;
     void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
   private:
     void SkipNeedlessShaping();
@@ -49,6 +72,8 @@ class InfoLogBox : public QPlainTextEdit {
     QString Join(QString plain, int from, int to) const;
 
     QTimer m_frame;  // runs while a frame is open
+    QScrollBar* m_scrollBar = nullptr;  // ours; the box owns it
+    std::function<void()> m_catchUp;
 };
 
 }  // namespace qk::ui

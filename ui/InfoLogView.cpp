@@ -4,11 +4,19 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 #include <string_view>
+#include <utility>
 
 namespace qk::ui {
 
-InfoLogView::InfoLogView(InfoLogBox& box) : m_box(box) {}
+InfoLogView::InfoLogView(InfoLogBox& box) : m_box(box) {
+    m_box.SetCatchUp([this] { CatchUp(); });
+}
+
+InfoLogView::~InfoLogView() {
+    m_box.SetCatchUp({});
+}
 
 void InfoLogView::Show(const std::string& infoLog) {
     if (!StillShows(infoLog)) {
@@ -17,13 +25,41 @@ void InfoLogView::Show(const std::string& infoLog) {
     if (infoLog.size() == m_shown) {
         return;
     }
-    const QString added = m_decoder.Decode(std::string_view(infoLog).substr(m_shown));
-    if (!added.isEmpty()) {
-        Append(added);
-    }
+    m_held += m_decoder.Decode(std::string_view(infoLog).substr(m_shown));
     m_shown = infoLog.size();
     const std::size_t tail = std::min(m_shown, kTailCheck);
     m_tail.assign(infoLog, m_shown - tail, tail);
+    if (!m_box.InFrame()) {
+        CatchUp();
+    }
+}
+
+void InfoLogView::CatchUp() {
+    if (m_held.isEmpty()) {
+        return;
+    }
+    // Taken out first: the append can ask for the selection, which calls this again.
+    const QString text = std::exchange(m_held, QString());
+    const bool scroll = std::exchange(m_scrollWhenCaughtUp, false);
+    // A scroll by more than the box shows repaints all of it anyway, but the box would
+    // first lay out every line between the old top and the new one to work out by how
+    // much to move the picture; with its updates off it just takes the new top line. The
+    // lines skipped are laid out when they come into view, as any the box never showed.
+    QWidget& viewport = *m_box.viewport();
+    const int linesShown = viewport.height() / std::max(1, m_box.fontMetrics().lineSpacing());
+    const bool jump = scroll && viewport.updatesEnabled() && text.count(u'\n') > linesShown;
+    m_box.ChangeTogether([&] {
+        if (jump) {
+            viewport.setUpdatesEnabled(false);
+        }
+        Append(text);
+        if (scroll) {
+            ScrollToEnd();
+        }
+        if (jump) {
+            viewport.setUpdatesEnabled(true);  // repaints it whole
+        }
+    });
 }
 
 void InfoLogView::Append(const QString& text) {
@@ -59,11 +95,17 @@ void InfoLogView::Append(const QString& text) {
 }
 
 void InfoLogView::ScrollToEnd() {
+    if (!m_held.isEmpty()) {
+        m_scrollWhenCaughtUp = true;
+        return;
+    }
     QScrollBar* bar = m_box.verticalScrollBar();
     bar->setValue(bar->maximum());
 }
 
 void InfoLogView::StartOver() {
+    m_held.clear();
+    m_scrollWhenCaughtUp = false;
     m_box.clear();
     m_decoder.Reset();
     m_shown = 0;

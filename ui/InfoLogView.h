@@ -24,9 +24,17 @@ namespace qk::ui {
 // layout of the whole megabyte. A longer line is cut, and each paragraph after a cut is
 // marked as a continuation, which the box joins again in everything it hands out; on
 // screen a cut looks like one more wrapped line. Lines of up to half that length are never
-// cut. Within that bound, the lines of one Show() share a paragraph, broken by line
+// cut. Within that bound, the lines of one append share a paragraph, broken by line
 // separators (which toPlainText() and copies turn into line feeds): one paragraph of a
 // dozen lines lays out much faster than a dozen paragraphs.
+//
+// While the box has a frame open, text is decoded at once but held back and put in at the
+// frame's end, all in one append followed by one scroll: a device that streams hands over
+// ten blocks a frame, and each append and scroll has a cost of its own (the document's
+// bookkeeping, the scroll bar, laying out the lines that end up in view) whatever its
+// size. The first text after a quiet frame goes in at once. The box asks for the
+// held-back text before anything can read its text or act on it, so what is taken out is
+// always the whole log; a log that was emptied or replaced drops it.
 //
 // It does not own the box, and it does not read the log back: the box is read-only.
 class InfoLogView {
@@ -36,10 +44,18 @@ class InfoLogView {
     static constexpr qsizetype kLongestParagraph = 2048;
 
     explicit InfoLogView(InfoLogBox& box);
+    ~InfoLogView();
+
+    InfoLogView(const InfoLogView&) = delete;
+    InfoLogView& operator=(const InfoLogView&) = delete;
 
     void Show(const std::string& infoLog);
-    // Brings the last line into view without touching the selection.
+    // Brings the last line into view without touching the selection; with text held back,
+    // once that text is in.
     void ScrollToEnd();
+    // Puts in the text held back, if any, and scrolls to the end if that was asked for
+    // meanwhile.
+    void CatchUp();
 
     std::size_t shownBytes() const { return m_shown; }
 
@@ -55,6 +71,8 @@ class InfoLogView {
     std::size_t m_shown = 0;
     std::string m_tail;               // the last bytes shown, to notice a log replaced by another
     qsizetype m_paragraphLength = 0;  // characters in the last paragraph of the box
+    QString m_held;                   // decoded, not yet in the box
+    bool m_scrollWhenCaughtUp = false;
 };
 
 }  // namespace qk::ui

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "BlockAssembler.h"
 #include "BlockHandover.h"
@@ -59,6 +60,41 @@ TEST(ReceiveLoopPacing, AFullBufferIsReadOnAtOnce) {
     EndlessSource flood(std::string(BlockAssembler::kCapacity - 1, 'x') + "\n");
     constexpr int kBlocks = 20;
     EXPECT_LT(TimeForBlocks(flood, kBlocks), (kBlocks / 2) * ReceiveLoop::kIdlePoll);
+}
+
+// The receive thread sleeps until its next poll once it has handed a block over: a block
+// handled sooner does not wake it early, and it still never returns before the block was
+// handled or the hand-over was cancelled.
+TEST(ReceiveLoopPacing, AHandOverReturnsOnceHandledAndNotBeforeItsResumeTime) {
+    std::atomic<int> handled = 0;
+    BlockHandover handover([&](std::string&&) { ++handled; });
+    constexpr auto kResume = std::chrono::milliseconds(40);
+    Clock::time_point returned;
+    bool delivered = false;
+    const auto start = Clock::now();
+    std::thread receiver([&] {
+        delivered = handover.Deliver("+ID:1\r\n", start + kResume);
+        returned = Clock::now();
+    });
+    ASSERT_TRUE(handover.WaitAndRunPending(std::chrono::seconds(5)));
+    receiver.join();
+    EXPECT_TRUE(delivered);
+    EXPECT_EQ(handled, 1);
+    EXPECT_GE(returned - start, kResume);
+}
+
+TEST(ReceiveLoopPacing, ACancelEndsTheWaitForTheResumeTimeAtOnce) {
+    // Stopping the loop while its thread sleeps towards a distant resume time.
+    BlockHandover handover([](std::string&&) {});
+    const auto start = Clock::now();
+    bool delivered = false;
+    std::thread receiver(
+        [&] { delivered = handover.Deliver("+ID:1\r\n", start + std::chrono::seconds(30)); });
+    ASSERT_TRUE(handover.WaitAndRunPending(std::chrono::seconds(5)));
+    handover.Cancel();
+    receiver.join();
+    EXPECT_TRUE(delivered);  // it was handled before the cancel
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
 }
 
 }  // namespace
