@@ -118,6 +118,7 @@ class CAdvParamDlgTest : public QObject {
         AdvancedParams expected = record;
         Harness h;
         const int result = h.Open(record, true, [&](CDialog& w) {
+            QCOMPARE(w.focusWidget(), w.Item<QPushButton>(1));  // focus starts on "Set"
             for (const int id : kListIds) {
                 test::Pick(List(w, id), id == 1048 || id == 1051 ? 1 : 0);
             }

@@ -2,8 +2,10 @@
 #include <QTest>
 #include <QTextDocument>
 
+#include "AppOptions.h"
 #include "CAboutDlg.h"
 #include "CConfigToolDlg.h"
+#include "CStatusBarCtrl.h"
 #include "GbkLineEdit.h"
 #include "QMessageBoxPresenter.h"
 #include "UiTestSupport.h"
@@ -65,6 +67,12 @@ class CConfigToolDlgTest : public QObject {
         QVERIFY(w.Button(1)->isHidden());
         QCOMPARE(QApplication::focusWidget(), w.Button(2));
         QVERIFY(w.messages.entries.empty());
+        const CStatusBarCtrl& status = *w.dialog.statusBar();
+        // Parts start where the one before ends (each keeps a border's gap at its right).
+        QCOMPARE((std::array{status.GetParts(), status.GetRect(1).left(), status.GetRect(2).left()}),
+                 (std::array{3, 180, 300}));
+        QVERIFY(status.GetRect(0).right() < 180 && status.GetRect(1).right() < 300);
+        QVERIFY(status.GetRect(2).right() >= w.dialog.width() - 4);
     }
 
     void listsKeepTheOrderOfTheirValueLists() {
@@ -196,6 +204,13 @@ class CConfigToolDlgTest : public QObject {
         }
         QVERIFY(w.dialog.isVisible());
         QVERIFY(w.dialog.findChildren<CAboutDlg*>().empty());
+    }
+
+    void f1ShowsTheCommandLineHelp() {
+        Window w;
+        QVERIFY(w.Activate());
+        QTest::keyClick(w.List(1010), Qt::Key_F1);
+        QCOMPARE(w.messages.texts(), QStringList{HelpText()});
     }
 
     // With the real presenter: the program's caption, one OK button, the warning icon and the
