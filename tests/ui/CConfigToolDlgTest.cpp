@@ -8,6 +8,7 @@
 #include "CStatusBarCtrl.h"
 #include "GbkLineEdit.h"
 #include "QMessageBoxPresenter.h"
+#include "SystemMenu.h"
 #include "UiTestSupport.h"
 
 using namespace qk;
@@ -204,6 +205,30 @@ class CConfigToolDlgTest : public QObject {
         }
         QVERIFY(w.dialog.isVisible());
         QVERIFY(w.dialog.findChildren<CAboutDlg*>().empty());
+    }
+
+    // Linux gives programs no system menu: the window's context menu stands in for it.
+    void contextMenuHoldsCloseAndAbout() {
+        Window w;
+        QVERIFY(w.Activate());
+        auto* menu = w.dialog.findChild<SystemMenu*>();
+        QVERIFY(menu != nullptr);
+        QStringList items;
+        QAction* about = nullptr;
+        for (QAction* action : menu->actions()) {
+            items << action->text();
+            if (action->data().toUInt() == SystemMenu::kAboutCommand) {
+                about = action;
+            }
+        }
+        QCOMPARE(items, (QStringList{"&Close", "", FromGbk(SystemMenu::AboutText())}));
+        QString title;
+        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
+            title = modal->windowTitle();
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        about->trigger();
+        QCOMPARE(title, QStringLiteral("About QK4410ConfTool"));
     }
 
     void f1ShowsTheCommandLineHelp() {
