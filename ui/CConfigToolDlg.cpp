@@ -313,7 +313,6 @@ void CConfigToolDlg::done(int result) {
         return;
     }
     m_controller.Shutdown();
-    m_log.CatchUp();  // the box is left holding the whole log
     CDialog::done(result);
 }
 
@@ -322,7 +321,6 @@ void CConfigToolDlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    m_log.CatchUp();  // the box is left holding the whole log
     CDialog::closeEvent(event);
 }
 

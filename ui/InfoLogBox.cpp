@@ -75,8 +75,7 @@ class LogScrollBar final : public QScrollBar {
 }  // namespace
 
 InfoLogBox::InfoLogBox(QWidget* parent) : QPlainTextEdit(parent) {
-    m_scrollBar = new LogScrollBar;
-    setVerticalScrollBar(m_scrollBar);
+    setVerticalScrollBar(new LogScrollBar);
     // Opaque, so that repainting the box or its scroll bar does not repaint the group box
     // behind it as well.
     setAutoFillBackground(true);
@@ -106,7 +105,7 @@ void InfoLogBox::SetFrameInterval(std::chrono::milliseconds interval) {
 }
 
 void InfoLogBox::ChangeTogether(const std::function<void()>& change) {
-    auto& bar = static_cast<LogScrollBar&>(*m_scrollBar);
+    auto& bar = static_cast<LogScrollBar&>(*verticalScrollBar());
     bar.Hold();
     change();
     bar.Release();

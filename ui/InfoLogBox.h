@@ -72,7 +72,6 @@ class InfoLogBox : public QPlainTextEdit {
     QString Join(QString plain, int from, int to) const;
 
     QTimer m_frame;  // runs while a frame is open
-    QScrollBar* m_scrollBar = nullptr;  // ours; the box owns it
     std::function<void()> m_catchUp;
 };
 

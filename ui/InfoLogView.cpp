@@ -39,7 +39,7 @@ void InfoLogView::CatchUp() {
         return;
     }
     // Taken out first: the append can ask for the selection, which calls this again.
-    const QString text = std::exchange(m_held, QString());
+    QString text = std::exchange(m_held, QString());
     const bool scroll = std::exchange(m_scrollWhenCaughtUp, false);
     // A scroll by more than the box shows repaints all of it anyway, but the box would
     // first lay out every line between the old top and the new one to work out by how
@@ -52,7 +52,7 @@ void InfoLogView::CatchUp() {
         if (jump) {
             viewport.setUpdatesEnabled(false);
         }
-        Append(text);
+        Append(std::move(text));
         if (scroll) {
             ScrollToEnd();
         }
@@ -62,10 +62,9 @@ void InfoLogView::CatchUp() {
     });
 }
 
-void InfoLogView::Append(const QString& text) {
+void InfoLogView::Append(QString lines) {
     // A line end becomes a line separator, except the piece's last one and those that end
     // a paragraph already half the longest; they close the paragraph.
-    QString lines = text;
     const qsizetype lastLineEnd = lines.lastIndexOf(u'\n');
     QTextDocument& document = *m_box.document();
     QTextCursor end(&document);

@@ -62,7 +62,7 @@ class InfoLogView {
   private:
     static constexpr std::size_t kTailCheck = 32;
 
-    void Append(const QString& text);
+    void Append(QString lines);
     void StartOver();
     bool StillShows(const std::string& infoLog) const;
 
