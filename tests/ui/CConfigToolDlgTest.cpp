@@ -39,7 +39,9 @@ class CConfigToolDlgTest : public QObject {
     Q_OBJECT
   private slots:
     void stateRightAfterStart() {
-        Window w;
+        PortDirectory ports;
+        ports.Pin(3, "/dev/ttyUSB0");
+        Window w(std::move(ports));
         QVERIFY(w.Activate());
         QStringList shown;  // lists, edits, labels, status parts, log, Open
         for (const int id : {1010, 1046, 1051, 1048, 1044, 1011}) {
@@ -70,34 +72,27 @@ class CConfigToolDlgTest : public QObject {
         QVERIFY(w.messages.entries.empty());
         const CStatusBarCtrl& status = *w.dialog.statusBar();
         // Parts start where the one before ends (each keeps a border's gap at its right).
-        QCOMPARE((std::array{status.GetParts(), status.GetRect(1).left(), status.GetRect(2).left()}),
-                 (std::array{3, 180, 300}));
+        QCOMPARE(
+            (std::array{status.GetParts(), status.GetRect(1).left(), status.GetRect(2).left()}),
+            (std::array{3, 180, 300}));
         QVERIFY(status.GetRect(0).right() < 180 && status.GetRect(1).right() < 300);
         QVERIFY(status.GetRect(2).right() >= w.dialog.width() - 4);
-    }
 
-    void listsKeepTheOrderOfTheirValueLists() {
-        Window w;
-        QStringList ports;
+        // The lists keep the order of their value lists; COM entries name their device paths.
+        QStringList com;
         for (int i = 1; i <= 14; ++i) {
-            ports << QStringLiteral("COM%1").arg(i);
+            com << QStringLiteral("COM%1").arg(i);
         }
-        QCOMPARE(test::Entries(*w.List(1010)), ports);
-        QCOMPARE(test::Entries(*w.List(1046)), test::Texts(BaudRateList));  // "1200" first
-        QCOMPARE(test::Entries(*w.List(1044)), test::Texts(BaudRateList));
-        QCOMPARE(test::Entries(*w.List(1051)), test::Texts(DataBitsList));
-        QCOMPARE(test::Entries(*w.List(1048)), test::Texts(ParityList));
-        QCOMPARE(test::Entries(*w.List(1011)), test::Texts(ProtocolList));
-    }
-
-    void comEntriesNameTheirDevicePaths() {
-        PortDirectory ports;
-        ports.Pin(3, "/dev/ttyUSB0");
-        Window w(std::move(ports));
-        QCOMPARE(w.List(1010)->itemData(2, Qt::ToolTipRole).toString(),
-                 QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(w.List(1010)->itemData(0, Qt::ToolTipRole).toString(),
-                 QStringLiteral("no serial device"));
+        QCOMPARE(test::Entries(*w.List(1010)), com);
+        QList<QStringList> lists;  // baud rates: "1200" first
+        for (const int id : {1046, 1044, 1051, 1048, 1011}) {
+            lists << test::Entries(*w.List(id));
+        }
+        QCOMPARE(lists, (QList<QStringList>{test::Texts(BaudRateList), test::Texts(BaudRateList),
+                                            test::Texts(DataBitsList), test::Texts(ParityList),
+                                            test::Texts(ProtocolList)}));
+        QCOMPARE(w.List(1010)->itemData(2, Qt::ToolTipRole).toString(), "/dev/ttyUSB0");
+        QCOMPARE(w.List(1010)->itemData(0, Qt::ToolTipRole).toString(), "no serial device");
     }
 
     void typedTextLeavesNoSelectionAndOpenRefuses_data() {
@@ -129,7 +124,8 @@ class CConfigToolDlgTest : public QObject {
             "\n+ID:\xCE",         // a GBK character split between blocks
             "\xB4\xB5\xC7\xC2\xBD\r\n",
             "zero\0byte\x07\r\n"s,
-            "bad \x81\x20 \xFF\r\n",
+            "bad \x81\x20 \xFF\r\nab\x81",  // a lead byte, its ASCII trail in the next block
+            "\x41\x01x\x7F\rz\r\n",
             std::string(30000, 'x') + "\r\n",  // long enough to be cut into paragraphs
         };
         Window byBlock;
@@ -143,6 +139,7 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(test::LogText(byBlock.dialog), test::LogText(atOnce.dialog));
         QCOMPARE(test::LogText(byBlock.dialog), GbkLogDecoder().Decode(all));
         QVERIFY(test::LogText(byBlock.dialog).contains(QStringLiteral("+ID:未登陆\n")));
+        QVERIFY(test::LogText(byBlock.dialog).contains(QStringLiteral("ab\u4E04\u2401x")));
         QCOMPARE(byBlock.dialog.state().infoLog, all);
     }
 
@@ -207,10 +204,13 @@ class CConfigToolDlgTest : public QObject {
         QVERIFY(w.dialog.findChildren<CAboutDlg*>().empty());
     }
 
-    // Linux gives programs no system menu: the window's context menu stands in for it.
-    void contextMenuHoldsCloseAndAbout() {
+    // Linux gives programs no system menu: the window's context menu stands in for it. F1
+    // shows the command line help.
+    void contextMenuHoldsCloseAndAboutAndF1ShowsHelp() {
         Window w;
         QVERIFY(w.Activate());
+        QTest::keyClick(w.List(1010), Qt::Key_F1);
+        QCOMPARE(w.messages.texts(), QStringList{HelpText()});
         auto* menu = w.dialog.findChild<SystemMenu*>();
         QVERIFY(menu != nullptr);
         QStringList items;
@@ -229,13 +229,6 @@ class CConfigToolDlgTest : public QObject {
         });
         about->trigger();
         QCOMPARE(title, QStringLiteral("About QK4410ConfTool"));
-    }
-
-    void f1ShowsTheCommandLineHelp() {
-        Window w;
-        QVERIFY(w.Activate());
-        QTest::keyClick(w.List(1010), Qt::Key_F1);
-        QCOMPARE(w.messages.texts(), QStringList{HelpText()});
     }
 
     // With the real presenter: the program's caption, one OK button, the warning icon and the
@@ -267,30 +260,19 @@ class CConfigToolDlgTest : public QObject {
                  QMessageBox::NoIcon);
     }
 
-    void everyControlIsInsideItsGroupBox_data() {
-        QTest::addColumn<QString>("group");
-        QTest::addColumn<QString>("controls");  // IDs, or label captions
-        QTest::newRow("serial") << "Serial Paramters"
-                                << "COM:|1001|1010|Baund Rate:|1046|Data Bits|1051|Parity|1048";
-        QTest::newRow("login") << "Login "
-                               << "Login Key:|1038|1003|1007";
-        QTest::newRow("tcp/ip")
-            << "TCP/IP"
-            << "Baund Rate|1044|Dest. IP/Name|1019|Dest. Port|1020|Protocol:|1011";
-        QTest::newRow("status") << "Status"
-                                << "Config Mode:|Login:|1049|1050";
-        QTest::newRow("information") << "Information"
-                                     << "1002";
-    }
-    void everyControlIsInsideItsGroupBox() {
-        QFETCH(QString, group);
-        QFETCH(QString, controls);
-        Window w;
-        QCOMPARE(test::Outside(w.dialog, group, controls), QStringList{});
-    }
-
     void captionsFitAndNothingOverlaps() {
         Window w;
+        // Every control is inside its group box (IDs, or label captions).
+        for (const auto& [group, controls] :
+             {std::pair{"Serial Paramters",
+                        "COM:|1001|1010|Baund Rate:|1046|Data Bits|1051|Parity|1048"},
+              std::pair{"Login ", "Login Key:|1038|1003|1007"},
+              std::pair{"TCP/IP",
+                        "Baund Rate|1044|Dest. IP/Name|1019|Dest. Port|1020|Protocol:|1011"},
+              std::pair{"Status", "Config Mode:|Login:|1049|1050"},
+              std::pair{"Information", "1002"}}) {
+            QCOMPARE(test::Outside(w.dialog, group, controls), QStringList{});
+        }
         QCOMPARE(test::LayoutFaults(w.dialog), QStringList{});
         for (const auto& control : w.dialog.controls().All()) {
             QVERIFY(control.widget->geometry().bottom() < w.dialog.statusBar()->y());

@@ -50,15 +50,13 @@ class TestDialog : public CDialog {
 class DialogBuilderTest : public QObject {
     Q_OBJECT
   private slots:
-    void songFaceIsTheChineseFallbackOfAProportionalLatinFace() {
+    void controlsGetIdsStylesCreationOrderAndTheSongFace() {
         const QFont font = DialogFont::FontFor(res::kSongFace, 10);
         QCOMPARE(font.families(),
                  (QStringList{DialogFont::kLatinFamily, DialogFont::kChineseFamily}));
         QVERIFY2(QFontDatabase::hasFamily(DialogFont::kChineseFamily),
                  "install fonts-arphic-uming (scripts/install-deps)");
-    }
 
-    void controlsGetIdsStylesAndCreationOrder() {
         TestDialog dialog;
         QCOMPARE(dialog.size(), DialogFont(kTestDialog).ClientSize(kTestDialog));
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
@@ -82,7 +80,7 @@ class DialogBuilderTest : public QObject {
         QVERIFY(group->children().isEmpty() || !group->isAncestorOf(dialog.GetDlgItem(2001)));
     }
 
-    void tabOrderIsCreationOrderOverVisibleEnabledTabStops() {
+    void tabOrderAndEnterFollowCreationOrderAndTheDefaultButton() {
         TestDialog dialog;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -94,13 +92,8 @@ class DialogBuilderTest : public QObject {
         }
         // 2002 is hidden and 2003 disabled: both are skipped.
         QCOMPARE(visited, (QStringList{"1", "2", "2004", "2001"}));
-    }
 
-    void enterRunsTheDefaultCommandUnlessAButtonHasTheFocus() {
-        TestDialog dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        dialog.GetDlgItem(2001)->setFocus();
+        // Enter runs the default command unless a button has the focus.
         QTest::keyClick(dialog.GetDlgItem(2001), Qt::Key_Return);
         QCOMPARE(dialog.commands, std::vector<int>{1});
         QCOMPARE(dialog.result(), CDialog::IDOK);

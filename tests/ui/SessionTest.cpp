@@ -16,6 +16,12 @@ using namespace std::string_literals;
 
 namespace {
 
+PortDirectory Pinned(const std::string& path) {
+    PortDirectory ports;
+    ports.Pin(1, path);
+    return ports;
+}
+
 struct Session {
     sim::SimulatedDevice device;
     test::RecordingPresenter messages;
@@ -24,11 +30,6 @@ struct Session {
     explicit Session(sim::SimOptions options = {}, ControllerTiming timing = test::FastTiming())
         : device(options), dialog(Pinned(device.slavePath()), messages, timing) {
         dialog.show();
-    }
-    static PortDirectory Pinned(const std::string& path) {
-        PortDirectory ports;
-        ports.Pin(1, path);
-        return ports;
     }
 
     QPushButton* Button(int id) { return dialog.Item<QPushButton>(id); }
@@ -57,17 +58,6 @@ struct Session {
         return oracle.statusBar()->GetText(part);
     }
 
-    // Opens the port (which reads every parameter) and, if asked, logs in.
-    bool Connect(bool logIn) {
-        Button(1001)->click();
-        return QTest::qWaitFor([&] { return !dialog.state().advanced.registerData.empty(); }) &&
-               (!logIn || LogIn());
-    }
-    bool LogIn() {
-        Button(1003)->click();
-        return QTest::qWaitFor([&] { return dialog.state().loggedIn; });
-    }
-
     // Presses "Adv Param." and runs `drive` with the dialog while it is open, cancelling it
     // if `drive` left it open; returns when the dialog and any set commands have ended.
     void RunAdvanced(const std::function<void(CDialog&)>& drive) {
@@ -88,10 +78,6 @@ struct Session {
         QString shown;
         RunAdvanced([&](CDialog& d) { shown = d.Item<CComboBox>(1048)->currentText(); });
         return shown;
-    }
-    bool Sent(const std::string& command) const {
-        const auto commands = device.ReceivedCommands();
-        return std::find(commands.begin(), commands.end(), command) != commands.end();
     }
 };
 
@@ -200,7 +186,10 @@ class SessionTest : public QObject {
 
     void advancedSetSendsTheOperatorsChoicesAndCancelNothing() {
         Session s;
-        QVERIFY(s.Connect(true));
+        s.Button(1001)->click();  // opening reads every parameter
+        QVERIFY(QTest::qWaitFor([&] { return !s.dialog.state().advanced.registerData.empty(); }));
+        s.Button(1003)->click();
+        QVERIFY(QTest::qWaitFor([&] { return s.dialog.state().loggedIn; }));
         QCOMPARE(s.dialog.state().advanced.heartbeatCode, 1);  // the device's "30s"
         s.RunAdvanced([&](CDialog& d) {
             test::Pick(d.Item<CComboBox>(1048), 2);
@@ -230,8 +219,10 @@ class SessionTest : public QObject {
             },
             5s));
         // Nothing set before the Set but these two.
-        QVERIFY(s.Sent("QK+HEARTIME=2\r\n"));
-        QVERIFY(s.Sent("QK+ENROL=" + content + "\r\n"));
+        const auto sent = s.device.ReceivedCommands();
+        for (const std::string& command : {"QK+HEARTIME=2\r\n"s, "QK+ENROL=" + content + "\r\n"}) {
+            QVERIFY(std::find(sent.begin(), sent.end(), command) != sent.end());
+        }
         QVERIFY(std::none_of(before.begin(), before.end(), [](const std::string& c) {
             return c.find('=') != std::string::npos && !c.starts_with("QK+LOGIN=");
         }));

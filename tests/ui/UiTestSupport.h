@@ -3,7 +3,6 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,7 +13,6 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "CComboBox.h"
 #include "CDialog.h"
@@ -28,8 +26,7 @@
 namespace qk::test {
 
 // Records every message instead of showing a box, as if the operator pressed OK at once.
-class RecordingPresenter final : public ui::MessagePresenter {
-  public:
+struct RecordingPresenter final : ui::MessagePresenter {
     struct Entry {
         QWidget* owner;
         ui::Message message;
@@ -49,46 +46,35 @@ class RecordingPresenter final : public ui::MessagePresenter {
 
 // Runs `answer` with the next modal window that opens (one not open now), from inside
 // that window's own event loop, so a test can look at a modal dialog and close it. The
-// watch ends when the returned guard goes out of scope or after `timeoutMs`; the test's
-// own checks then fail.
-class ModalWatch {
-  public:
-    ModalWatch(std::function<void(QWidget*)> answer, int timeoutMs) : m_timer(new QTimer(qApp)) {
-        const QPointer<QWidget> before = QApplication::activeModalWidget();
-        const QDeadlineTimer deadline(timeoutMs);
-        QTimer* timer = m_timer;
-        QObject::connect(timer, &QTimer::timeout, timer, [=] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal != nullptr && modal != before && modal->isVisible()) {
-                timer->stop();
-                answer(modal);
-            } else if (deadline.hasExpired()) {
-                timer->stop();
-            }
-        });
-        timer->start(5);
-    }
-    ~ModalWatch() { delete m_timer; }
-    ModalWatch(const ModalWatch&) = delete;
-    ModalWatch& operator=(const ModalWatch&) = delete;
-
-  private:
-    QPointer<QTimer> m_timer;
-};
-
-[[nodiscard]] inline std::unique_ptr<ModalWatch> AnswerNextModal(
-    std::function<void(QWidget*)> answer, int timeoutMs = 10000) {
-    return std::make_unique<ModalWatch>(std::move(answer), timeoutMs);
+// watch ends when the returned timer is destroyed or after `timeoutMs`; the test's own
+// checks then fail.
+[[nodiscard]] inline std::unique_ptr<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer,
+                                                             int timeoutMs = 10000) {
+    auto timer = std::make_unique<QTimer>();
+    const QPointer<QWidget> before = QApplication::activeModalWidget();
+    const QDeadlineTimer deadline(timeoutMs);
+    QObject::connect(timer.get(), &QTimer::timeout, timer.get(), [=, t = timer.get()] {
+        QWidget* modal = QApplication::activeModalWidget();
+        const bool opened = modal != nullptr && modal != before && modal->isVisible();
+        if (opened || deadline.hasExpired()) {
+            t->stop();
+        }
+        if (opened) {
+            answer(modal);
+        }
+    });
+    timer->start(5);
+    return timer;
 }
 
-// Types `text` into `widget` one character at a time, as key presses that carry the text
-// (QTest::keyClicks only knows ASCII).
+// Types `text` into `widget` as key presses that carry the text (QTest::keyClicks only
+// knows ASCII).
 inline void TypeText(QWidget* widget, const QString& text) {
     for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &release);
+        for (const auto type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent key(type, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(widget, &key);
+        }
     }
 }
 
@@ -135,10 +121,8 @@ inline QString LogText(const ui::CDialog& window) {
 inline ControllerTiming FastTiming() {
     ControllerTiming timing;
     timing.handshakeRetry = std::chrono::milliseconds(5);
-    timing.basicQueryGap = std::chrono::milliseconds(2);
-    timing.advancedQueryGap = std::chrono::milliseconds(2);
-    timing.basicSetGap = std::chrono::milliseconds(2);
-    timing.advancedSetGap = std::chrono::milliseconds(2);
+    timing.basicQueryGap = timing.advancedQueryGap = timing.basicSetGap = timing.advancedSetGap =
+        std::chrono::milliseconds(2);
     return timing;
 }
 
