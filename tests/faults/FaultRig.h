@@ -40,9 +40,11 @@ class HookedPacer final : public Pacer {
     std::function<void()> onPause;
 };
 
+// The device's tty is pinned as COM`comNumber`, the port the view selects.
 struct ToolRig {
-    ToolRig(const PortDirectory& ports, int comNumber) : port(ports, sink) {
-        view.selection.comIndex = comNumber - 1;
+    explicit ToolRig(const std::string& path, int comNumber = 1) : com(comNumber) {
+        ports.Pin(com, path);
+        view.selection.comIndex = com - 1;
     }
     ~ToolRig() { controller.Shutdown(); }
 
@@ -62,15 +64,15 @@ struct ToolRig {
     bool HasAllParameters() const { return LogHas("+ENROL:"); }  // ENROL is queried last
     bool InConfigMode() const { return view.buttonsEnabled && loop.IsRunning(); }
     bool Shown(std::string_view message) const {
-        const auto& calls = view.calls();
-        return std::count(calls.begin(), calls.end(),
-                          "ShowMessage(" + replay::Quote(message) + ")") > 0;
+        return std::ranges::count(view.calls(), "ShowMessage(" + replay::Quote(message) + ")") > 0;
     }
 
+    const int com;
+    PortDirectory ports;
     test::RecordingSerialSink sink;
     DeviceState state;
     test::RecordingControllerView view;
-    CSerialPort port;
+    CSerialPort port{ports, sink};
     ResponseParser parser{state, static_cast<ControllerView&>(view)};
     BlockHandover handover{[this](std::string&& block) { parser.HandleBlock(block); }};
     ReceiveLoop loop{port, handover};

@@ -1,11 +1,22 @@
+// How reads become blocks, and how often the receive loop reads while a device streams:
+// once per poll period when a read took everything there was, at once when a read filled
+// the buffer. The pacing tests measure time; they only ever wait for blocks, never sleep.
+// The loop itself runs on a real port in CSerialPortTest.cpp.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "BlockAssembler.h"
+#include "BlockHandover.h"
+#include "ReceiveLoop.h"
 
 namespace qk {
 namespace {
 
-// The receive loop itself runs on a real port: see CSerialPortTest.cpp.
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
 using Blocks = std::vector<std::string>;
 
 // Feeds the reads to an assembler as the receive loop does; returns what it handed over.
@@ -38,6 +49,71 @@ TEST(BlockAssembler, HandsOverWhatEndsInALineFeedAndHoldsTheRest) {
     };
     for (const auto& [reads, blocks] : cases) {
         EXPECT_EQ(Assemble(reads), blocks);
+    }
+}
+
+// A device that always has `chunk` ready: every read returns it whole (or what fits).
+struct EndlessSource final : ByteSource {
+    explicit EndlessSource(std::string text) : chunk(std::move(text)) {}
+    int Read(char* buffer, unsigned capacity) override {
+        return static_cast<int>(chunk.copy(buffer, capacity));
+    }
+    bool IsOpen() const override { return true; }
+    std::string chunk;
+};
+
+TEST(ReceiveLoopPacing, ReadsThatTakeAllThereIsComeOncePerPollAFullBufferAtOnce) {
+    for (const bool full : {false, true}) {
+        EndlessSource source(full ? std::string(BlockAssembler::kCapacity - 1, 'x') + "\n"
+                                  : "+DATA:000001 ABCDEFGHIJKLMNOPQRSTUVWXY\r\n");
+        const int blocks = full ? 20 : 6;
+        int handled = 0;
+        BlockHandover handover([&](std::string&&) { ++handled; });
+        ReceiveLoop loop(source, handover);
+        const auto start = Clock::now();
+        loop.Start();
+        while (handled < blocks) {
+            handover.WaitAndRunPending(5s);
+        }
+        const auto elapsed = Clock::now() - start;
+        loop.Stop();
+        // The first read is at once; each later one waits for its poll, unless the buffer
+        // was full.
+        if (full) {
+            EXPECT_LT(elapsed, (blocks / 2) * ReceiveLoop::kIdlePoll);
+        } else {
+            EXPECT_GE(elapsed, (blocks - 1) * ReceiveLoop::kIdlePoll * 9 / 10);
+        }
+    }
+}
+
+// The receive thread sleeps until its next poll once it has handed a block over: a block
+// handled sooner does not wake it early, yet it never returns before the block was handled,
+// and a cancel (the loop stopping) ends the wait towards a distant resume time at once.
+TEST(ReceiveLoopPacing, AHandOverReturnsOnceHandledAtItsResumeTimeOrOnCancel) {
+    for (const bool cancel : {false, true}) {
+        std::atomic<int> handled = 0;
+        BlockHandover handover([&](std::string&&) { ++handled; });
+        const auto resume = cancel ? 30s : 40ms;
+        Clock::time_point returned;
+        bool delivered = false;
+        const auto start = Clock::now();
+        std::thread receiver([&] {
+            delivered = handover.Deliver("+ID:1\r\n", start + resume);
+            returned = Clock::now();
+        });
+        ASSERT_TRUE(handover.WaitAndRunPending(5s));
+        if (cancel) {
+            handover.Cancel();
+        }
+        receiver.join();
+        EXPECT_TRUE(delivered);  // handled, before any cancel
+        EXPECT_EQ(handled, 1);
+        if (cancel) {
+            EXPECT_LT(returned - start, 10s);
+        } else {
+            EXPECT_GE(returned - start, resume);
+        }
     }
 }
 

@@ -34,10 +34,6 @@ class RecordingSerialSink final : public SerialMessageSink {
         const auto all = reports();
         return all.empty() ? std::string() : all.back().detail;
     }
-    void Clear() {
-        std::lock_guard lock(m_mutex);
-        m_reports.clear();
-    }
 
   private:
     mutable std::mutex m_mutex;

@@ -1,13 +1,16 @@
-// A device that misbehaves while the tool talks to it, or streams while the tool reopens.
+// A device that misbehaves while the tool talks to it, or streams while the tool reopens;
+// the command-line program holding a port, and given bad input.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <random>
@@ -23,6 +26,8 @@
 namespace qk::faults {
 namespace {
 
+namespace fs = std::filesystem;
+
 // The device goes away (an unplugged adapter) while the tool reads its parameters.
 
 TEST(DeviceHangsUp, MidParametersEveryWriteFailsOnceNothingSpinsAndANewDeviceOpens) {
@@ -35,9 +40,7 @@ TEST(DeviceHangsUp, MidParametersEveryWriteFailsOnceNothingSpinsAndANewDeviceOpe
                 sent += bytes;
             }
         });
-    PortDirectory ports;
-    ports.Pin(3, device->slavePath());
-    ToolRig tool(ports, 3);
+    ToolRig tool(device->slavePath(), 3);
 
     // Once the fourth answer (BAUD) is in, the device goes, before the fifth query is written.
     int queries = 0;
@@ -94,7 +97,7 @@ TEST(DeviceHangsUp, MidParametersEveryWriteFailsOnceNothingSpinsAndANewDeviceOpe
     // A new device plugged in under the same COM number works at once.
     device.reset();
     sim::SimulatedDevice replacement;
-    ports.Pin(3, replacement.slavePath());
+    tool.ports.Pin(3, replacement.slavePath());
     tool.controller.ToggleOpen();
     ASSERT_TRUE(tool.InConfigMode());
     ASSERT_TRUE(tool.RunBlocksUntil([&] { return tool.HasAllParameters(); }));
@@ -111,16 +114,10 @@ constexpr std::size_t kFloodBytes = 10 * 1024 * 1024;
 // arbitrary bytes, and runs of 2000 (a whole block) and 4999 bytes without a line feed; the
 // last bytes are a line end, so all of it is handed over.
 std::string MakeFlood() {
-    const std::string_view pieces[] = {"+PIPADD:10.0.0.1\r\n",
-                                       "+STAT:25,36,330\r\n",
-                                       "+VER:QK4520-1 HW:V2.1 SW:V3.5\r\n",
-                                       "+LOGIN:OK\r\n",
-                                       "RDY\r\n",
-                                       "\r\n",
-                                       "QK+BAUD?\r\n",
-                                       "+ERROR:UNKNOWN\r\n",
-                                       "+PPORT:8080\r",
-                                       "+PIPADD:half"};
+    const std::string_view pieces[] = {
+        "+PIPADD:10.0.0.1\r\n", "+STAT:25,36,330\r\n", "+VER:QK4520-1 HW:V2.1 SW:V3.5\r\n",
+        "+LOGIN:OK\r\n", "RDY\r\n", "\r\n", "QK+BAUD?\r\n", "+ERROR:UNKNOWN\r\n", "+PPORT:8080\r",
+        "+PIPADD:half"};
     std::mt19937 random(5);
     const auto noise = [&](std::size_t length, bool lineFeeds) {
         std::string bytes;
@@ -146,9 +143,7 @@ TEST(DeviceFloods, TenMegabytesOfAnswersJunkAndUnendedLinesAllReachTheLogInOrder
     sim::PseudoTerminal line;
     const int device = line.masterFd();
     fcntl(device, F_SETFL, fcntl(device, F_GETFL) | O_NONBLOCK);
-    PortDirectory ports;
-    ports.Pin(1, line.slavePath());
-    ToolRig tool(ports, 1);
+    ToolRig tool(line.slavePath());
     // The device confirms the handshake the first time the tool waits for it.
     bool confirmed = false;
     tool.pacer.onPause = [&] {
@@ -205,9 +200,7 @@ TEST(OddAnswerValues, AreStoredAndSentBackByteForByteUnlessTheyWouldSplitAComman
     for (const auto& odd : kOddValues) {
         device.SetValue(odd.key, odd.value);
     }
-    PortDirectory ports;
-    ports.Pin(1, device.slavePath());
-    ToolRig tool(ports, 1);
+    ToolRig tool(device.slavePath());
     tool.controller.ToggleOpen();
     ASSERT_TRUE(tool.RunBlocksUntil([&] { return tool.HasAllParameters(); }));
     for (const auto& odd : kOddValues) {
@@ -241,15 +234,11 @@ TEST(OddAnswerValues, AreStoredAndSentBackByteForByteUnlessTheyWouldSplitAComman
 
 // Opening, entering configuration mode and closing, over and over, while the device keeps
 // sending data lines at the fastest rate a real line carries (460800 baud).
-long Entries(const char* directory) {
-    return std::distance(std::filesystem::directory_iterator(directory), {});
-}
+long Entries(const char* directory) { return std::distance(fs::directory_iterator(directory), {}); }
 
 TEST(OpenCloseCycles, WhileTheDeviceStreamsNoDeadlockNoSlowCloseNothingLeftBehind) {
     sim::SimulatedDevice device({.streamBytesPerSecond = 46000});
-    PortDirectory ports;
-    ports.Pin(1, device.slavePath());
-    ToolRig tool(ports, 1);
+    ToolRig tool(device.slavePath());
     const long descriptors = Entries("/proc/self/fd");
     const long threads = Entries("/proc/self/task");
 
@@ -285,6 +274,87 @@ TEST(OpenCloseCycles, WhileTheDeviceStreamsNoDeadlockNoSlowCloseNothingLeftBehin
     EXPECT_EQ(Entries("/proc/self/task"), threads);
     EXPECT_TRUE(tool.sink.reports().empty()) << tool.sink.LastDetail();
     EXPECT_GT(confirmed, cycles / 2);
+}
+
+// The command-line program as another process. A second program reaches for a port the
+// first one holds.
+
+TEST(HeldPort, ASecondProgramIsRefusedNamingTheHolderWhoseSessionEndsUndisturbed) {
+    sim::SimulatedDevice device;
+    // The shell prints its pid, which the program it turns into keeps.
+    Program holder("echo $$; exec " + kCli + "--port " + device.slavePath() + " --settle 2500 get");
+    char pid[32] = "";
+    ASSERT_NE(fgets(pid, sizeof pid, holder.pipe.get()), nullptr);
+    // Once it has asked for every parameter it holds the port, waiting for late answers.
+    ASSERT_TRUE(device.WaitUntil(
+        [](const sim::DeviceModel& m) { return m.CommandCount("QK+ENROL?\r\n") == 1; }, 20s));
+
+    ToolRig second(device.slavePath(), 2);
+    second.controller.ToggleOpen();
+    const auto reports = second.sink.reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, kOpenComFailed);
+    const std::string named = "pid " + std::to_string(std::atoi(pid)) + " (qk4410-cli)";
+    EXPECT_NE(reports[0].detail.find(named), std::string::npos) << reports[0].detail;
+    EXPECT_FALSE(second.port.IsOpen() || second.loop.IsRunning());
+    EXPECT_EQ(second.view.calls().back(), "SetOpenButtonCaption(\"Open\")");
+
+    EXPECT_EQ(holder.Finish(), 0) << holder.output;
+    EXPECT_NE(holder.output.find("\ndestPort=5000\n"), std::string::npos) << holder.output;
+    EXPECT_NE(holder.output.find("\nregisterData=QK4520-000123\n"), std::string::npos);
+    EXPECT_EQ(device.HandshakeReplies(), 1u);
+}
+
+// The command-line program given bad input: usage errors end with status 1 and a reason,
+// paths that are not serial ports with status 2, before a byte is written to them.
+
+
+TEST(BadCommandLine, UsageErrorsExitWithOneAndAReasonBeforeAnythingIsOpened) {
+    for (const char* arguments : {"--baud 9601 get", "--parity", "fetch", "set protocol=SCTP",
+                                  "--com 2=/dev/null --com 2=/dev/zero get"}) {
+        Program cli(kCli + arguments);
+        EXPECT_EQ(cli.Finish(), 1) << arguments;
+        // The reason and the hint on standard error, nothing on standard output.
+        EXPECT_TRUE(cli.output.starts_with("qk4410-cli: ")) << cli.output;
+        EXPECT_TRUE(cli.output.ends_with("\nTry 'qk4410-cli --help'.\n")) << cli.output;
+        EXPECT_EQ(std::ranges::count(cli.output, '\n'), 2) << cli.output;
+    }
+}
+
+TEST(BadCommandLine, APathThatIsNoSerialPortExitsWithTwoAndIsLeftUntouched) {
+    char dirName[] = "/tmp/qk-faults-XXXXXX";
+    ASSERT_NE(mkdtemp(dirName), nullptr);
+    const fs::path dir = dirName;
+    const fs::path file = dir / "settings.txt";
+    const fs::path fifo = dir / "fifo";
+    const std::string content = "keep me\r\nQK+BAUD=9600\r\n";
+    std::ofstream(file, std::ios::binary) << content;
+    const auto fileTime = fs::last_write_time(file);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A reader on the fifo: had the tool opened it and written, the bytes would wait here.
+    const int fifoReader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fifoReader, 0);
+
+    const std::string notTty = " is not a serial port (not a terminal device)";
+    const std::pair<fs::path, std::string> cases[] = {
+        {file, notTty}, {fifo, notTty}, {dir, notTty}, {"/dev/null", notTty},
+        {dir / "missing", ": No such file or directory"}};
+    for (const auto& [path, reason] : cases) {
+        Program cli(kCli + "--port " + path.string() + " --attempts 1 get");
+        EXPECT_EQ(cli.Finish(), 2) << path;
+        EXPECT_TRUE(
+            cli.output.starts_with("qk4410-cli: Open com failed! (" + path.string() + reason))
+            << cli.output;
+        EXPECT_EQ(std::ranges::count(cli.output, '\n'), 1) << cli.output;
+    }
+
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), content);
+    EXPECT_EQ(fs::last_write_time(file), fileTime);
+    char byte = 0;
+    EXPECT_EQ(read(fifoReader, &byte, 1), 0);  // no writer ever came
+    close(fifoReader);
+    fs::remove_all(dir);
 }
 
 }  // namespace

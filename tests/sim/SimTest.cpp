@@ -1,0 +1,226 @@
+// The simulated device: its model of the device, on a pseudo-terminal, and the qk4410-sim
+// program, its arguments and the built program run as a user would.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "CommandLine.h"
+#include "CommandTable.h"
+#include "DeviceModel.h"
+#include "SerialTestSupport.h"
+#include "SimulatedDevice.h"
+
+namespace qk::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const CommandTable kTable;
+const auto kNow = DeviceModel::Clock::time_point{} + 1h;
+
+std::string Query(CommandId id) { return BuildQuery(kTable, id); }
+std::string Set(CommandId id, std::string_view value) { return BuildSet(kTable, id, value); }
+std::string Requests(int count = 3) {
+    std::string requests;
+    for (int i = 0; i < count; ++i) {
+        requests += BuildHandshakeRequest(kTable);
+    }
+    return requests;
+}
+
+TEST(DeviceModelTest, HandshakeIsConfirmedOncePerBurstInNineBytes) {
+    DeviceModel device;
+    EXPECT_EQ(device.Receive(Query(CommandId::Baud), kNow), "");  // not in configuration mode
+    EXPECT_EQ(device.Receive(Requests(), kNow), "CFG MODE\r");
+    // A burst is the tool's three requests, however they are spread over time, or what
+    // comes within half a second; a request after a pause starts a new one.
+    const std::pair<int, std::string> later[] = {
+        {1000, "CFG MODE\r"}, {1400, ""}, {1800, ""}, {1801, "CFG MODE\r"}};
+    for (const auto& [at, reply] : later) {
+        EXPECT_EQ(device.Receive(Requests(at == 1801 ? 3 : 1), kNow + at * 1ms), reply) << at;
+    }
+}
+
+// What the parser makes of each answer is checked end to end by CliEndToEndTest; here, that
+// every query is answered once (STAT, ID and VER carry a second "?\r\n").
+TEST(DeviceModelTest, EveryQueryOfGetParametersIsAnsweredOnce) {
+    DeviceModel device;
+    std::string queries = Requests();
+    for (const auto id :
+         {CommandId::Stat, CommandId::Id, CommandId::Ver, CommandId::Baud, CommandId::DestAddress,
+          CommandId::DestPort, CommandId::Protocol, CommandId::WorkType, CommandId::HeartbeatTime,
+          CommandId::HeartbeatData, CommandId::Dns, CommandId::DataBits, CommandId::Parity,
+          CommandId::RegisterEnable, CommandId::RegisterData}) {
+        queries += Query(id);
+    }
+    const std::string answers = device.Receive(queries, kNow);
+    EXPECT_EQ(std::count(answers.begin(), answers.end(), '\n'), 15);
+    EXPECT_EQ(answers.find("ERROR"), std::string::npos) << answers;
+    EXPECT_NE(answers.find("\n+REGEN:0\r\n"), std::string::npos);  // the key EN_ENROL answers
+}
+
+TEST(DeviceModelTest, SetsAreRefusedBeforeLoginThenStoredAndConfirmed) {
+    DeviceModel device;
+    const std::string port = Set(CommandId::DestPort, "8080");
+    EXPECT_EQ(device.Receive(Requests() + port, kNow), "CFG MODE\r+ERROR:NOT LOGGED IN\r\n");
+    EXPECT_EQ(device.Receive(BuildLogin(kTable, "358025") + port, kNow),
+              "+LOGIN:ERROR\r\n+ERROR:NOT LOGGED IN\r\n");
+    EXPECT_EQ(device.Receive(BuildLogin(kTable, "358024"), kNow), "+LOGIN:OK\r\n");
+    // "实时在线" and bytes across the high range, with ':' '=' and '?' inside: GBK text
+    // passes through byte for byte.
+    const std::string gbk = "\xCA\xB5\xCA\xB1\xD4\xDA\xCF\xDF:=?\x80\xA1\xFE\xFF";
+    const std::tuple<CommandId, std::string, std::string> cases[] = {
+        {CommandId::DestPort, "8080", "+PPORT:8080\r\n"},
+        {CommandId::RegisterEnable, "1", "+REGEN:1\r\n"},
+        {CommandId::HeartbeatData, gbk, "+HEARTDAT:" + gbk + "\r\n"},
+        {CommandId::Baud, "76800", "+BAUD:76800\r\n"},
+        {CommandId::DestPort, "65536", "+ERROR:BAD VALUE\r\n"}};
+    for (const auto& [id, value, answer] : cases) {
+        EXPECT_EQ(device.Receive(Set(id, value), kNow), answer);
+    }
+    EXPECT_EQ(device.Receive(Query(CommandId::DestPort) + Query(CommandId::HeartbeatData), kNow),
+              "+PPORT:8080\r\n+HEARTDAT:" + gbk + "\r\n");
+}
+
+TEST(DeviceModelTest, ByteAtATimeGivesTheSameAnswers) {
+    const std::string session = "noise" + Requests() + BuildLogin(kTable, "358024") +
+                                Query(CommandId::Stat) + Set(CommandId::DestPort, "7000") +
+                                "BAD\r\n" + Query(CommandId::DestPort);
+    const std::string expected =
+        "CFG MODE\r+LOGIN:OK\r\n+STAT:25,36,330\r\n+PPORT:7000\r\n+ERROR:UNKNOWN COMMAND\r\n"
+        "+PPORT:7000\r\n";
+    DeviceModel whole, trickle;
+    EXPECT_EQ(whole.Receive(session, kNow), expected);
+    std::string answered;
+    for (const char byte : session) {
+        answered += trickle.Receive(std::string_view(&byte, 1), kNow);
+    }
+    EXPECT_EQ(answered, expected);
+}
+
+const std::string kRequests = Requests();
+const std::string kBaud = BuildQuery(kTable, CommandId::Baud);
+
+// The tool's end of the line: the slave tty, opened as the tool opens its port.
+test::UniqueFd OpenTool(const SimulatedDevice& device) {
+    return test::UniqueFd(open(device.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+}
+
+TEST(SimulatedDeviceTest, OptionsShapeWhatTheToolReads) {
+    struct Case {
+        SimOptions options;
+        std::string sent, read;
+        std::chrono::milliseconds atLeast{0};
+    };
+    const Case cases[] = {
+        {{.latency = 150ms}, kRequests, "CFG MODE\r", 150ms},
+        {{.chunkSize = 1}, kRequests + kBaud, "CFG MODE\r+BAUD:9600\r\n"},  // as it comes unsplit
+        {{.noHandshake = true}, kRequests + kBaud, ""},
+        {{.refuseLogin = true}, kRequests + BuildLogin(kTable, "358024"),  // the right one
+         "CFG MODE\r+LOGIN:ERROR\r\n"},
+        // Junk goes before answers, never into the handshake: an echo, a blank line, "RDY".
+        {{.junkEvery = 1}, kRequests + kBaud + kBaud + kBaud,
+         "CFG MODE\r" + kBaud + "+BAUD:9600\r\n\r\n+BAUD:9600\r\nRDY\r\n+BAUD:9600\r\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.read);
+        SimulatedDevice device(c.options);
+        const test::UniqueFd tool = OpenTool(device);
+        const auto start = Clock::now();
+        ASSERT_TRUE(test::WriteAllTo(tool.fd, c.sent));
+        // Silence is waited for a while; an answer, until it is complete.
+        EXPECT_EQ(test::ReadFor(tool.fd, std::max<std::size_t>(c.read.size(), 1),
+                                c.read.empty() ? 300ms : 3s),
+                  c.read);
+        EXPECT_GE(Clock::now() - start, c.atLeast);
+    }
+}
+
+TEST(SimulatedDeviceTest, StreamDeliversEveryLineInOrderWithAnswersBetween) {
+    SimulatedDevice device({.streamBytesPerSecond = 4'000'000});
+    const test::UniqueFd tool = OpenTool(device);
+    ASSERT_TRUE(test::WriteAllTo(tool.fd, kRequests));
+    ASSERT_EQ(test::ReadFor(tool.fd, 9), "CFG MODE\r");  // the stream waits for a command
+    ASSERT_TRUE(test::WriteAllTo(tool.fd, kBaud));
+    // Nobody reads for a while: the pty fills up and the device queues the rest.
+    ASSERT_TRUE(device.WaitUntilPending(SimulatedDevice::kMaxQueuedStreamBytes / 2, 5s));
+    ASSERT_TRUE(test::WriteAllTo(tool.fd, BuildQuery(kTable, CommandId::Id)));
+
+    DeviceModel numbering;  // the lines the device should send, in order
+    std::vector<std::string> answers;
+    std::string pending;
+    for (int lines = 0; lines < 3000 || answers.size() < 2;) {
+        const std::string more = test::ReadFor(tool.fd, 1);
+        ASSERT_FALSE(more.empty()) << "stalled after line " << lines;
+        pending += more;
+        for (auto end = pending.find("\r\n"); end != std::string::npos;
+             end = pending.find("\r\n")) {
+            const std::string line = pending.substr(0, end + 2);
+            pending.erase(0, end + 2);
+            if (!line.starts_with(DeviceModel::kDataPrefix)) {
+                answers.push_back(line);
+            } else {
+                ASSERT_EQ(line, numbering.NextDataLine());
+                ++lines;
+            }
+        }
+    }
+    EXPECT_EQ(answers, (std::vector<std::string>{"+BAUD:9600\r\n", "+ID:QK4520-000123\r\n"}));
+}
+
+TEST(CommandLineTest, EveryOptionReachesItsSetting) {
+    const std::vector<std::string_view> arguments = {
+        "--latency", "250", "--chunk=4:15", "--no-handshake", "--refuse-login",
+        "--no-login-required", "--junk", "3", "--stream=9600", "--hangup-after", "5000",
+        "--four-field-stat", "--verbose", "--link", "/tmp/qk-sim"};
+    const CommandLineResult result = ParseCommandLine(arguments);
+    const SimOptions& options = result.settings.options;
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(options.latency, 250ms);
+    EXPECT_EQ(options.chunkSize, 4u);
+    EXPECT_EQ(options.chunkGap, 15ms);
+    EXPECT_TRUE(options.noHandshake && options.refuseLogin && !options.requireLogin);
+    EXPECT_EQ(options.junkEvery, 3u);
+    EXPECT_EQ(options.streamBytesPerSecond, 9600u);
+    EXPECT_EQ(options.hangupAfter, 5000ms);
+    EXPECT_TRUE(options.fourFieldStat && result.settings.verbose);
+    EXPECT_EQ(result.settings.linkPath, "/tmp/qk-sim");
+}
+
+TEST(SimProgramTest, BadArgumentsExitWithStatusOneAndNameTheCulprit) {
+    // The culprit named is the bad value, else the option.
+    const std::pair<const char*, const char*> cases[] = {
+        {"--latency", "--latency"}, {"--latency fast", "fast"}, {"--latency -5", "-5"},
+        {"--latency +5", "+5"}, {"--latency 5ms", "5ms"}, {"--latency=", "--latency"},
+        {"--latency 99999999999999999999", "99999999999999999999"}, {"--chunk 0", "0"},
+        {"--chunk 4:", "--chunk"}, {"--chunk :5", "--chunk"}, {"--chunk 4:x", "x"},
+        {"--junk 0", "--junk"}, {"--stream 0", "--stream"}, {"--link", "--link"},
+        {"--hangup-after 0", "--hangup-after"}, {"--link=", "--link"},
+        {"--verbose=yes", "--verbose"}, {"--bogus", "--bogus"}, {"/dev/ttyS0", "/dev/ttyS0"}};
+    for (const auto& [arguments, culprit] : cases) {
+        FILE* program = popen((std::string(QK_SIM_PROGRAM " ") + arguments + " 2>&1").c_str(), "r");
+        ASSERT_NE(program, nullptr);
+        std::string output(4096, '\0');
+        output.resize(fread(output.data(), 1, output.size(), program));
+        EXPECT_EQ(WEXITSTATUS(pclose(program)), 1) << arguments;
+        EXPECT_THAT(output, testing::StartsWith("qk4410-sim: "));
+        EXPECT_THAT(output, testing::HasSubstr(culprit));
+    }
+}
+
+TEST(SimProgramTest, PrintsTheTtyItServesAndEndsAfterHangingUp) {
+    FILE* program = popen(QK_SIM_PROGRAM " --hangup-after 1000 2>/dev/null", "r");
+    ASSERT_NE(program, nullptr);
+    char line[256] = {};
+    ASSERT_NE(fgets(line, sizeof line, program), nullptr);
+    const test::UniqueFd tool(open(std::string(line, std::strcspn(line, "\n")).c_str(), O_RDWR));
+    ASSERT_TRUE(test::WriteAllTo(tool.fd, kRequests));
+    EXPECT_EQ(test::ReadFor(tool.fd, 9), "CFG MODE\r");
+    EXPECT_EQ(pclose(program), 0);
+}
+
+}  // namespace
+}  // namespace qk::sim
