@@ -102,6 +102,42 @@ TEST(DeviceModelTest, ByteAtATimeGivesTheSameAnswers) {
     EXPECT_EQ(answered, expected);
 }
 
+// Whether a line fits depends on its length alone, never on how it is split into reads: a
+// line past the limit is refused once and nothing of it is taken, not even a tail that reads
+// as a command; the line after it is handled as usual.
+TEST(DeviceModelTest, LineLengthLimitHoldsWhateverTheReads) {
+    constexpr std::size_t kLimit = DeviceModel::kMaxLineLength;
+    const std::string fits(kLimit - std::string_view("QK+HEARTDAT=").size(), 'a');
+    const std::string port = Set(CommandId::DestPort, "6001");
+    const std::pair<std::string, std::string> cases[] = {
+        {Set(CommandId::HeartbeatData, fits), "+HEARTDAT:" + fits + "\r\n"},
+        {Set(CommandId::HeartbeatData, fits + "b"), "+ERROR:LINE TOO LONG\r\n"},
+        {std::string(kLimit + 1, '#') + port, "+ERROR:LINE TOO LONG\r\n"},
+        {std::string(3 * kLimit, '#') + port, "+ERROR:LINE TOO LONG\r\n"}};
+    for (const auto& [line, answer] : cases) {
+        const std::string bytes = line + Query(CommandId::DestPort);
+        // Two reads split at every byte (the last: one read), and a byte at a time (split 0).
+        for (std::size_t split = 0; split <= bytes.size(); ++split) {
+            DeviceModel device;
+            device.Receive(Requests() + BuildLogin(kTable, "358024"), kNow);
+            std::string answers;
+            if (split == 0) {
+                for (const char byte : bytes) {
+                    answers += device.Receive(std::string_view(&byte, 1), kNow);
+                }
+            } else {
+                answers = device.Receive(bytes.substr(0, split), kNow);
+                answers += device.Receive(bytes.substr(split), kNow);
+            }
+            if (answers != answer + "+PPORT:5000\r\n") {
+                ADD_FAILURE() << line.size() << "-byte line split at " << split << ": "
+                              << answers.substr(0, 80);
+                break;  // one split that fails tells as much as a thousand
+            }
+        }
+    }
+}
+
 const std::string kRequests = Requests();
 const std::string kBaud = BuildQuery(kTable, CommandId::Baud);
 

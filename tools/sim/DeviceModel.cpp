@@ -144,18 +144,34 @@ std::string DeviceModel::Receive(std::string_view bytes, Clock::time_point now) 
             HandleHandshakeRequest(now, out);
             continue;
         }
+        const auto lineEnd = m_pending.find("\r\n");
+        if (m_dropping) {
+            if (lineEnd == std::string::npos) {
+                // A CR at the end may be the first half of the line end.
+                m_pending.erase(0, m_pending.size() - (m_pending.ends_with('\r') ? 1 : 0));
+                return out;
+            }
+            m_pending.erase(0, lineEnd + 2);
+            m_dropping = false;
+            continue;
+        }
         if (m_pending.starts_with(kHandshakeRequest)) {
             m_pending.erase(0, kHandshakeRequest.size());
             HandleHandshakeRequest(now, out);
             continue;
         }
-        const auto lineEnd = m_pending.find("\r\n");
+        // The length known so far: a CR at the end is not counted, as it may start the line
+        // end, so that a line that fits is taken however its reads fall.
+        const std::size_t length = lineEnd != std::string::npos
+                                       ? lineEnd
+                                       : m_pending.size() - (m_pending.ends_with('\r') ? 1 : 0);
+        if (length > kMaxLineLength) {
+            m_dropping = true;
+            m_lastWasQuery = false;
+            AnswerError("LINE TOO LONG", out);
+            continue;
+        }
         if (lineEnd == std::string::npos) {
-            if (m_pending.size() > kMaxLineLength) {
-                m_pending.clear();
-                m_lastWasQuery = false;
-                AnswerError("LINE TOO LONG", out);
-            }
             return out;
         }
         const std::string line = m_pending.substr(0, lineEnd);

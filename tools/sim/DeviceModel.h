@@ -31,6 +31,8 @@ namespace qk::sim {
 // - A line "?" is the doubled suffix the tool sends after STAT, ID and VER: no answer.
 // - Empty lines get no answer. Everything else refused is answered "+ERROR:<reason>\r\n",
 //   a key the tool's parser ignores.
+// - A line longer than kMaxLineLength is answered "+ERROR:LINE TOO LONG" once and dropped
+//   up to its line end, whole: no part of it counts as a command or a handshake request.
 class DeviceModel {
   public:
     using Clock = std::chrono::steady_clock;
@@ -40,7 +42,8 @@ class DeviceModel {
     static constexpr std::string_view kLoginKey = "358024";
     static constexpr std::chrono::milliseconds kHandshakeBurstGap{500};
     static constexpr std::size_t kRequestsPerBurst = 3;
-    // A line that grows beyond this without a line end is refused and dropped.
+    // A line longer than this (without its line end) is refused once and dropped up to its
+    // line end, however its bytes are split into reads.
     static constexpr std::size_t kMaxLineLength = 1024;
     static constexpr std::string_view kDataPrefix = "+DATA:";
 
@@ -62,8 +65,9 @@ class DeviceModel {
 
     // Every command received, in order, exactly as it came: handshake requests as
     // "REQUEST CFG MODE", lines with their "\r\n". A "?" line straight after a query is kept
-    // with that query, so the tool's "QK+STAT?\r\n?\r\n" is one entry. Empty lines and what
-    // arrives outside configuration mode other than handshake requests are not recorded.
+    // with that query, so the tool's "QK+STAT?\r\n?\r\n" is one entry. Empty lines, lines
+    // refused as too long and what arrives outside configuration mode other than handshake
+    // requests are not recorded.
     const std::vector<std::string>& ReceivedCommands() const { return m_commands; }
     std::size_t CommandCount(std::string_view command) const;
 
@@ -87,6 +91,7 @@ class DeviceModel {
     SimOptions m_options;
     std::map<std::string, std::string, std::less<>> m_store;
     std::string m_pending;
+    bool m_dropping = false;    // the rest of a line refused as too long, up to its line end
     std::string m_currentLine;  // raw text of the line being handled, for echo junk
     std::vector<std::string> m_commands;
     bool m_lastWasQuery = false;
