@@ -138,6 +138,38 @@ TEST(DeviceModelTest, LineLengthLimitHoldsWhateverTheReads) {
     }
 }
 
+// One session, two configuration sessions long, under each trial: what the tool reads. The
+// device hears every command whatever it answers.
+TEST(DeviceModelTest, TrialsShapeTheAnswersOfASession) {
+    const std::string port = Query(CommandId::DestPort);
+    const std::string session = Query(CommandId::Stat) + BuildLogin(kTable, "358024") +
+                                Set(CommandId::DestPort, "6001") + port +
+                                Query(CommandId::RegisterEnable) + std::string(1100, '#') + "\r\n" +
+                                Requests() + port;
+    const std::pair<SimOptions, std::string> cases[] = {
+        {{},
+         "+STAT:25,36,330\r\n+LOGIN:OK\r\n+PPORT:6001\r\n+PPORT:6001\r\n+REGEN:0\r\n"
+         "+ERROR:LINE TOO LONG\r\nCFG MODE\r+PPORT:6001\r\n"},
+        // The login is confirmed; the set after it is neither answered nor stored.
+        {{.silentAfterLogin = true}, "+STAT:25,36,330\r\n+LOGIN:OK\r\nCFG MODE\r+PPORT:5000\r\n"},
+        {{.ignoredCommands = {"PPORT"}},
+         "+STAT:25,36,330\r\n+LOGIN:OK\r\n+REGEN:0\r\n+ERROR:LINE TOO LONG\r\nCFG MODE\r"},
+        {{.ignoredCommands = {"LOGIN", "STAT"}},
+         "+ERROR:NOT LOGGED IN\r\n+PPORT:5000\r\n+REGEN:0\r\n+ERROR:LINE TOO LONG\r\n"
+         "CFG MODE\r+PPORT:5000\r\n"},
+        // Each kind of junk line ends in CR alone too: an echo, a blank line, "RDY".
+        {{.junkEvery = 1, .crOnly = true},
+         "QK+STAT?\r+STAT:25,36,330\r\r+LOGIN:OK\rRDY\r+PPORT:6001\rQK+PPORT?\r+PPORT:6001\r"
+         "\r+REGEN:0\rRDY\r+ERROR:LINE TOO LONG\rCFG MODE\rQK+PPORT?\r+PPORT:6001\r"}};
+    DeviceModel plain;
+    plain.Receive(Requests() + session, kNow);
+    for (const auto& [options, answers] : cases) {
+        DeviceModel device(options);
+        EXPECT_EQ(device.Receive(Requests() + session, kNow), "CFG MODE\r" + answers);
+        EXPECT_EQ(device.ReceivedCommands(), plain.ReceivedCommands());
+    }
+}
+
 const std::string kRequests = Requests();
 const std::string kBaud = BuildQuery(kTable, CommandId::Baud);
 
@@ -160,7 +192,12 @@ TEST(SimulatedDeviceTest, OptionsShapeWhatTheToolReads) {
          "CFG MODE\r+LOGIN:ERROR\r\n"},
         // Junk goes before answers, never into the handshake: an echo, a blank line, "RDY".
         {{.junkEvery = 1}, kRequests + kBaud + kBaud + kBaud,
-         "CFG MODE\r" + kBaud + "+BAUD:9600\r\n\r\n+BAUD:9600\r\nRDY\r\n+BAUD:9600\r\n"}};
+         "CFG MODE\r" + kBaud + "+BAUD:9600\r\n\r\n+BAUD:9600\r\nRDY\r\n+BAUD:9600\r\n"},
+        // Answers that should not come would arrive in the same read as those that do.
+        {{.silentAfterLogin = true}, kRequests + BuildLogin(kTable, "358024") + kBaud,
+         "CFG MODE\r+LOGIN:OK\r\n"},
+        {{.ignoredCommands = {"BAUD"}, .crOnly = true}, kRequests + kBaud + Query(CommandId::Id),
+         "CFG MODE\r+ID:QK4520-000123\r"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.read);
         SimulatedDevice device(c.options);
@@ -207,11 +244,44 @@ TEST(SimulatedDeviceTest, StreamDeliversEveryLineInOrderWithAnswersBetween) {
     EXPECT_EQ(answers, (std::vector<std::string>{"+BAUD:9600\r\n", "+ID:QK4520-000123\r\n"}));
 }
 
+// Data lines end in CR alone as well, and a handshake still stops the stream after a whole
+// one, however much of the line the pty had taken.
+TEST(SimulatedDeviceTest, CrOnlyStreamStopsOnAWholeLineAtAHandshake) {
+    SimulatedDevice device({.streamBytesPerSecond = 4'000'000, .crOnly = true});
+    const test::UniqueFd tool = OpenTool(device);
+    ASSERT_TRUE(test::WriteAllTo(tool.fd, kRequests));
+    ASSERT_EQ(test::ReadFor(tool.fd, 9), "CFG MODE\r");
+    ASSERT_TRUE(test::WriteAllTo(tool.fd, kBaud));
+    ASSERT_TRUE(device.WaitUntilPending(SimulatedDevice::kMaxQueuedStreamBytes / 2, 5s));
+    ASSERT_TRUE(test::WriteAllTo(tool.fd, kRequests));
+    std::string received;
+    while (!received.ends_with(DeviceModel::kHandshakeReply)) {
+        const std::string more = test::ReadFor(tool.fd, 1);
+        ASSERT_FALSE(more.empty()) << "stalled after " << received.size() << " bytes";
+        received += more;
+    }
+    received.resize(received.size() - DeviceModel::kHandshakeReply.size());
+    DeviceModel numbering({.crOnly = true});
+    std::vector<std::string> answers;
+    for (std::size_t start = 0, end; start < received.size(); start = end + 1) {
+        end = received.find('\r', start);
+        ASSERT_NE(end, std::string::npos) << "cut line: " << received.substr(start);
+        const std::string line = received.substr(start, end + 1 - start);
+        if (line.starts_with(DeviceModel::kDataPrefix)) {
+            ASSERT_EQ(line, numbering.NextDataLine());
+        } else {
+            answers.push_back(line);
+        }
+    }
+    EXPECT_EQ(answers, std::vector<std::string>{"+BAUD:9600\r"});
+}
+
 TEST(CommandLineTest, EveryOptionReachesItsSetting) {
     const std::vector<std::string_view> arguments = {
         "--latency", "250", "--chunk=4:15", "--no-handshake", "--refuse-login",
         "--no-login-required", "--junk", "3", "--stream=9600", "--hangup-after", "5000",
-        "--four-field-stat", "--verbose", "--link", "/tmp/qk-sim"};
+        "--four-field-stat", "--verbose", "--link", "/tmp/qk-sim", "--silent-after-login",
+        "--ignore", "PPORT,EN_ENROL", "--cr-only", "--ignore=LOGIN"};
     const CommandLineResult result = ParseCommandLine(arguments);
     const SimOptions& options = result.settings.options;
     EXPECT_EQ(result.error, "");
@@ -224,6 +294,8 @@ TEST(CommandLineTest, EveryOptionReachesItsSetting) {
     EXPECT_EQ(options.hangupAfter, 5000ms);
     EXPECT_TRUE(options.fourFieldStat && result.settings.verbose);
     EXPECT_EQ(result.settings.linkPath, "/tmp/qk-sim");
+    EXPECT_TRUE(options.silentAfterLogin && options.crOnly);
+    EXPECT_EQ(options.ignoredCommands, (std::vector<std::string>{"PPORT", "EN_ENROL", "LOGIN"}));
 }
 
 TEST(SimProgramTest, BadArgumentsExitWithStatusOneAndNameTheCulprit) {
@@ -235,7 +307,10 @@ TEST(SimProgramTest, BadArgumentsExitWithStatusOneAndNameTheCulprit) {
         {"--chunk 4:", "--chunk"}, {"--chunk :5", "--chunk"}, {"--chunk 4:x", "x"},
         {"--junk 0", "--junk"}, {"--stream 0", "--stream"}, {"--link", "--link"},
         {"--hangup-after 0", "--hangup-after"}, {"--link=", "--link"},
-        {"--verbose=yes", "--verbose"}, {"--bogus", "--bogus"}, {"/dev/ttyS0", "/dev/ttyS0"}};
+        {"--verbose=yes", "--verbose"}, {"--bogus", "--bogus"}, {"/dev/ttyS0", "/dev/ttyS0"},
+        {"--ignore", "--ignore"}, {"--ignore=", "--ignore"}, {"--ignore pport", "pport"},
+        {"--ignore PPORT,REGEN", "REGEN"}, {"--ignore PPORT,", "PPORT,"},
+        {"--cr-only=1", "--cr-only"}, {"--silent-after-login=1", "--silent-after-login"}};
     for (const auto& [arguments, culprit] : cases) {
         FILE* program = popen((std::string(QK_SIM_PROGRAM " ") + arguments + " 2>&1").c_str(), "r");
         ASSERT_NE(program, nullptr);

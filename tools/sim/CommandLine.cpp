@@ -3,6 +3,8 @@
 #include <charconv>
 #include <optional>
 
+#include "DeviceModel.h"
+
 namespace qk::sim {
 namespace {
 
@@ -110,6 +112,36 @@ CommandLineResult ParseCommandLine(std::span<const std::string_view> arguments) 
             if (!flag(options.fourFieldStat)) {
                 return fail("--four-field-stat takes no value");
             }
+        } else if (name == "--silent-after-login") {
+            if (!flag(options.silentAfterLogin)) {
+                return fail("--silent-after-login takes no value");
+            }
+        } else if (name == "--cr-only") {
+            if (!flag(options.crOnly)) {
+                return fail("--cr-only takes no value");
+            }
+        } else if (name == "--ignore") {
+            const auto list = value();
+            if (!list || list->empty()) {
+                return fail("--ignore needs KEY[,KEY...], command names as after QK+");
+            }
+            // Repeating the option adds to the list.
+            for (std::size_t start = 0;;) {
+                const auto comma = list->find(',', start);
+                const auto key = list->substr(start, comma - start);
+                if (key.empty()) {
+                    return fail("--ignore: empty name in '" + std::string(*list) + "'");
+                }
+                if (!DeviceModel::KnowsCommand(key)) {
+                    return fail("--ignore: '" + std::string(key) +
+                                "' is not a command of the device");
+                }
+                options.ignoredCommands.emplace_back(key);
+                if (comma == std::string_view::npos) {
+                    break;
+                }
+                start = comma + 1;
+            }
         } else if (name == "--latency") {
             const auto ms = number(0, kMaxMilliseconds, "a time in milliseconds");
             if (!ms) {
@@ -186,6 +218,9 @@ std::string UsageText() {
            "  --stream BYTES_PER_SEC send numbered +DATA: lines once a session has begun\n"
            "  --hangup-after MS      close the device end after MS milliseconds, then exit\n"
            "  --four-field-stat      report STAT with four fields (weak signal)\n"
+           "  --silent-after-login   confirm a login, then answer nothing until a handshake\n"
+           "  --ignore KEY[,KEY...]  never answer QK+KEY commands, as QK+PPORT? or QK+LOGIN=\n"
+           "  --cr-only              end answer and data lines in CR alone, not CR LF\n"
            "  --verbose              log every command and write on stderr\n"
            "  --help                 show this text\n"
            "\n"

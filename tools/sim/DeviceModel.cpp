@@ -30,6 +30,7 @@ struct Parameter {
     Accepts accepts;
 };
 
+constexpr std::string_view kLoginCommand = "LOGIN";
 constexpr std::string_view kThreeFieldStat = "25,36,330";
 constexpr std::string_view kFourFieldStat = "8,0,36,330";
 
@@ -130,6 +131,10 @@ DeviceModel::DeviceModel(const SimOptions& options) : m_options(options) {
     }
 }
 
+bool DeviceModel::KnowsCommand(std::string_view name) {
+    return name == kLoginCommand || FindParameter(name) != nullptr;
+}
+
 std::string DeviceModel::Receive(std::string_view bytes, Clock::time_point now) {
     std::string out;
     m_pending.append(bytes);
@@ -213,8 +218,8 @@ void DeviceModel::HandleLine(std::string_view line, std::string& out) {
         m_lastWasQuery = false;
         return;
     }
-    m_currentLine = std::string(line) + "\r\n";
-    m_commands.push_back(m_currentLine);
+    m_currentLine = line;
+    m_commands.push_back(m_currentLine + "\r\n");
     m_lastWasQuery = false;
 
     constexpr std::string_view kPrefix = "QK+";
@@ -227,7 +232,10 @@ void DeviceModel::HandleLine(std::string_view line, std::string& out) {
     if (equals == std::string_view::npos) {
         if (body.size() > 1 && body.ends_with('?')) {
             m_lastWasQuery = true;
-            HandleQuery(body.substr(0, body.size() - 1), out);
+            const std::string_view name = body.substr(0, body.size() - 1);
+            if (!Ignores(name)) {
+                HandleQuery(name, out);
+            }
         } else {
             AnswerError("UNKNOWN COMMAND", out);
         }
@@ -235,7 +243,10 @@ void DeviceModel::HandleLine(std::string_view line, std::string& out) {
     }
     const std::string_view name = body.substr(0, equals);
     const std::string_view value = body.substr(equals + 1);
-    if (name == "LOGIN") {
+    if (Ignores(name)) {
+        return;
+    }
+    if (name == kLoginCommand) {
         HandleLogin(value, out);
     } else {
         HandleSet(name, value, out);
@@ -249,10 +260,13 @@ void DeviceModel::HandleQuery(std::string_view name, std::string& out) {
         return;
     }
     const auto value = m_store.find(parameter->key);
-    Answer("+" + std::string(parameter->key) + ":" + value->second + "\r\n", out);
+    Answer("+" + std::string(parameter->key) + ":" + value->second, out);
 }
 
 void DeviceModel::HandleSet(std::string_view name, std::string_view value, std::string& out) {
+    if (Silenced()) {
+        return;  // not listening: nothing is stored, and nothing would be answered
+    }
     const Parameter* parameter = FindParameter(name);
     if (parameter == nullptr) {
         AnswerError("UNKNOWN COMMAND", out);
@@ -271,17 +285,23 @@ void DeviceModel::HandleSet(std::string_view name, std::string_view value, std::
         return;
     }
     m_store.find(parameter->key)->second = value;
-    Answer("+" + std::string(parameter->key) + ":" + std::string(value) + "\r\n", out);
+    Answer("+" + std::string(parameter->key) + ":" + std::string(value), out);
 }
 
 void DeviceModel::HandleLogin(std::string_view key, std::string& out) {
     const bool accepted = !m_options.refuseLogin && key == kLoginKey;
+    // Answered first: with silentAfterLogin the login that silences the device is still
+    // confirmed, so the tool goes on to the commands that will get no answer.
+    Answer(accepted ? "+LOGIN:OK" : "+LOGIN:ERROR", out);
     // A refused key does not undo an earlier accepted one, as with the tool's own flag.
     m_loggedIn = m_loggedIn || accepted;
-    Answer(accepted ? "+LOGIN:OK\r\n" : "+LOGIN:ERROR\r\n", out);
 }
 
-void DeviceModel::Answer(std::string_view line, std::string& out) {
+void DeviceModel::Answer(std::string_view text, std::string& out) {
+    // Every answer and refusal comes this way; the handshake reply does not.
+    if (Silenced()) {
+        return;
+    }
     ++m_answers;
     if (m_options.junkEvery != 0 && m_answers % m_options.junkEvery == 0) {
         switch ((m_answers / m_options.junkEvery) % 3) {
@@ -289,18 +309,32 @@ void DeviceModel::Answer(std::string_view line, std::string& out) {
                 out += m_currentLine;  // the command echoed back
                 break;
             case 2:
-                out += "\r\n";
-                break;
+                break;  // a blank line
             default:
-                out += "RDY\r\n";
+                out += "RDY";
                 break;
         }
+        out += LineEnd();
     }
-    out += line;
+    out += text;
+    out += LineEnd();
 }
 
 void DeviceModel::AnswerError(std::string_view reason, std::string& out) {
-    Answer("+ERROR:" + std::string(reason) + "\r\n", out);
+    Answer("+ERROR:" + std::string(reason), out);
+}
+
+std::string_view DeviceModel::LineEnd() const {
+    return m_options.crOnly ? "\r" : "\r\n";
+}
+
+bool DeviceModel::Ignores(std::string_view name) const {
+    const auto& ignored = m_options.ignoredCommands;
+    return std::find(ignored.begin(), ignored.end(), name) != ignored.end();
+}
+
+bool DeviceModel::Silenced() const {
+    return m_options.silentAfterLogin && m_loggedIn;
 }
 
 std::string DeviceModel::NextDataLine() {
@@ -314,8 +348,12 @@ std::string DeviceModel::NextDataLine() {
     for (std::size_t i = 0; i < filler; ++i) {
         line += static_cast<char>('A' + i % 26);
     }
-    line += "\r\n";
+    line += LineEnd();
     return line;
+}
+
+std::size_t DeviceModel::DataLineLength() const {
+    return kDataLineLength - 2 + LineEnd().size();
 }
 
 std::optional<std::string> DeviceModel::Value(std::string_view key) const {

@@ -28,11 +28,17 @@ namespace qk::sim {
 // - In configuration mode commands are lines ending in "\r\n". "QK+KEY?" queries, answered
 //   "+KEY:VALUE\r\n" under the answer key (EN_ENROL reports as REGEN); "QK+KEY=VALUE" sets
 //   and confirms in the same form; "QK+LOGIN=KEY" answers "+LOGIN:OK" or "+LOGIN:ERROR".
+//   With crOnly every line it sends (answers, junk, data lines) ends in "\r" alone instead;
+//   the handshake reply is the same either way.
 // - A line "?" is the doubled suffix the tool sends after STAT, ID and VER: no answer.
 // - Empty lines get no answer. Everything else refused is answered "+ERROR:<reason>\r\n",
 //   a key the tool's parser ignores.
 // - A line longer than kMaxLineLength is answered "+ERROR:LINE TOO LONG" once and dropped
 //   up to its line end, whole: no part of it counts as a command or a handshake request.
+// - Commands for a name in ignoredCommands get no answer and change nothing. With
+//   silentAfterLogin, once a login has been accepted and confirmed nothing at all is answered
+//   and no set is stored until the next confirmed handshake. Either way the commands are
+//   still recorded (ReceivedCommands), and the handshake is still answered.
 class DeviceModel {
   public:
     using Clock = std::chrono::steady_clock;
@@ -49,14 +55,19 @@ class DeviceModel {
 
     explicit DeviceModel(const SimOptions& options = {});
 
+    // Whether `name`, as written after "QK+", is a command the device knows (LOGIN included).
+    static bool KnowsCommand(std::string_view name);
+
     // Takes bytes as they came off the line; returns what the device sends back (maybe
     // nothing). Answers are in the order of the commands.
     std::string Receive(std::string_view bytes, Clock::time_point now = Clock::now());
 
     // The next line of the data stream: "+DATA:" six-digit sequence number (from 000000,
-    // wrapping after 999999), a space, filler, "\r\n"; every line is kDataLineLength bytes.
+    // wrapping after 999999), a space, filler, "\r\n"; every line is kDataLineLength bytes,
+    // or one less ending in "\r" alone with crOnly (DataLineLength()).
     std::string NextDataLine();
     static constexpr std::size_t kDataLineLength = 40;
+    std::size_t DataLineLength() const;
 
     // The store, by answer key (REGEN, not EN_ENROL); nullopt for a key it does not hold.
     std::optional<std::string> Value(std::string_view key) const;
@@ -85,14 +96,19 @@ class DeviceModel {
     void HandleQuery(std::string_view name, std::string& out);
     void HandleSet(std::string_view name, std::string_view value, std::string& out);
     void HandleLogin(std::string_view key, std::string& out);
-    void Answer(std::string_view line, std::string& out);
+    // Sends `text` as a line, with the line end the options ask for.
+    void Answer(std::string_view text, std::string& out);
     void AnswerError(std::string_view reason, std::string& out);
+    std::string_view LineEnd() const;
+    bool Ignores(std::string_view name) const;
+    // True while the device has stopped listening (silentAfterLogin after a login).
+    bool Silenced() const;
 
     SimOptions m_options;
     std::map<std::string, std::string, std::less<>> m_store;
     std::string m_pending;
     bool m_dropping = false;    // the rest of a line refused as too long, up to its line end
-    std::string m_currentLine;  // raw text of the line being handled, for echo junk
+    std::string m_currentLine;  // text of the line being handled, for echo junk
     std::vector<std::string> m_commands;
     bool m_lastWasQuery = false;
     bool m_configMode = false;

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace qk::sim {
 
@@ -31,6 +33,14 @@ struct SimOptions {
     std::chrono::milliseconds hangupAfter{0};
     // STAT answers with four fields (a weak signal, below 10) instead of three.
     bool fourFieldStat = false;
+    // Once a login has been accepted (and confirmed), the device answers nothing more in that
+    // configuration session and takes no set, until a new handshake is confirmed.
+    bool silentAfterLogin = false;
+    // Commands for these names, as written after "QK+" (PPORT, EN_ENROL, LOGIN), are never
+    // answered: queries, sets and logins alike, and nothing they ask for is done.
+    std::vector<std::string> ignoredCommands{};
+    // Answer lines, junk lines and data lines end in CR alone instead of CR LF.
+    bool crOnly = false;
 };
 
 }  // namespace qk::sim

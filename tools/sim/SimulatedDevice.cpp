@@ -282,8 +282,6 @@ void SimulatedDevice::QueueStream(Clock::time_point now) {
     if (m_options.streamBytesPerSecond == 0 || m_lineDead) {
         return;
     }
-    const auto lineTime = std::chrono::nanoseconds(static_cast<long long>(
-        DeviceModel::kDataLineLength * 1'000'000'000ULL / m_options.streamBytesPerSecond));
     std::string batch;
     {
         std::lock_guard lock(m_mutex);
@@ -291,6 +289,8 @@ void SimulatedDevice::QueueStream(Clock::time_point now) {
             m_nextStreamLine.reset();
             return;
         }
+        const auto lineTime = std::chrono::nanoseconds(static_cast<long long>(
+            m_model.DataLineLength() * 1'000'000'000ULL / m_options.streamBytesPerSecond));
         if (!m_nextStreamLine) {
             m_nextStreamLine = now;
         }
@@ -347,7 +347,12 @@ void SimulatedDevice::DropUnsentStream() {
             kept.push_back(std::move(piece));
         } else if (i == 0 && m_frontPartlyWritten) {
             // Finish the line that is half out, so the next line on the wire is whole.
-            const auto lineEnd = piece.bytes.starts_with('\n') ? 0 : piece.bytes.find("\r\n") + 1;
+            std::size_t lineEnd = 0;  // its last byte
+            if (m_options.crOnly) {
+                lineEnd = piece.bytes.find('\r');
+            } else if (!piece.bytes.starts_with('\n')) {
+                lineEnd = piece.bytes.find("\r\n") + 1;
+            }
             piece.bytes.resize(lineEnd + 1);
             kept.push_back(std::move(piece));
         }
