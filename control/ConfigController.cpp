@@ -37,8 +37,7 @@ std::string MissingSerialChoices(const SerialSelection& selection) {
 }  // namespace
 
 ConfigController::ConfigController(SerialLink& port, DeviceState& state, ControllerView& view,
-                                   Pacer& pacer, ReceiveLoop& receiveLoop,
-                                   ControllerTiming timing)
+                                   Pacer& pacer, ReceiveLoop& receiveLoop, ControllerTiming timing)
     : m_port(port),
       m_state(state),
       m_view(view),
@@ -59,6 +58,7 @@ void ConfigController::ToggleOpen() {
     m_view.SetOpenButtonCaption(kCaptionClose);
     m_view.SetConfigModeLabel(kEnteringConfigMode);
     if (!EnterConfigMode()) {
+        CloseLostLine();
         return;
     }
     m_view.SetConfigModeLabel(kConfigModeEntered);
@@ -75,8 +75,12 @@ void ConfigController::Open() {
         m_view.ShowMessage(missing);
         return;
     }
-    const auto baud = static_cast<std::uint32_t>(std::stoul(std::string(BaudRateList[selection.baudIndex])));
+    const auto baud =
+        static_cast<std::uint32_t>(std::stoul(std::string(BaudRateList[selection.baudIndex])));
     const int dataBits = DataBitsList[selection.dataBitsIndex][0] - '0';
+    // Every opening needs its own accepted login, even if an answer of the last one was
+    // still being handled when it closed.
+    m_state.loggedIn = false;
     m_port.Open(selection.comIndex + 1, baud, dataBits, 0, selection.parityIndex);
 }
 
@@ -97,6 +101,10 @@ bool ConfigController::EnterConfigMode() {
         WriteCommand(request);
     }
     for (int attempt = 0; attempt < m_timing.handshakeAttempts; ++attempt) {
+        // A device that is gone, or a run that is stopping, is no failed handshake.
+        if (!MayContinue()) {
+            return false;
+        }
         std::array<char, kHandshakeReadSize> reply{};
         const int count = m_port.Read(reply.data(), reply.size());
         if (count == static_cast<int>(kHandshakeReply.size()) &&
@@ -105,12 +113,15 @@ bool ConfigController::EnterConfigMode() {
         }
         m_pacer.Pause(m_timing.handshakeRetry);
     }
-    m_view.ShowMessage(kHandshakeFailed);
+    if (MayContinue()) {
+        m_view.ShowMessage(kHandshakeFailed);
+    }
     return false;
 }
 
 void ConfigController::Login() {
-    if (!m_port.IsOpen()) {
+    if (!MayContinue()) {
+        CloseLostLine();
         return;
     }
     m_view.UpdateState();
@@ -119,6 +130,7 @@ void ConfigController::Login() {
         WriteCommand(BuildLogin(m_commands, *key));
     }
     ReportLeftOut(values);
+    CloseLostLine();
 }
 
 void ConfigController::ClearLog() {
@@ -128,24 +140,22 @@ void ConfigController::ClearLog() {
 }
 
 void ConfigController::GetParameters() {
-    if (m_port.IsOpen()) {
-        for (const CommandId id : {CommandId::Stat, CommandId::Id, CommandId::Ver, CommandId::Baud,
-                                   CommandId::DestAddress, CommandId::DestPort, CommandId::Protocol}) {
-            Query(id, m_timing.basicQueryGap);
-        }
+    for (const CommandId id : {CommandId::Stat, CommandId::Id, CommandId::Ver, CommandId::Baud,
+                               CommandId::DestAddress, CommandId::DestPort, CommandId::Protocol}) {
+        Query(id, m_timing.basicQueryGap);
     }
-    if (m_port.IsOpen()) {
-        for (const CommandId id :
-             {CommandId::WorkType, CommandId::HeartbeatTime, CommandId::HeartbeatData, CommandId::Dns,
-              CommandId::DataBits, CommandId::Parity, CommandId::RegisterEnable,
-              CommandId::RegisterData}) {
-            Query(id, m_timing.advancedQueryGap);
-        }
+    for (const CommandId id :
+         {CommandId::WorkType, CommandId::HeartbeatTime, CommandId::HeartbeatData, CommandId::Dns,
+          CommandId::DataBits, CommandId::Parity, CommandId::RegisterEnable,
+          CommandId::RegisterData}) {
+        Query(id, m_timing.advancedQueryGap);
     }
+    CloseLostLine();
 }
 
 void ConfigController::SetParameters() {
-    if (!m_port.IsOpen()) {
+    if (!MayContinue()) {
+        CloseLostLine();
         return;
     }
     if (!m_state.loggedIn) {
@@ -162,7 +172,7 @@ void ConfigController::SetParameters() {
     };
     const CommandId ids[] = {CommandId::Baud, CommandId::DestAddress, CommandId::DestPort,
                              CommandId::Protocol};
-    for (std::size_t i = 0; i < std::size(ids); ++i) {
+    for (std::size_t i = 0; i < std::size(ids) && MayContinue(); ++i) {
         if (commands[i]) {
             WriteCommand(BuildSet(m_commands, ids[i], *commands[i]));
         }
@@ -172,19 +182,23 @@ void ConfigController::SetParameters() {
         }
     }
     ReportLeftOut(values);
+    CloseLostLine();
 }
 
 void ConfigController::EditAdvancedParameters() {
-    if (!m_port.IsOpen()) {
+    if (!MayContinue()) {
+        CloseLostLine();
         return;
     }
     if (m_view.RunAdvancedDialog(m_state.advanced, m_state.loggedIn)) {
         SetAdvancedParameters();
     }
+    CloseLostLine();
 }
 
 void ConfigController::SetAdvancedParameters() {
-    if (!m_port.IsOpen()) {
+    if (!MayContinue()) {
+        CloseLostLine();
         return;
     }
     m_view.UpdateState();
@@ -193,21 +207,37 @@ void ConfigController::SetAdvancedParameters() {
     const std::pair<CommandId, std::optional<std::string>> commands[] = {
         {CommandId::WorkType, values.Digit("Work Mode", WorkModeList, '0', a.workType)},
         // The stored heartbeat is the list position; the device counts from 1.
-        {CommandId::HeartbeatTime, values.Digit("Heart Beat Interval", HeartbeatList, '1', a.heartbeatCode)},
+        {CommandId::HeartbeatTime,
+         values.Digit("Heart Beat Interval", HeartbeatList, '1', a.heartbeatCode)},
         {CommandId::HeartbeatData, values.Text("Heart Beat Content", a.heartbeatData)},
         {CommandId::Dns, values.Text("DNS Server IP", a.dnsServer)},
         {CommandId::DataBits, values.ListText("Serial Data Bits", DataBitsList, a.dataBits)},
         {CommandId::Parity, values.ListText("Serial Parity", ParityList, a.parity)},
-        {CommandId::RegisterEnable, values.Digit("Regist Packet", SwitchList, '0', a.registerEnable)},
+        {CommandId::RegisterEnable,
+         values.Digit("Regist Packet", SwitchList, '0', a.registerEnable)},
         {CommandId::RegisterData, values.Text("Regist Packet Content", a.registerData)},
     };
     for (const auto& [id, value] : commands) {
+        if (!MayContinue()) {
+            break;
+        }
         if (value) {
             WriteCommand(BuildSet(m_commands, id, *value));
         }
         m_pacer.Pause(m_timing.advancedSetGap);
     }
     ReportLeftOut(values);
+    CloseLostLine();
+}
+
+void ConfigController::CloseLostLine() {
+    if (!m_port.IsOpen() || !m_port.HungUp()) {
+        return;
+    }
+    const std::string reason = m_port.HangUpReason();
+    Close();
+    m_view.SetOpenButtonCaption(kCaptionOpen);
+    m_view.ShowLineLost(reason);
 }
 
 void ConfigController::Shutdown() {
@@ -218,11 +248,18 @@ void ConfigController::Shutdown() {
     m_state.loggedIn = false;
 }
 
+bool ConfigController::MayContinue() const {
+    return m_port.IsOpen() && !m_port.HungUp() && !m_pacer.StopRequested();
+}
+
 void ConfigController::WriteCommand(const std::string& command) {
     m_port.Write(command.data(), static_cast<unsigned>(command.size()));
 }
 
 void ConfigController::Query(CommandId id, std::chrono::milliseconds pause) {
+    if (!MayContinue()) {
+        return;
+    }
     WriteCommand(BuildQuery(m_commands, id));
     m_pacer.Pause(pause);
 }

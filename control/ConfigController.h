@@ -25,10 +25,15 @@ struct ControllerTiming {
 // pauses. None waits for an answer; answers take effect when the receive loop delivers
 // them. Only the configuration-mode handshake reads the port itself, before the loop runs.
 //
+// A sequence ends early, after the command in flight, when the line hangs up or the pacer
+// is asked to stop. A hung-up line is then closed as Open/Close would close it, after
+// every answer received before has taken effect, with one message instead of one per
+// command that could not be written.
+//
 // Keeps no state of its own: it works on the owner's port, record and receive loop and
 // reaches the front end only through ControllerView. Runs on the owner's thread.
 class ConfigController {
-public:
+  public:
     ConfigController(SerialLink& port, DeviceState& state, ControllerView& view, Pacer& pacer,
                      ReceiveLoop& receiveLoop, ControllerTiming timing = {});
 
@@ -40,13 +45,18 @@ public:
     void SetParameters();
     void EditAdvancedParameters();
     void SetAdvancedParameters();
+    // If the line has hung up, closes the port and tells the operator; otherwise nothing.
+    // Every operation ends with it; an owner calls it when the receive loop reports the
+    // end of the line while no operation runs.
+    void CloseLostLine();
     // For an owner that ends: closes an open port and waits for the receive loop, so the
     // record outlives every use of it.
     void Shutdown();
 
-private:
+  private:
     void Open();
     void Close();
+    bool MayContinue() const;
     void WriteCommand(const std::string& command);
     void Query(CommandId id, std::chrono::milliseconds pause);
     void ReportLeftOut(const class CommandValues& values);
@@ -71,5 +81,6 @@ inline constexpr std::string_view kConfigModeEntered =
 inline constexpr std::string_view kNotLoggedIn = "\xCE\xB4\xB5\xC7\xC2\xBD";
 inline constexpr std::string_view kHandshakeFailed = "Fail, Please try again!";
 inline constexpr std::string_view kLogOff = "Log off";
+inline constexpr std::string_view kLineLost = "Device lost, port closed";
 
 }  // namespace qk

@@ -18,7 +18,7 @@ struct SerialSelection {
 // What the configuration controller needs of its front end beyond DeviceView: the main
 // window implements it with widgets, the command line with its options.
 class ControllerView : public DeviceView {
-public:
+  public:
     virtual SerialSelection GetSerialSelection() = 0;
     virtual void SetOpenButtonCaption(std::string_view text) = 0;
     // Login, Get Param., Set Param. and Adv Param.
@@ -27,6 +27,10 @@ public:
     // Lets the operator edit `record`; true when the edit was accepted ("Set"), which only
     // happens while `loggedIn` is true.
     virtual bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) = 0;
+    // The line failed for good (the device hung up, its adapter was pulled) and the port
+    // has been closed: tell the operator, once. `reason` names the port and the system's
+    // cause, in the system's encoding rather than GBK.
+    virtual void ShowLineLost(std::string_view reason) = 0;
 };
 
 }  // namespace qk

@@ -24,14 +24,24 @@ std::optional<std::string> BlockAssembler::Commit(std::size_t count) {
         return std::nullopt;
     }
     const char* held_end = begin + m_held;
-    const auto lastLineFeed = std::find(std::make_reverse_iterator(held_end),
-                                        std::make_reverse_iterator(begin), '\n');
-    const std::size_t handOver =
-        lastLineFeed.base() == begin ? m_held : static_cast<std::size_t>(lastLineFeed.base() - begin);
+    const auto lastLineFeed =
+        std::find(std::make_reverse_iterator(held_end), std::make_reverse_iterator(begin), '\n');
+    const std::size_t handOver = lastLineFeed.base() == begin
+                                     ? m_held
+                                     : static_cast<std::size_t>(lastLineFeed.base() - begin);
     std::string block(begin, handOver);
     std::memmove(m_buffer.data(), begin + handOver, m_held - handOver);
     m_held -= handOver;
     return block;
+}
+
+std::optional<std::string> BlockAssembler::TakeHeld() {
+    if (m_held == 0) {
+        return std::nullopt;
+    }
+    std::string rest(m_buffer.data(), m_held);
+    m_held = 0;
+    return rest;
 }
 
 }  // namespace qk

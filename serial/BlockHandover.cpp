@@ -5,24 +5,31 @@ namespace qk {
 BlockHandover::BlockHandover(Consumer consumer, Wake wake)
     : m_consumer(std::move(consumer)), m_wake(std::move(wake)) {}
 
-bool BlockHandover::Deliver(std::string block, Clock::time_point resumeAt) {
+bool BlockHandover::Deliver(std::string block) {
     std::unique_lock lock(m_mutex);
-    if (m_cancelled) {
-        return false;
-    }
-    m_pending = std::move(block);
-    m_resumeAt = resumeAt;
-    const std::uint64_t ticket = ++m_delivered;
+    m_changed.wait(lock, [&] { return m_released || m_queuedBytes < kMaxQueuedBytes; });
+    // One wake per batch: the owner runs everything queued when it gets to it.
+    const bool wasEmpty = m_queue.empty();
+    m_queuedBytes += block.size();
+    m_queue.push_back(std::move(block));
+    const bool released = m_released;
     m_changed.notify_all();
-    if (m_wake) {
-        lock.unlock();
+    lock.unlock();
+    if (wasEmpty && m_wake) {
         m_wake();
-        lock.lock();
     }
-    // Until resumeAt only a cancel wakes this thread early; after it, the block's end does.
-    m_changed.wait_until(lock, resumeAt, [&] { return m_cancelled; });
-    m_changed.wait(lock, [&] { return m_cancelled || m_handled >= ticket; });
-    return m_handled >= ticket;
+    return !released;
+}
+
+void BlockHandover::Finish() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_changed.notify_all();
+    }
+    if (m_wake) {
+        m_wake();
+    }
 }
 
 bool BlockHandover::RunPending() {
@@ -30,48 +37,50 @@ bool BlockHandover::RunPending() {
     if (m_inConsumer) {
         return false;
     }
-    bool handledAny = false;
-    while (m_pending && !m_cancelled) {
-        std::string block = std::move(*m_pending);
-        m_pending.reset();
+    bool ranAny = false;
+    while (!m_queue.empty()) {
+        std::string block = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_queuedBytes -= block.size();
+        m_changed.notify_all();
         m_inConsumer = true;
         lock.unlock();
         m_consumer(std::move(block));
         lock.lock();
         m_inConsumer = false;
-        ++m_handled;
-        handledAny = true;
-        // Before resumeAt the receive thread sleeps on regardless; waking it would only
-        // cost it a switch in and out.
-        if (Clock::now() >= m_resumeAt) {
-            m_changed.notify_all();
-        }
+        ranAny = true;
     }
-    return handledAny;
+    return ranAny;
 }
 
 bool BlockHandover::WaitAndRunPending(std::chrono::milliseconds timeout) {
     {
         std::unique_lock lock(m_mutex);
-        if (!m_changed.wait_for(lock, timeout, [&] { return m_pending.has_value() || m_cancelled; })) {
+        if (!m_changed.wait_for(lock, timeout,
+                                [&] { return !m_queue.empty() || m_finished || m_released; })) {
             return false;
         }
     }
     return RunPending();
 }
 
-void BlockHandover::Cancel() {
+void BlockHandover::Release() {
     std::lock_guard lock(m_mutex);
-    m_cancelled = true;
-    m_pending.reset();
+    m_released = true;
     m_changed.notify_all();
 }
 
 void BlockHandover::Reset() {
     std::lock_guard lock(m_mutex);
-    m_cancelled = false;
-    m_pending.reset();
-    m_handled = m_delivered;
+    m_queue.clear();
+    m_queuedBytes = 0;
+    m_released = false;
+    m_finished = false;
+}
+
+std::size_t BlockHandover::queuedBytes() const {
+    std::lock_guard lock(m_mutex);
+    return m_queuedBytes;
 }
 
 }  // namespace qk

@@ -46,10 +46,21 @@ int OpenExclusive(const std::string& path, int& err) {
         err = ENOTTY;
         return -1;
     }
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         err = errno;
         return -1;
+    }
+    // A program started with a standard stream closed would get the port as descriptor 0,
+    // 1 or 2, and whatever it prints would go to the device.
+    if (fd <= STDERR_FILENO) {
+        const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        err = errno;
+        close(fd);
+        if (moved < 0) {
+            return -1;
+        }
+        fd = moved;
     }
     // flock stops a second copy of any program that locks, root included; TIOCEXCL stops
     // every other non-root opener. flock comes first so a port someone else holds never
@@ -65,17 +76,45 @@ int OpenExclusive(const std::string& path, int& err) {
     return -1;
 }
 
-// One read that never waits: the count, 0 when nothing has arrived, -1 when the line
-// failed (EIO after a hang-up, ...).
-ssize_t ReadNow(int fd, char* buffer, std::size_t capacity) {
+// One read that never waits: the count, 0 when nothing has arrived, -1 with `err` set when
+// the read failed.
+ssize_t ReadNow(int fd, char* buffer, std::size_t capacity, int& err) {
     for (;;) {
         const ssize_t count = ::read(fd, buffer, capacity);
         if (count >= 0) {
             return count;
         }
         if (errno != EINTR) {
+            err = errno;
             return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
         }
+    }
+}
+
+// The errors of a line that is gone for good: the other end of a pty closed, a USB adapter
+// pulled, the tty hung up.
+bool IsHangUpError(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE;
+}
+
+// A hung-up tty reads as empty, so an empty read alone cannot tell; poll can.
+bool PollSaysHungUp(int fd) {
+    pollfd line{fd, POLLIN, 0};
+    return poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+// How long Close lets queued output go out at the line's speed before it puts back the
+// settings the line had: a changed speed would garble the tail of the last command.
+constexpr milliseconds kDrainLimit{1000};
+constexpr milliseconds kDrainPoll{5};
+
+void WaitForOutputToDrain(int fd) {
+    const auto deadline = Clock::now() + kDrainLimit;
+    for (int queued = 0; ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0;) {
+        if (Clock::now() >= deadline) {
+            return;
+        }
+        poll(nullptr, 0, static_cast<int>(kDrainPoll.count()));
     }
 }
 
@@ -83,8 +122,13 @@ std::string Progress(std::size_t written, std::size_t length) {
     return " (" + std::to_string(written) + " of " + std::to_string(length) + " bytes written)";
 }
 
-// Writes all of `data` before `budget` runs out; returns what went wrong, or nothing.
-std::string WriteAll(int fd, const char* data, std::size_t length, milliseconds budget) {
+struct WriteFailure {
+    std::string text;  // empty when everything went out
+    int err = 0;       // the errno behind it, 0 for a timeout
+};
+
+// Writes all of `data` before `budget` runs out.
+WriteFailure WriteAll(int fd, const char* data, std::size_t length, milliseconds budget) {
     const auto deadline = Clock::now() + budget;
     std::size_t written = 0;
     while (written < length) {
@@ -97,16 +141,17 @@ std::string WriteAll(int fd, const char* data, std::size_t length, milliseconds 
             continue;
         }
         if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return ErrnoText(errno) + Progress(written, length);
+            return {ErrnoText(errno) + Progress(written, length), errno};
         }
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero()) {
-            return "timed out after " + std::to_string(budget.count()) + " ms" +
-                   Progress(written, length);
+            return {"timed out after " + std::to_string(budget.count()) + " ms" +
+                        Progress(written, length),
+                    0};
         }
         pollfd room{fd, POLLOUT, 0};
         if (poll(&room, 1, PollMilliseconds(left)) < 0 && errno != EINTR) {
-            return ErrnoText(errno) + Progress(written, length);
+            return {ErrnoText(errno) + Progress(written, length), errno};
         }
     }
     return {};
@@ -126,6 +171,12 @@ bool CSerialPort::Open(int portNumber, std::uint32_t baud, int dataBits, int sto
     // Opening again without Close would lose the descriptor (and keep the port locked).
     Close();
     m_settingsError.clear();
+    {
+        std::lock_guard lock(m_hangUpMutex);
+        m_hungUp = false;
+        m_hangUpReason.clear();
+    }
+    m_portNumber = portNumber;
     m_path = m_ports.PathFor(portNumber);
     if (m_path.empty()) {
         return OpenFailed("COM" + std::to_string(portNumber) +
@@ -136,6 +187,7 @@ bool CSerialPort::Open(int portNumber, std::uint32_t baud, int dataBits, int sto
     if (fd < 0) {
         return OpenFailed(DescribeOpenFailure(m_path, err, m_ports.DescribeMapping()));
     }
+    m_savedLine = SaveLineSettings(fd);
     {
         std::lock_guard lock(m_readMutex);
         m_fd = fd;
@@ -194,20 +246,30 @@ bool CSerialPort::SetReadTimeouts(unsigned milliseconds) {
     return true;
 }
 
-void CSerialPort::Write(const char* data, unsigned length) {
+bool CSerialPort::Write(const char* data, unsigned length) {
     if (length == 0) {
-        return;
+        return true;
     }
     const int fd = m_fd;
     if (!m_opened || fd < 0) {
         m_sink.SerialError(kWriteComFailed,
                            (m_path.empty() ? "the port" : m_path) + " is not open");
-        return;
+        return false;
+    }
+    if (m_hungUp) {
+        return false;
     }
     const milliseconds budget{100ULL * length + 500};
-    if (const std::string problem = WriteAll(fd, data, length, budget); !problem.empty()) {
-        m_sink.SerialError(kWriteComFailed, m_path + ": " + problem);
+    const WriteFailure failure = WriteAll(fd, data, length, budget);
+    if (failure.text.empty()) {
+        return true;
     }
+    if (IsHangUpError(failure.err)) {
+        NoteHangUp(ErrnoText(failure.err));
+    } else {
+        m_sink.SerialError(kWriteComFailed, m_path + ": " + failure.text);
+    }
+    return false;
 }
 
 int CSerialPort::Read(char* buffer, unsigned capacity) {
@@ -217,34 +279,65 @@ int CSerialPort::Read(char* buffer, unsigned capacity) {
     }
     std::lock_guard lock(m_readMutex);
     const int fd = m_fd;
-    if (fd < 0) {
+    if (fd < 0 || m_hungUp) {
         return 0;
     }
     const unsigned perByte = m_readTimeoutMs;
     if (perByte == 0) {
-        return static_cast<int>(std::max<ssize_t>(ReadNow(fd, buffer, capacity), 0));
+        return static_cast<int>(ReadOrNoteHangUp(fd, buffer, capacity));
     }
     const std::uint64_t budget = std::uint64_t{perByte} * capacity + perByte;
     const auto deadline = Clock::now() + milliseconds{std::min(budget, kLongestRead)};
     std::size_t got = 0;
     for (;;) {
-        const ssize_t count = ReadNow(fd, buffer + got, capacity - got);
-        if (count < 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(count);
+        got += ReadOrNoteHangUp(fd, buffer + got, capacity - got);
         const auto left = deadline - Clock::now();
-        if (got == capacity || !m_opened || left <= Clock::duration::zero()) {
+        if (got == capacity || !m_opened || m_hungUp || left <= Clock::duration::zero()) {
             break;
         }
         pollfd input{fd, POLLIN, 0};
         const int ready =
             poll(&input, 1, PollMilliseconds(std::min<Clock::duration>(left, kReadSlice)));
-        if ((ready < 0 && errno != EINTR) || (ready > 0 && (input.revents & POLLIN) == 0)) {
+        if (ready < 0 && errno != EINTR) {
             break;
         }
     }
     return static_cast<int>(got);
+}
+
+std::size_t CSerialPort::ReadOrNoteHangUp(int fd, char* buffer, std::size_t capacity) {
+    int err = 0;
+    ssize_t count = ReadNow(fd, buffer, capacity, err);
+    if (count == 0 && PollSaysHungUp(fd)) {
+        // A hung-up line also polls as readable: one more read takes what may have arrived
+        // meanwhile, and an empty one confirms the hang-up.
+        count = ReadNow(fd, buffer, capacity, err);
+        if (count == 0) {
+            NoteHangUp("the line was hung up (the device or its adapter is gone)");
+        }
+    }
+    if (count < 0) {
+        // Any other failed read counts as an empty poll.
+        if (IsHangUpError(err)) {
+            NoteHangUp(ErrnoText(err));
+        }
+        return 0;
+    }
+    return static_cast<std::size_t>(count);
+}
+
+std::string CSerialPort::HangUpReason() const {
+    std::lock_guard lock(m_hangUpMutex);
+    return m_hangUpReason;
+}
+
+void CSerialPort::NoteHangUp(const std::string& cause) {
+    std::lock_guard lock(m_hangUpMutex);
+    if (m_hungUp) {
+        return;
+    }
+    m_hangUpReason = "COM" + std::to_string(m_portNumber) + " (" + m_path + "): " + cause;
+    m_hungUp = true;
 }
 
 void CSerialPort::Close() {
@@ -255,6 +348,13 @@ void CSerialPort::Close() {
     if (fd < 0) {
         return;
     }
+    // The line goes back as it was found, so a terminal is not left raw and another
+    // program finds its own settings; a hung-up line refuses, which changes nothing here.
+    if (m_savedLine && !m_hungUp) {
+        WaitForOutputToDrain(fd);
+        RestoreLineSettings(fd, *m_savedLine);
+    }
+    m_savedLine.reset();
     // The exclusive flag belongs to the tty, not the descriptor: while anyone else keeps
     // the tty open (a pty's other end, a getty) it would refuse our own next opening. The
     // flock goes with the descriptor. Neither result changes what Close does.

@@ -3,21 +3,29 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "PortDirectory.h"
 #include "SerialLink.h"
 #include "SerialMessageSink.h"
+#include "Termios2.h"
 
 namespace qk {
 
 // The one COM port: opened for exclusive use with the chosen line settings, written
 // synchronously, read without waiting. Failures go to the owner's message sink.
 //
+// A line that fails for good (the device hangs up, its adapter is pulled) is noticed by
+// reads (POLLHUP, EIO) and writes (EIO): from then on HungUp() is true, reads return 0 and
+// writes fail without a report each, and the owner closes the port. Close puts back the
+// line settings the port had before Open.
+//
 // Threads: the owner's thread opens, writes and closes; the receive thread only reads and
-// tests IsOpen. Close waits for a read in progress, so no read touches a closed descriptor.
+// tests IsOpen and HungUp. Close waits for a read in progress, so no read touches a closed
+// descriptor.
 class CSerialPort : public SerialLink {
-public:
+  public:
     CSerialPort(const PortDirectory& ports, SerialMessageSink& sink);
     // Closes a port that is still open (the descriptor and its lock are released).
     ~CSerialPort() override;
@@ -36,10 +44,13 @@ public:
     // to m * n + m milliseconds. False (nothing stored) while the port is not open; Open
     // starts with 0.
     bool SetReadTimeouts(unsigned milliseconds) override;
-    // Allowed 100 ms per byte plus 500 ms; reports "Write com failed" when it fails.
-    void Write(const char* data, unsigned length) override;
+    // Allowed 100 ms per byte plus 500 ms; reports "Write com failed" when it fails, unless
+    // the line is gone.
+    bool Write(const char* data, unsigned length) override;
     int Read(char* buffer, unsigned capacity) override;
     bool IsOpen() const override { return m_opened.load(); }
+    bool HungUp() const override { return m_hungUp.load(); }
+    std::string HangUpReason() const override;
     void Close() override;
 
     // The device path of the current or last opening.
@@ -49,19 +60,26 @@ public:
     // only trace of it.
     const std::string& settingsError() const { return m_settingsError; }
 
-private:
+  private:
     bool OpenFailed(std::string detail);
     void ApplyRawLine(int fd);
     void NoteSettingsError(const std::string& what, const std::string& why);
+    std::size_t ReadOrNoteHangUp(int fd, char* buffer, std::size_t capacity);
+    void NoteHangUp(const std::string& cause);
 
     const PortDirectory& m_ports;
     SerialMessageSink& m_sink;
     std::string m_path;
     std::string m_settingsError;
+    int m_portNumber = 0;
+    std::optional<LineSnapshot> m_savedLine;  // as the line was before Open
     std::atomic<int> m_fd{-1};
     std::atomic<bool> m_opened{false};
     std::atomic<unsigned> m_readTimeoutMs{0};
     std::mutex m_readMutex;  // held by Read and Close
+    std::atomic<bool> m_hungUp{false};
+    mutable std::mutex m_hangUpMutex;  // guards m_hangUpReason
+    std::string m_hangUpReason;
 };
 
 }  // namespace qk

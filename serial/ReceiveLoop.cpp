@@ -5,7 +5,10 @@ namespace qk {
 ReceiveLoop::ReceiveLoop(ByteSource& source, BlockHandover& handover)
     : m_source(source), m_handover(handover) {}
 
-ReceiveLoop::~ReceiveLoop() { Stop(); }
+// The owner may be half gone by now: what is still queued goes with it.
+ReceiveLoop::~ReceiveLoop() {
+    EndThread();
+}
 
 void ReceiveLoop::Start() {
     Stop();
@@ -19,12 +22,23 @@ void ReceiveLoop::Stop() {
     if (!m_thread.joinable()) {
         return;
     }
+    EndThread();
+    if (auto rest = m_assembler.TakeHeld()) {
+        m_handover.Deliver(std::move(*rest));
+    }
+    m_handover.RunPending();
+}
+
+void ReceiveLoop::EndThread() {
+    if (!m_thread.joinable()) {
+        return;
+    }
     {
         std::lock_guard lock(m_idleMutex);
         m_stopRequested = true;
     }
     m_idleWake.notify_all();
-    m_handover.Cancel();
+    m_handover.Release();
     m_thread.join();
 }
 
@@ -34,20 +48,26 @@ void ReceiveLoop::Run() {
         const auto space = m_assembler.FreeSpace();
         const int count = m_source.Read(space.data(), static_cast<unsigned>(space.size()));
         if (count <= 0) {
+            if (m_source.HungUp()) {
+                if (auto rest = m_assembler.TakeHeld()) {
+                    m_handover.Deliver(std::move(*rest));
+                }
+                m_handover.Finish();
+                return;
+            }
             WaitUntil(polled + kIdlePoll);
             continue;
         }
         // A full buffer means more is waiting; otherwise this poll took all there was, and
         // the next read waits for the next poll.
         const bool filled = static_cast<std::size_t>(count) == space.size();
-        const auto nextRead = filled ? std::chrono::steady_clock::time_point{} : polled + kIdlePoll;
         if (auto block = m_assembler.Commit(static_cast<std::size_t>(count))) {
-            // Returns once the block was handled and the next read is due.
-            if (!m_handover.Deliver(std::move(*block), nextRead)) {
+            if (!m_handover.Deliver(std::move(*block))) {
                 return;
             }
-        } else if (!filled) {
-            WaitUntil(nextRead);
+        }
+        if (!filled) {
+            WaitUntil(polled + kIdlePoll);
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "ByteSource.h"
 
@@ -9,12 +10,18 @@ namespace qk {
 // The operations the configuration controller needs of the serial port, so that its
 // command sequences can be checked against a recording port in virtual time.
 class SerialLink : public ByteSource {
-public:
+  public:
     virtual bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
                       int parityCode) = 0;
     virtual bool SetReadTimeouts(unsigned milliseconds) = 0;
-    virtual void Write(const char* data, unsigned length) = 0;
+    // True when every byte went out. A failure other than a hang-up has been reported to
+    // the port's message sink; after a hang-up nothing is reported per write, since the
+    // owner reports the lost line once.
+    virtual bool Write(const char* data, unsigned length) = 0;
     virtual void Close() = 0;
+    // Why the line failed, naming the port and the system's cause; empty while HungUp()
+    // is false.
+    virtual std::string HangUpReason() const { return {}; }
 };
 
 }  // namespace qk

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace qk {
 
@@ -37,6 +38,24 @@ std::optional<std::uint32_t> ReadLineSpeed(int fd) {
         return std::nullopt;
     }
     return line.c_ospeed;
+}
+
+static_assert(sizeof(termios2) <= sizeof(LineSnapshot::bytes));
+
+std::optional<LineSnapshot> SaveLineSettings(int fd) {
+    termios2 line{};
+    if (ioctl(fd, TCGETS2, &line) != 0) {
+        return std::nullopt;
+    }
+    LineSnapshot snapshot;
+    std::memcpy(snapshot.bytes.data(), &line, sizeof line);
+    return snapshot;
+}
+
+int RestoreLineSettings(int fd, const LineSnapshot& snapshot) {
+    termios2 line{};
+    std::memcpy(&line, snapshot.bytes.data(), sizeof line);
+    return ioctl(fd, TCSETS2, &line) == 0 ? 0 : errno;
 }
 
 }  // namespace qk

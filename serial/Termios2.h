@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -25,5 +26,17 @@ int SetOtherSpeed(int fd, std::uint32_t baud);
 
 // The output rate the line has now, in bits per second, whatever way it was set.
 std::optional<std::uint32_t> ReadLineSpeed(int fd);
+
+// The whole line setting as the kernel holds it, speeds included (a rate without a B
+// constant survives only in termios2), so a line can be handed back exactly as it was
+// found: a terminal program's tty, or an adapter another program configured.
+struct LineSnapshot {
+    alignas(8) std::array<unsigned char, 64> bytes{};
+};
+
+// Takes the snapshot through TCGETS2; nullopt when the line refuses.
+std::optional<LineSnapshot> SaveLineSettings(int fd);
+// Puts it back through TCSETS2; returns 0 or the errno.
+int RestoreLineSettings(int fd, const LineSnapshot& snapshot);
 
 }  // namespace qk

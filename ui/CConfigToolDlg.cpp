@@ -239,6 +239,10 @@ bool CConfigToolDlg::RunAdvancedDialog(AdvancedParams& record, bool loggedIn) {
     return m_advParamDlg.DoModal(this) == CDialog::IDOK;
 }
 
+void CConfigToolDlg::ShowLineLost(std::string_view reason) {
+    m_serialSink.SerialError(kLineLost, reason);
+}
+
 void CConfigToolDlg::HandleReceivedBlock(std::string block) {
     m_parser.HandleBlock(block);
     UpdateControls();
@@ -253,6 +257,11 @@ void CConfigToolDlg::OnBlockWaiting() {
     // overwritten by an accepted "Set" only in the fields the dialog covers.
     if (m_sequenceDepth == 0 || m_advParamDlg.IsOpen()) {
         m_handover.RunPending();
+    }
+    // A line that hung up while the window was idle is closed at once; during a sequence
+    // the sequence notices it and closes it when it ends.
+    if (m_sequenceDepth == 0) {
+        RunSequence(&ConfigController::CloseLostLine);
     }
 }
 

@@ -71,6 +71,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void EnableConfigButtons() override;
     void DisableConfigButtons() override;
     bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) override;
+    void ShowLineLost(std::string_view reason) override;
 
     // What the window does with a received block: parse it, show the record, scroll the
     // log to its end.

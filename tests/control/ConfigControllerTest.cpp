@@ -39,7 +39,8 @@ class ConfigControllerTest : public ::testing::Test {
     test::VirtualPacer pacer;
     test::FakeSerialLink port{pacer};
     test::RecordingControllerView view;
-    BlockHandover handover{[](std::string&&) {}};
+    std::vector<std::string> handled;  // blocks the receive loop handed over
+    BlockHandover handover{[this](std::string&& block) { handled.push_back(std::move(block)); }};
     ReceiveLoop loop{port, handover};
     ConfigController controller{port, state, view, pacer, loop};
 };
@@ -237,6 +238,82 @@ TEST_F(ConfigControllerTest, WithThePortClosedOperationsWriteNothingButTheLogCle
     EXPECT_THAT(port.written(), IsEmpty());
     EXPECT_EQ(state.infoLog, "");
     EXPECT_THAT(view.calls(), ElementsAre("UpdateState()", "UpdateControls()"));
+}
+
+// A line that dies mid-sequence ends the sequence after the command that met it, and the
+// port is closed as Open/Close closes it, with one message saying why instead of one per
+// command that could not go out.
+TEST_F(ConfigControllerTest, AHangUpEndsTheSequenceAndClosesThePortWithOneMessage) {
+    struct Case {
+        const char* name;
+        bool openFirst;
+        std::function<void()> operation;
+        std::size_t hangUpAtWrite;
+        std::vector<std::string> written;
+    };
+    const Case cases[] = {
+        {"handshake", false, [&] { controller.ToggleOpen(); }, 1, {kRequest}},
+        {"Get Param.",
+         true,
+         [&] { controller.GetParameters(); },
+         4,
+         {"QK+STAT?\r\n?\r\n", "QK+ID?\r\n?\r\n", "QK+VER?\r\n?\r\n", "QK+BAUD?\r\n"}},
+        {"Adv Param. set",
+         true,
+         [&] {
+             state.advanced.workType = 1;
+             state.advanced.heartbeatCode = 2;
+             controller.SetAdvancedParameters();
+         },
+         2,
+         {"QK+WORKTYPE=1\r\n", "QK+HEARTIME=3\r\n"}},
+    };
+    const std::vector<std::string> closing = {
+        "DisableConfigButtons()", R"(SetConfigModeLabel(""))",
+        "SetLoginLabel(" + replay::Quote(kNotLoggedIn) + ")", R"(SetOpenButtonCaption("Open"))",
+        R"(ShowLineLost("COM1 (/dev/fake): Input/output error"))"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.openFirst) {
+            OpenIntoConfigMode();
+        }
+        port.hangUpAfterWrites = c.hangUpAtWrite;
+        c.operation();
+        port.hangUpAfterWrites = 0;
+        EXPECT_EQ(port.written(), c.written);
+        EXPECT_FALSE(port.IsOpen() || loop.IsRunning() || state.loggedIn);
+        const auto& calls = view.calls();
+        EXPECT_EQ(std::vector<std::string>(calls.end() - std::min(calls.size(), closing.size()),
+                                           calls.end()),
+                  closing);
+        EXPECT_FALSE(Called(R"(ShowMessage("Fail, Please try again!"))"));
+        port.clearWrites();
+        view.clear();
+    }
+}
+
+// Stopping the run (the command line on SIGINT) ends a sequence after the command in
+// flight; the port stays open for its owner to close.
+TEST_F(ConfigControllerTest, AStopRequestEndsTheSequenceAfterTheCommandInFlight) {
+    OpenIntoConfigMode();
+    pacer.stopAtPause = 2;
+    controller.GetParameters();
+    EXPECT_THAT(port.written(), ElementsAre("QK+STAT?\r\n?\r\n", "QK+ID?\r\n?\r\n"));
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_THAT(view.calls(), IsEmpty());
+}
+
+// What the device said before the close takes effect before the close completes, so
+// nothing received is lost and a late login answer cannot outlive the opening.
+TEST_F(ConfigControllerTest, ClosingRunsEveryAnswerReceivedBefore) {
+    OpenIntoConfigMode();
+    port.QueueReply("+LOGIN:OK\r\n");
+    port.QueueReply("+ID:1");
+    for (const auto start = std::chrono::steady_clock::now(); port.repliesLeft() > 0;) {
+        ASSERT_LT(std::chrono::steady_clock::now() - start, 2s);
+    }
+    controller.ToggleOpen();
+    EXPECT_THAT(handled, ElementsAre("+LOGIN:OK\r\n", "+ID:1"));
 }
 
 TEST_F(ConfigControllerTest, ShutdownClosesAnOpenPortAndEndsTheLoop) {

@@ -2,6 +2,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <termios.h>
 
 #include <fstream>
 #include <numeric>
@@ -54,6 +55,18 @@ TEST_F(SerialPortOnPty, OpensClosesReopensAndLeavesNoDescriptorBehind) {
         EXPECT_LT(Clock::now() - start, 100ms);
     }
     EXPECT_EQ(descriptors(), before);
+    {
+        // With standard input closed the port must still not become descriptor 0, where
+        // the program's own reads and writes would meet the device.
+        const test::UniqueFd savedInput(dup(STDIN_FILENO));
+        close(STDIN_FILENO);
+        CSerialPort owned(ports, sink);
+        const bool opened = Open(owned);
+        const bool zeroStaysFree = fcntl(STDIN_FILENO, F_GETFD) < 0;
+        dup2(savedInput.fd, STDIN_FILENO);
+        EXPECT_TRUE(opened);
+        EXPECT_TRUE(zeroStaysFree);
+    }
     ASSERT_TRUE(Open(port));  // the destructor's close took the lock along
     port.Close();
     int ends[2];
@@ -98,7 +111,7 @@ TEST_F(SerialPortOnPty, RefusedOpeningsAreReportedWithTheReasonAndOpenNothing) {
     EXPECT_TRUE(port.IsOpen());
 }
 
-TEST_F(SerialPortOnPty, EveryByteValueCrossesUnchangedAndEveryFailedWriteIsReported) {
+TEST_F(SerialPortOnPty, EveryByteValueCrossesUnchangedAndAHangUpIsNoFailedWrite) {
     ASSERT_TRUE(Open(port));
     std::string all(256, '\0'), received(256, '\0');
     std::iota(all.begin(), all.end(), '\0');
@@ -109,15 +122,42 @@ TEST_F(SerialPortOnPty, EveryByteValueCrossesUnchangedAndEveryFailedWriteIsRepor
     EXPECT_EQ(port.Read(received.data(), 256), 256);
     EXPECT_EQ(received, all);
 
+    // A hang-up is the line's end, not a failed write each time: the owner reports it once.
     pty.HangUp();
-    port.Write("QK+BAUD?\r\n", 10);
-    port.Write("QK+STAT?\r\n", 10);
-    EXPECT_EQ(sink.Count(kWriteComFailed), 2u);
-    EXPECT_EQ(sink.LastDetail(), pty.slavePath() + ": Input/output error (0 of 10 bytes written)");
+    EXPECT_FALSE(port.Write("QK+BAUD?\r\n", 10));
+    EXPECT_FALSE(port.Write("QK+STAT?\r\n", 10));
+    EXPECT_TRUE(port.HungUp());
+    EXPECT_EQ(port.HangUpReason(), "COM3 (" + pty.slavePath() + "): Input/output error");
+    EXPECT_EQ(sink.Count(kWriteComFailed), 0u);
     port.Close();
-    port.Write("QK\r\n", 4);
+    EXPECT_FALSE(port.Write("QK\r\n", 4));
     EXPECT_EQ(sink.LastDetail(), pty.slavePath() + " is not open");
-    EXPECT_EQ(sink.Count(kWriteComFailed), 3u);
+    EXPECT_EQ(sink.Count(kWriteComFailed), 1u);
+}
+
+// Terminal programs and other tools find the line as they left it: speed, canonical mode
+// and echo come back on Close, even after a rate only termios2 can express.
+TEST_F(SerialPortOnPty, CloseHandsTheLineBackAsItWasFound) {
+    const test::UniqueFd other(open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY));
+    termios before{};
+    ASSERT_EQ(tcgetattr(other.fd, &before), 0);
+    before.c_lflag |= ICANON | ECHO;
+    cfsetospeed(&before, B1200);
+    cfsetispeed(&before, B1200);
+    ASSERT_EQ(tcsetattr(other.fd, TCSANOW, &before), 0);
+    for (const std::uint32_t baud : {9600u, 7200u}) {
+        ASSERT_TRUE(port.Open(3, baud, 8, 0, 0));
+        termios open{};
+        ASSERT_EQ(tcgetattr(other.fd, &open), 0);
+        EXPECT_EQ(open.c_lflag & ICANON, 0u);
+        port.Close();
+        termios after{};
+        ASSERT_EQ(tcgetattr(other.fd, &after), 0);
+        EXPECT_EQ(after.c_lflag, before.c_lflag);
+        EXPECT_EQ(after.c_iflag, before.c_iflag);
+        EXPECT_EQ(after.c_cflag, before.c_cflag);
+        EXPECT_EQ(cfgetospeed(&after), B1200) << baud;
+    }
 }
 
 TEST_F(SerialPortOnPty, CloseWhileAnotherThreadReads) {
@@ -152,6 +192,7 @@ class ReceiveLoopOnPty : public SerialPortOnPty, public ByteSource {
         return count;
     }
     bool IsOpen() const override { return port.IsOpen(); }
+    bool HungUp() const override { return port.HungUp(); }
     // Writes `bytes` and waits until the loop has read them.
     void Send(const std::string& bytes) {
         bytesSent += static_cast<int>(bytes.size());
@@ -159,36 +200,53 @@ class ReceiveLoopOnPty : public SerialPortOnPty, public ByteSource {
         ASSERT_TRUE(test::Eventually([&] { return bytesRead == bytesSent; }));
     }
 
-    std::atomic<int> bytesRead{0}, blocksWaiting{0};
+    std::atomic<int> bytesRead{0};
     int bytesSent = 0;
     std::vector<std::string> blocks;
-    BlockHandover handover{[this](std::string&& block) { blocks.push_back(std::move(block)); },
-                           [this] { ++blocksWaiting; }};
+    BlockHandover handover{[this](std::string&& block) { blocks.push_back(std::move(block)); }};
     ReceiveLoop loop{*this, handover};
 };
 
-TEST_F(ReceiveLoopOnPty, HandsOverWholeAnswersOnceRestartsEmptyAndStopsPromptly) {
+// The loop takes what arrives off the line even while the owner is busy, so it is safe
+// in memory before anything can discard it; Stop runs it all, held bytes too.
+TEST_F(ReceiveLoopOnPty, KeepsReadingWhileTheOwnerIsBusyAndStopLosesNothing) {
+    using Blocks = std::vector<std::string>;
     loop.Start();
     EXPECT_FALSE(handover.WaitAndRunPending(50ms));  // an idle port hands over nothing
     Send("+BAUD:9600\r\n");  // how reads become blocks: see ReceiveLoopTest.cpp
     EXPECT_TRUE(handover.WaitAndRunPending(2s));
-    EXPECT_FALSE(handover.WaitAndRunPending(50ms));
-    EXPECT_EQ(blocks, std::vector<std::string>{"+BAUD:9600\r\n"});
+    EXPECT_EQ(blocks, Blocks{"+BAUD:9600\r\n"});
 
-    Send("+ID:held-from-the-first-opening");
-    loop.Start();  // ends the first loop; its held bytes are dropped
     Send("+ID:2\r\n");
-    EXPECT_TRUE(handover.WaitAndRunPending(2s));
-    EXPECT_EQ(blocks.back(), "+ID:2\r\n");
-
-    // Stopping while a block waits neither deadlocks nor ever runs that block.
     Send("+ID:3\r\n");
-    ASSERT_TRUE(test::Eventually([&] { return blocksWaiting == 3; }));
+    Send("+ID:held");
+    EXPECT_EQ(blocks.size(), 1u);
     const auto start = Clock::now();
     loop.Stop();
     EXPECT_LT(Clock::now() - start, 100ms);
-    EXPECT_FALSE(handover.RunPending());
-    EXPECT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks, (Blocks{"+BAUD:9600\r\n", "+ID:2\r\n", "+ID:3\r\n", "+ID:held"}));
+
+    loop.Start();  // a fresh loop starts with nothing held
+    Send("+ID:4\r\n");
+    EXPECT_TRUE(handover.WaitAndRunPending(2s));
+    EXPECT_EQ(blocks.back(), "+ID:4\r\n");
+}
+
+// A hang-up ends the loop by itself: what it read comes first, then the owner is woken
+// to find the line gone, with the reason naming the port.
+TEST_F(ReceiveLoopOnPty, AHangUpEndsTheLoopAfterHandingOverEverythingRead) {
+    loop.Start();
+    Send("+ID:5\r\n+PART");
+    pty.HangUp();
+    const auto start = Clock::now();
+    while (!port.HungUp() || blocks.empty()) {
+        handover.WaitAndRunPending(2s);
+        ASSERT_LT(Clock::now() - start, 2s);
+    }
+    EXPECT_EQ(blocks, std::vector<std::string>{"+ID:5\r\n+PART"});
+    EXPECT_THAT(port.HangUpReason(), testing::StartsWith("COM3 (" + pty.slavePath() + "): "));
+    loop.Stop();
+    EXPECT_EQ(blocks.size(), 1u);
 }
 
 // The texts the port reports for a missing path and a held port are checked above, through

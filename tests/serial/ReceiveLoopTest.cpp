@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "BlockAssembler.h"
@@ -87,33 +88,85 @@ TEST(ReceiveLoopPacing, ReadsThatTakeAllThereIsComeOncePerPollAFullBufferAtOnce)
     }
 }
 
-// The receive thread sleeps until its next poll once it has handed a block over: a block
-// handled sooner does not wake it early, yet it never returns before the block was handled,
-// and a cancel (the loop stopping) ends the wait towards a distant resume time at once.
-TEST(ReceiveLoopPacing, AHandOverReturnsOnceHandledAtItsResumeTimeOrOnCancel) {
-    for (const bool cancel : {false, true}) {
-        std::atomic<int> handled = 0;
-        BlockHandover handover([&](std::string&&) { ++handled; });
-        const auto resume = cancel ? 30s : 40ms;
-        Clock::time_point returned;
-        bool delivered = false;
-        const auto start = Clock::now();
+// Reads scripted chunks, then finds nothing; hangs up once the script is used up, if asked.
+struct ScriptedSource final : ByteSource {
+    ScriptedSource(Blocks script, bool hangUpAtEnd)
+        : reads(std::move(script)), hangUp(hangUpAtEnd) {}
+    int Read(char* buffer, unsigned capacity) override {
+        std::lock_guard lock(mutex);
+        if (next == reads.size()) {
+            return 0;
+        }
+        return static_cast<int>(reads[next++].copy(buffer, capacity));
+    }
+    bool IsOpen() const override { return true; }
+    bool HungUp() const override {
+        std::lock_guard lock(mutex);
+        return hangUp && next == reads.size();
+    }
+    mutable std::mutex mutex;
+    Blocks reads;
+    std::size_t next = 0;
+    bool hangUp;
+};
+
+// The receive thread never waits for the owner, so a busy owner (a paced sequence) finds
+// everything queued in order; and whatever the loop held when it ended, by the line
+// hanging up or by Stop(), is handed over too, though it never got its line feed.
+TEST(ReceiveLoopEnd, EverythingReadReachesTheOwnerInOrderHeldBytesToo) {
+    for (const bool hangUp : {true, false}) {
+        ScriptedSource source({"+ID:1\r\n", "+BAUD:9600\r\n", "+PPORT:50", "00\r\n+PIP"}, hangUp);
+        Blocks blocks;
+        BlockHandover handover([&](std::string&& block) { blocks.push_back(std::move(block)); });
+        ReceiveLoop loop(source, handover);
+        loop.Start();
+        // The owner is busy until the source has been read dry.
+        while (!source.HungUp() && source.next < source.reads.size()) {
+            std::this_thread::yield();
+        }
+        if (hangUp) {
+            // The loop ends by itself and hands over its held bytes without being stopped.
+            const auto start = Clock::now();
+            while (blocks.size() < 3) {
+                handover.WaitAndRunPending(5s);
+                ASSERT_LT(Clock::now() - start, 5s);
+            }
+        }
+        loop.Stop();
+        // Only a read that ends in a line feed ends a block.
+        EXPECT_EQ(blocks, (Blocks{"+ID:1\r\n", "+BAUD:9600\r\n", "+PPORT:5000\r\n+PIP"})) << hangUp;
+    }
+}
+
+// The queue is bounded: past kMaxQueuedBytes the receive thread waits for the owner, who
+// frees it by running blocks, or by releasing it without losing what it carried.
+TEST(BlockHandoverBound, AFullQueueHoldsTheReceiveThreadUntilRunOrReleased) {
+    for (const bool release : {false, true}) {
+        std::size_t handledBytes = 0;
+        BlockHandover handover([&](std::string&& block) { handledBytes += block.size(); });
+        const std::string block(BlockAssembler::kCapacity, 'x');
+        const std::size_t fits = BlockHandover::kMaxQueuedBytes / block.size() + 1;
+        for (std::size_t i = 0; i < fits; ++i) {
+            ASSERT_TRUE(handover.Deliver(block));
+        }
+        EXPECT_LE(handover.queuedBytes(), BlockHandover::kMaxQueuedBytes + block.size());
+        std::atomic<bool> returned = false;
+        bool result = false;
         std::thread receiver([&] {
-            delivered = handover.Deliver("+ID:1\r\n", start + resume);
-            returned = Clock::now();
+            result = handover.Deliver(block);
+            returned = true;
         });
-        ASSERT_TRUE(handover.WaitAndRunPending(5s));
-        if (cancel) {
-            handover.Cancel();
+        std::this_thread::sleep_for(50ms);  // long enough to see it does not return
+        EXPECT_FALSE(returned);
+        if (release) {
+            handover.Release();
+        } else {
+            handover.RunPending();
         }
         receiver.join();
-        EXPECT_TRUE(delivered);  // handled, before any cancel
-        EXPECT_EQ(handled, 1);
-        if (cancel) {
-            EXPECT_LT(returned - start, 10s);
-        } else {
-            EXPECT_GE(returned - start, resume);
-        }
+        EXPECT_EQ(result, !release);
+        handover.RunPending();
+        EXPECT_EQ(handledBytes, (fits + 1) * block.size());
     }
 }
 

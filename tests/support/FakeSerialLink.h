@@ -26,15 +26,23 @@ class FakeSerialLink final : public SerialLink {
               int parityCode) override {
         lastOpen = {portNumber, static_cast<int>(baud), dataBits, stopBitsCode, parityCode};
         ++opens;
+        m_hungUp = false;
         return m_open = openSucceeds;
     }
     bool SetReadTimeouts(unsigned milliseconds) override {
         readTimeouts.push_back(milliseconds);
         return true;
     }
-    void Write(const char* data, unsigned length) override {
+    bool Write(const char* data, unsigned length) override {
         std::lock_guard lock(m_mutex);
+        if (m_hungUp) {
+            return false;
+        }
         m_writes.push_back({std::string(data, length), m_clock.now()});
+        if (hangUpAfterWrites > 0 && m_writes.size() >= hangUpAfterWrites) {
+            m_hungUp = true;
+        }
+        return true;
     }
     int Read(char* buffer, unsigned capacity) override {
         std::lock_guard lock(m_mutex);
@@ -47,15 +55,25 @@ class FakeSerialLink final : public SerialLink {
         return static_cast<int>(count);
     }
     bool IsOpen() const override { return m_open; }
+    bool HungUp() const override { return m_hungUp; }
+    std::string HangUpReason() const override {
+        return m_hungUp ? "COM1 (/dev/fake): Input/output error" : "";
+    }
     void Close() override {
         m_open = false;
         ++closes;
     }
+    // The line dies now: later writes fail and reads find nothing.
+    void HangUp() { m_hungUp = true; }
 
     // Each queued chunk is what one read returns; an empty chunk is a read with nothing.
     void QueueReply(std::string chunk) {
         std::lock_guard lock(m_mutex);
         m_replies.push_back(std::move(chunk));
+    }
+    std::size_t repliesLeft() const {
+        std::lock_guard lock(m_mutex);
+        return m_replies.size();
     }
     std::vector<WriteRecord> writes() const {
         std::lock_guard lock(m_mutex);
@@ -74,6 +92,7 @@ class FakeSerialLink final : public SerialLink {
     }
 
     bool openSucceeds = true;
+    std::size_t hangUpAfterWrites = 0;  // the line dies with this write (0: never)
     std::vector<int> lastOpen;
     int opens = 0, closes = 0, reads = 0;
     std::vector<unsigned> readTimeouts;
@@ -82,6 +101,7 @@ class FakeSerialLink final : public SerialLink {
     const VirtualPacer& m_clock;
     mutable std::mutex m_mutex;
     std::atomic<bool> m_open{false};
+    std::atomic<bool> m_hungUp{false};
     std::deque<std::string> m_replies;
     std::vector<WriteRecord> m_writes;
 };

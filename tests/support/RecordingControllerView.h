@@ -38,6 +38,9 @@ class RecordingControllerView : public replay::RecordingDeviceView, public Contr
         Record(std::string("RunAdvancedDialog(") + (loggedIn ? "true" : "false") + ")");
         return dialog ? dialog(record, loggedIn) : false;
     }
+    void ShowLineLost(std::string_view reason) override {
+        Record("ShowLineLost(" + replay::Quote(reason) + ")");
+    }
 
     SerialSelection selection{0, 4, 3, 0};  // COM1, 9600, 8, N
     bool buttonsEnabled = false;

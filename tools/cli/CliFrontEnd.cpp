@@ -1,5 +1,6 @@
 #include "CliFrontEnd.h"
 
+#include "ConfigController.h"
 #include "ConsoleText.h"
 
 namespace qk::cli {
@@ -33,6 +34,10 @@ bool CliFrontEnd::RunAdvancedDialog(AdvancedParams& record, bool loggedIn) {
     }
     m_options.assignments.ApplyAdvanced(record);
     return true;
+}
+
+void CliFrontEnd::ShowLineLost(std::string_view reason) {
+    m_err << "qk4410-cli: " << kLineLost << " (" << reason << ")" << std::endl;
 }
 
 void CliFrontEnd::SerialError(std::string_view message, std::string_view detail) {

@@ -39,6 +39,7 @@ public:
     void EnableConfigButtons() override { m_configMode = true; }
     void DisableConfigButtons() override { m_configMode = false; }
     bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) override;
+    void ShowLineLost(std::string_view reason) override;
 
     // SerialMessageSink
     void SerialError(std::string_view message, std::string_view detail) override;
