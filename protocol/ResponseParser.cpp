@@ -125,6 +125,9 @@ void ResponseParser::ParseLines(std::string_view text) {
         const long carriageReturn = PositionOf(text, '\r');
         const std::string_view key = Substring(text, 1, colon - 1);
         const std::string_view value = Substring(text, colon + 1, carriageReturn - colon - 1);
+        if (m_observer) {
+            m_observer(key, value);
+        }
         DispatchAnswer(key, value);
         text = LastCharacters(text, static_cast<long>(text.size()) - lineFeed - 1);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,12 +25,19 @@ public:
 
     void DispatchAnswer(std::string_view key, std::string_view value);
 
+    // Called with every answer line the parse acts on, as the device sent it, so a front
+    // end can tell which parameters the device reported, and with what, apart from what
+    // the record held before.
+    using AnswerObserver = std::function<void(std::string_view key, std::string_view value)>;
+    void SetAnswerObserver(AnswerObserver observer) { m_observer = std::move(observer); }
+
     // Status part 0 from a STAT value: "field strength:..  temperature:..℃  Voltage:..".
     static std::string FormatStat(std::string_view value);
 
 private:
     DeviceState& m_state;
     DeviceView& m_view;
+    AnswerObserver m_observer;
 };
 
 // Clamped substring: a start below 0 counts as 0, a negative length as 0, and whatever

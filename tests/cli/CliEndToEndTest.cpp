@@ -1,4 +1,6 @@
-// The command line against the simulated device on a real pseudo-terminal.
+// The command line against the simulated device on a real pseudo-terminal: what it reports
+// must be what the device said, and what it writes exactly what it was asked to write.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -9,6 +11,11 @@
 
 namespace qk::cli {
 namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 struct CliRun {
     int status;
@@ -27,6 +34,17 @@ CliRun RunCli(const sim::SimulatedDevice& device, std::vector<std::string> argum
     return {status, out.str(), err.str()};
 }
 
+// The set commands the device received, the login left out.
+std::vector<std::string> SetsReceived(const sim::SimulatedDevice& device) {
+    std::vector<std::string> sets;
+    for (const auto& command : device.ReceivedCommands()) {
+        if (command.find('=') != std::string::npos && !command.starts_with("QK+LOGIN=")) {
+            sets.push_back(command);
+        }
+    }
+    return sets;
+}
+
 TEST(CliEndToEndTest, GetFillsEveryFieldFromTheDevice) {
     sim::SimulatedDevice device;
     const CliRun run = RunCli(device, {"get"});
@@ -38,43 +56,130 @@ TEST(CliEndToEndTest, GetFillsEveryFieldFromTheDevice) {
           "workType=0", "heartbeatCode=1", "heartbeatData=HEART", "dnsServer=114.114.114.114",
           "dataBits=8", "parity=N", "registerEnable=0", "registerData=QK4520-000123",
           "loggedIn=0"}) {
-        EXPECT_NE(("\n" + run.out).find("\n" + std::string(line) + "\n"), std::string::npos)
-            << line << "\n"
-            << run.out;
+        EXPECT_THAT("\n" + run.out, HasSubstr("\n" + std::string(line) + "\n"));
     }
+    // Fields the device was never asked for, and never told, are not made up.
+    EXPECT_THAT(run.out, Not(HasSubstr("packetGap=")));
     EXPECT_EQ(run.err, "");
 }
 
-TEST(CliEndToEndTest, SetChangesTheDeviceAndVerifiesIt) {
-    sim::SimulatedDevice device;
-    const CliRun run =
-        RunCli(device, {"--json", "set", "destPort=5001", "protocol=UDP", "heartbeat=45s"});
-    ASSERT_EQ(run.status, kSuccess) << run.err;
-    EXPECT_EQ(device.Value("PPORT"), "5001");
-    EXPECT_EQ(device.Value("PROTOCOL"), "UDP");
-    EXPECT_EQ(device.Value("HEARTIME"), "2");
-    EXPECT_NE(run.out.find("\"destPort\": \"5001\""), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\"loggedIn\": \"1\""), std::string::npos) << run.out;
+// Whatever the device leaves out, get says so and fails: nothing it never reported is shown
+// with a value.
+TEST(CliEndToEndTest, GetFailsNamingEveryFieldTheDeviceDidNotReport) {
+    struct Case {
+        sim::SimOptions device;
+        std::string missing;
+    };
+    const Case cases[] = {
+        {{.ignoredCommands = {"PPORT", "ENROL"}}, "destPort, registerData"},
+        {{.crOnly = true}, "deviceBaud, protocol, destAddress, destPort, statusText0"},
+    };
+    for (const auto& c : cases) {
+        sim::SimulatedDevice device(c.device);
+        const CliRun run = RunCli(device, {"--json", "get"});
+        EXPECT_EQ(run.status, kIncomplete) << run.err;
+        EXPECT_THAT(run.err, HasSubstr("the device did not report: " + c.missing));
+        EXPECT_THAT(run.out, HasSubstr("\"destPort\": null"));
+    }
 }
 
-TEST(CliEndToEndTest, FailuresExitWithTheirStatus) {
+// Only the named values go out, in the window's order with its pauses, and each counts as
+// taken once the device's answer after the writes holds it.
+TEST(CliEndToEndTest, SetWritesOnlyTheNamedValuesAndConfirmsThemFromTheDevice) {
+    sim::SimulatedDevice device;
+    const CliRun run = RunCli(
+        device, {"set", "heartbeat=45s", "destPort=5001", "protocol=udp", "dnsServer=8.8.8.8"});
+    ASSERT_EQ(run.status, kSuccess) << run.err;
+    EXPECT_EQ(run.out, "destPort=5001\nprotocol=UDP\nheartbeat=45s\ndnsServer=8.8.8.8\n");
+    EXPECT_THAT(SetsReceived(device),
+                ElementsAreArray<std::string>({"QK+PPORT=5001\r\n", "QK+PROTOCOL=UDP\r\n",
+                                               "QK+HEARTIME=2\r\n", "QK+PDNS=8.8.8.8\r\n"}));
+    EXPECT_EQ(device.Value("PIPADD"), "192.168.1.10");  // not named, not touched
+    EXPECT_EQ(device.Value("HEARTIME"), "2");
+}
+
+// A value the device did not take is named with the reason, and the run fails; stdout holds
+// only what the device confirmed.
+TEST(CliEndToEndTest, SetFailsNamingEachValueTheDeviceDidNotConfirm) {
     struct Case {
-        std::vector<std::string> arguments;
         sim::SimOptions device;
+        std::vector<std::string> arguments;
         int status;
+        std::string out;
         std::string message;
     };
     const Case cases[] = {
-        {{"set", "destPort=1"}, {.refuseLogin = true}, kRefused, "Login fail!"},
-        {{"--attempts", "3", "get"}, {.noHandshake = true}, kNoDevice, "Fail, Please try again!"},
-        {{"--com", "2=/nonexistent/tty", "--com", "2", "get"}, {}, kNoDevice, "Open com failed!"},
+        {{},
+         {"set", "destPort=99999", "heartbeat=60s"},
+         kRefused,
+         "heartbeat=60s\n",
+         "destPort=99999 not confirmed: refused (the device reports \"5000\")"},
+        {{.silentAfterLogin = true},
+         {"set", "destPort=6000"},
+         kRefused,
+         "",
+         "destPort=6000 not confirmed: no answer"},
+        {{.ignoredCommands = {"PPORT"}},
+         {"--json", "set", "destPort=6000", "protocol=UDP"},
+         kRefused,
+         "{\n  \"destPort\": null,\n  \"protocol\": \"UDP\"\n}\n",
+         "destPort=6000 not confirmed: no answer"},
+        {{.refuseLogin = true}, {"set", "destPort=1"}, kRefused, "", "Login fail!"},
+        {{.ignoredCommands = {"LOGIN"}},
+         {"set", "destPort=1"},
+         kRefused,
+         "",
+         "the device did not answer the login"},
     };
     for (const auto& c : cases) {
         sim::SimulatedDevice device(c.device);
         const CliRun run = RunCli(device, c.arguments);
         EXPECT_EQ(run.status, c.status) << c.message;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-        EXPECT_EQ(device.Value("PPORT"), "5000") << c.message;
+        EXPECT_EQ(run.out, c.out) << c.message;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
+    }
+}
+
+// A device that garbles its answers may fail the check, but never makes the command line
+// erase what it was not asked to change.
+TEST(CliEndToEndTest, SetNeverWritesAValueItWasNotGivenWhateverTheDeviceSays) {
+    sim::SimulatedDevice device(sim::SimOptions{.junkEvery = 3});
+    RunCli(device, {"set", "workType=1", "protocol=UDP"});
+    EXPECT_THAT(SetsReceived(device),
+                ElementsAreArray<std::string>({"QK+PROTOCOL=UDP\r\n", "QK+WORKTYPE=1\r\n"}));
+    for (const char* key : {"PIPADD", "HEARTDAT", "PDNS", "ENROL"}) {
+        EXPECT_NE(device.Value(key), "") << key;
+    }
+}
+
+// A device that goes away ends the run at once with status 2 and the cause; set says it
+// wrote nothing.
+TEST(CliEndToEndTest, AHangUpEndsTheRunWithStatusTwoAndTheCause) {
+    sim::SimulatedDevice device(sim::SimOptions{.hangupAfter = 1s});
+    const CliRun run = RunCli(device, {"set", "destPort=6000"});
+    EXPECT_EQ(run.status, kNoDevice);
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, HasSubstr("qk4410-cli: Device lost, port closed (COM1 (" +
+                                   device.slavePath() + "): "));
+    EXPECT_THAT(run.err, HasSubstr("not written: destPort"));
+    EXPECT_THAT(run.err, Not(HasSubstr("Write com failed")));
+}
+
+TEST(CliEndToEndTest, FailuresToReachTheDeviceExitWithStatusTwo) {
+    struct Case {
+        std::vector<std::string> arguments;
+        sim::SimOptions device;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--attempts", "3", "get"}, {.noHandshake = true}, "Fail, Please try again!"},
+        {{"--com", "2=/nonexistent/tty", "--com", "2", "get"}, {}, "Open com failed!"},
+    };
+    for (const auto& c : cases) {
+        sim::SimulatedDevice device(c.device);
+        const CliRun run = RunCli(device, c.arguments);
+        EXPECT_EQ(run.status, kNoDevice) << c.message;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
     }
 }
 

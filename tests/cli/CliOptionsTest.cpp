@@ -75,35 +75,26 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
     }
 }
 
-TEST(DeviceAssignmentsTest, ValuesAreAppliedAsTheWindowAndDialogWould) {
+// Each value goes out as the device takes it, and the same bytes are what its answer must
+// hold: list texts in the list's own case, the heartbeat as the device's code, texts in GBK.
+TEST(DeviceAssignmentsTest, ValuesAreEncodedAsTheDeviceTakesThemInTheWindowsOrder) {
     DeviceAssignments assignments;
     std::string error;
-    for (const char* text : {"deviceBaud=115200", "protocol=udp", "destPort=5000", "heartbeat=45s",
-                             "parity=e", "registerData=\xE6\xB3\xA8\xE5\x86\x8C" /* 注册 */}) {
+    for (const char* text :
+         {"heartbeat=45s", "protocol=udp", "registerData=\xE6\xB3\xA8\xE5\x86\x8C" /* 注册 */,
+          "deviceBaud=115200", "parity=e", "destPort=5000", "registerEnable=1", "destPort=5001"}) {
         ASSERT_TRUE(assignments.Add(text, error)) << error;
     }
-    EXPECT_TRUE(assignments.HasBasic() && assignments.HasAdvanced());
-
-    DeviceState state;
-    state.advanced.heartbeatCode = 3;  // the device said 60s
-    state.advanced.dataBits = "8";
-    assignments.ApplyBasic(state);
-    assignments.ApplyAdvanced(state.advanced);
-    EXPECT_EQ(state.deviceBaudIndex, 11);
-    EXPECT_EQ(state.protocolIndex, 1);
-    EXPECT_EQ(state.destPort, "5000");
-    EXPECT_EQ(state.destAddress, "");  // not named, not touched
-    EXPECT_EQ(state.advanced.heartbeatCode, 1);
-    EXPECT_EQ(state.advanced.parity, "E");
-    EXPECT_EQ(state.advanced.dataBits, "8");  // kept, as the dialog keeps it
-    EXPECT_EQ(state.advanced.registerData, "\xD7\xA2\xB2\xE1");
-
-    // Read back, the device took all but the protocol.
-    DeviceState reported = state;
-    reported.advanced.heartbeatCode = 2;  // the device's code for 45s
-    reported.advanced.heartbeatCodeIsPosition = false;
-    reported.protocolIndex = 0;
-    EXPECT_EQ(assignments.Differences(reported), std::vector<std::string>{"protocol"});
+    std::vector<std::string> sent;
+    for (const auto& a : assignments.InSendOrder()) {
+        sent.push_back(a.name + ":" + a.answerKey + "=" + a.value + " (" + a.shown + ")");
+    }
+    EXPECT_EQ(sent, (std::vector<std::string>{
+                        "deviceBaud:BAUD=115200 (115200)", "destPort:PPORT=5001 (5001)",
+                        "protocol:PROTOCOL=UDP (UDP)", "heartbeat:HEARTIME=2 (45s)",
+                        "parity:CHECKB=E (E)", "registerEnable:REGEN=1 (1)",
+                        "registerData:ENROL=\xD7\xA2\xB2\xE1 (\xE6\xB3\xA8\xE5\x86\x8C)"}));
+    EXPECT_EQ(assignments.InSendOrder()[4].command, CommandId::Parity);
 }
 
 TEST(ConsoleTextTest, GbkIsShownAsUtf8WithEveryOtherByteVisible) {

@@ -267,12 +267,14 @@ TEST(OpenCloseCycles, WhileTheDeviceStreamsNoDeadlockNoSlowCloseNothingLeftBehin
 // first one holds.
 
 TEST(HeldPort, ASecondProgramIsRefusedNamingTheHolderWhoseSessionEndsUndisturbed) {
-    sim::SimulatedDevice device;
+    // Answers come a second late, so the program still waits for them, holding the port,
+    // when the second opening comes.
+    sim::SimulatedDevice device(sim::SimOptions{.latency = 1s});
     // The shell prints its pid, which the program it turns into keeps.
     Program holder("echo $$; exec " + kCli + "--port " + device.slavePath() + " --settle 2500 get");
     char pid[32] = "";
     ASSERT_NE(fgets(pid, sizeof pid, holder.pipe.get()), nullptr);
-    // Once it has asked for every parameter it holds the port, waiting for late answers.
+    // Once it has asked for every parameter it holds the port, waiting for the answers.
     ASSERT_TRUE(device.WaitUntil(
         [](const sim::DeviceModel& m) { return m.CommandCount("QK+ENROL?\r\n") == 1; }, 20s));
 

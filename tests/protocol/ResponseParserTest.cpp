@@ -29,12 +29,22 @@ TEST_F(ResponseParserTest, EveryBlockIsLoggedVerbatimWhateverItHolds) {
     EXPECT_EQ(state.infoLog, junk + "+ID:7\r\n");
 }
 
-TEST_F(ResponseParserTest, WellFormedLinesAreDispatchedInOrder) {
-    Feed("+PIPADD:10.0.0.1\r\n+PPORT:5000\r\n+ID:12345\r\n");
+// The observer hears each line the parse acts on, with the value as sent (BAUD's "96" would
+// select "9600" in the list), and nothing the parse skips.
+TEST_F(ResponseParserTest, WellFormedLinesAreDispatchedInOrderAndObserved) {
+    Calls observed;
+    parser.SetAnswerObserver([&](std::string_view key, std::string_view value) {
+        observed.push_back(std::string(key) + "=" + std::string(value));
+    });
+    Feed("+PIPADD:10.0.0.1\r\n+PPORT:5000\r\n+ID:12345\r\n+BAUD:96\r\n");
+    Feed("QK+PPORT?\r\n+PPORT:9\r\n");
+    Feed("+PDNS:1.2.3.4\r\n+HEARTDAT:cut");
     EXPECT_EQ(state.destAddress, "10.0.0.1");
     EXPECT_EQ(state.destPort, "5000");
     EXPECT_EQ(state.statusText[1], "ID:12345");
-    EXPECT_EQ(calls(), (Calls{R"(SetStatusText(1,"ID:12345"))"}));
+    EXPECT_EQ(calls(), (Calls{R"(SetStatusText(1,"ID:12345"))", "SelectDeviceBaud(4)"}));
+    EXPECT_EQ(observed,
+              (Calls{"PIPADD=10.0.0.1", "PPORT=5000", "ID=12345", "BAUD=96", "PDNS=1.2.3.4"}));
 }
 
 TEST_F(ResponseParserTest, MalformedFramingFollowsTheSearchRules) {

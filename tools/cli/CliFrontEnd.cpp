@@ -17,27 +17,16 @@ void CliFrontEnd::ShowMessage(std::string_view text) {
 
 void CliFrontEnd::UpdateState() {
     m_state.loginKey = m_options.loginKey;
-    if (m_applyBasic) {
-        m_options.assignments.ApplyBasic(m_state);
-    }
 }
 
 SerialSelection CliFrontEnd::GetSerialSelection() {
-    return {m_options.comNumber - 1, m_options.baudIndex, m_options.dataBitsIndex, m_options.parityIndex};
-}
-
-bool CliFrontEnd::RunAdvancedDialog(AdvancedParams& record, bool loggedIn) {
-    // Like the dialog's Set: refused unless logged in, otherwise the record is rewritten.
-    if (!loggedIn) {
-        m_err << "qk4410-cli: Logout" << std::endl;
-        return false;
-    }
-    m_options.assignments.ApplyAdvanced(record);
-    return true;
+    return {m_options.comNumber - 1, m_options.baudIndex, m_options.dataBitsIndex,
+            m_options.parityIndex};
 }
 
 void CliFrontEnd::ShowLineLost(std::string_view reason) {
-    m_err << "qk4410-cli: " << kLineLost << " (" << reason << ")" << std::endl;
+    m_lineLost = true;
+    SerialError(kLineLost, reason);
 }
 
 void CliFrontEnd::SerialError(std::string_view message, std::string_view detail) {

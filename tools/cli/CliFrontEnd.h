@@ -9,18 +9,19 @@
 
 namespace qk::cli {
 
-// The command line's stand-in for the main window: the options are its selections and
-// edits, messages that the window shows in boxes go to standard error, and what the
-// controller shows on its labels and buttons is kept for deciding the exit status.
+// The command line's stand-in for the main window: the options are its selections,
+// messages that the window shows in boxes go to standard error, and what the controller
+// shows on its labels and buttons is kept for deciding the exit status.
+//
+// It takes no part in writing parameters: the command line sends exactly the values it was
+// given itself, where the window's buttons send whole groups of what the operator sees.
 class CliFrontEnd final : public ControllerView, public SerialMessageSink {
-public:
+  public:
     CliFrontEnd(DeviceState& state, const CliOptions& options, std::ostream& err);
-
-    // What the operator "types" before each set: applied by UpdateState.
-    void SetPendingBasic(bool pending) { m_applyBasic = pending; }
 
     bool configModeEntered() const { return m_configMode; }
     bool loginRefused() const { return m_loginRefused; }
+    bool lineLost() const { return m_lineLost; }
 
     // DeviceView
     void SetStatusText(int, std::string_view) override {}
@@ -38,19 +39,19 @@ public:
     void SetOpenButtonCaption(std::string_view) override {}
     void EnableConfigButtons() override { m_configMode = true; }
     void DisableConfigButtons() override { m_configMode = false; }
-    bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) override;
+    bool RunAdvancedDialog(AdvancedParams&, bool) override { return false; }
     void ShowLineLost(std::string_view reason) override;
 
     // SerialMessageSink
     void SerialError(std::string_view message, std::string_view detail) override;
 
-private:
+  private:
     DeviceState& m_state;
     const CliOptions& m_options;
     std::ostream& m_err;
-    bool m_applyBasic = false;
     bool m_configMode = false;
     bool m_loginRefused = false;
+    bool m_lineLost = false;
 };
 
 }  // namespace qk::cli

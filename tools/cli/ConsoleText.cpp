@@ -52,10 +52,18 @@ std::string GbkToDisplay(std::string_view gbk) {
         for (const char c : utf8) {
             const auto byte = static_cast<unsigned char>(c);
             switch (c) {
-                case '\r': text += "\\r"; break;
-                case '\n': text += "\\n"; break;
-                case '\t': text += "\\t"; break;
-                case '\\': text += "\\\\"; break;
+                case '\r':
+                    text += "\\r";
+                    break;
+                case '\n':
+                    text += "\\n";
+                    break;
+                case '\t':
+                    text += "\\t";
+                    break;
+                case '\\':
+                    text += "\\\\";
+                    break;
                 default:
                     if (byte < 0x20 || byte == 0x7F) {
                         AppendHex(text, byte);
@@ -75,11 +83,21 @@ std::string GbkToJson(std::string_view gbk) {
         for (const char c : utf8) {
             const auto byte = static_cast<unsigned char>(c);
             switch (c) {
-                case '"': text += "\\\""; break;
-                case '\\': text += "\\\\"; break;
-                case '\r': text += "\\r"; break;
-                case '\n': text += "\\n"; break;
-                case '\t': text += "\\t"; break;
+                case '"':
+                    text += "\\\"";
+                    break;
+                case '\\':
+                    text += "\\\\";
+                    break;
+                case '\r':
+                    text += "\\r";
+                    break;
+                case '\n':
+                    text += "\\n";
+                    break;
+                case '\t':
+                    text += "\\t";
+                    break;
                 default:
                     if (byte < 0x20) {
                         char escape[8];
@@ -97,8 +115,9 @@ std::string GbkToJson(std::string_view gbk) {
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
     std::string gbk;
-    if (!Convert("UTF-8", "GBK", utf8, [&](std::string_view bytes) { gbk += bytes; },
-                 [](unsigned char) {})) {
+    if (!Convert(
+            "UTF-8", "GBK", utf8, [&](std::string_view bytes) { gbk += bytes; },
+            [](unsigned char) {})) {
         return std::nullopt;
     }
     return gbk;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "ConsoleText.h"
 #include "ValueLists.h"
@@ -9,58 +10,40 @@
 namespace qk::cli {
 namespace {
 
-enum class Group { Basic, Advanced };
-
-// A name the command line accepts: a free text, or a choice from a value list.
+// A name the command line accepts: a free text, or a choice from a value list sent as its
+// text or, for the single-digit settings, as `digitBase` plus its position.
 struct FieldRule {
     std::string_view name;
-    Group group;
+    CommandId command;
+    std::string_view answerKey;
+    bool basic;
     std::optional<ValueList> list;  // nullopt: free text
-    int AdvancedSelection::*selection = nullptr;
+    char digitBase = '\0';
 };
 
 // Work mode and registration are given as their positions, 0 or 1.
-constexpr std::array<std::string_view, 2> kWorkModePositions = {"0", "1"};
+constexpr std::array<std::string_view, 2> kPositions = {"0", "1"};
 
+// In send order: Set Param.'s four, then Adv Param.'s eight.
 const std::array<FieldRule, 12> kFields = {{
-    {"deviceBaud", Group::Basic, ValueList(BaudRateList)},
-    {"protocol", Group::Basic, ValueList(ProtocolList)},
-    {"destAddress", Group::Basic, std::nullopt},
-    {"destPort", Group::Basic, std::nullopt},
-    {"workType", Group::Advanced, ValueList(kWorkModePositions), &AdvancedSelection::workMode},
-    {"heartbeat", Group::Advanced, ValueList(HeartbeatList), &AdvancedSelection::heartbeat},
-    {"heartbeatData", Group::Advanced, std::nullopt},
-    {"dnsServer", Group::Advanced, std::nullopt},
-    {"dataBits", Group::Advanced, ValueList(DataBitsList), &AdvancedSelection::dataBits},
-    {"parity", Group::Advanced, ValueList(ParityList), &AdvancedSelection::parity},
-    {"registerEnable", Group::Advanced, ValueList(SwitchList), &AdvancedSelection::registration},
-    {"registerData", Group::Advanced, std::nullopt},
+    {"deviceBaud", CommandId::Baud, "BAUD", true, ValueList(BaudRateList)},
+    {"destAddress", CommandId::DestAddress, "PIPADD", true, std::nullopt},
+    {"destPort", CommandId::DestPort, "PPORT", true, std::nullopt},
+    {"protocol", CommandId::Protocol, "PROTOCOL", true, ValueList(ProtocolList)},
+    {"workType", CommandId::WorkType, "WORKTYPE", false, ValueList(kPositions), '0'},
+    // The device counts heartbeat intervals from 1.
+    {"heartbeat", CommandId::HeartbeatTime, "HEARTIME", false, ValueList(HeartbeatList), '1'},
+    {"heartbeatData", CommandId::HeartbeatData, "HEARTDAT", false, std::nullopt},
+    {"dnsServer", CommandId::Dns, "PDNS", false, std::nullopt},
+    {"dataBits", CommandId::DataBits, "DATAB", false, ValueList(DataBitsList)},
+    {"parity", CommandId::Parity, "CHECKB", false, ValueList(ParityList)},
+    {"registerEnable", CommandId::RegisterEnable, "REGEN", false, ValueList(SwitchList), '0'},
+    {"registerData", CommandId::RegisterData, "ENROL", false, std::nullopt},
 }};
 
 const FieldRule* RuleFor(std::string_view name) {
-    for (const auto& rule : kFields) {
-        if (rule.name == name) {
-            return &rule;
-        }
-    }
-    return nullptr;
-}
-
-// The free texts and where they live in the record (const or not).
-template <typename Advanced>
-auto* AdvancedText(Advanced& a, std::string_view name) {
-    decltype(&a.dnsServer) field = nullptr;
-    if (name == "heartbeatData") field = &a.heartbeatData;
-    if (name == "dnsServer") field = &a.dnsServer;
-    if (name == "registerData") field = &a.registerData;
-    return field;
-}
-
-template <typename State>
-auto* TextField(State& state, std::string_view name) {
-    if (name == "destAddress") return &state.destAddress;
-    if (name == "destPort") return &state.destPort;
-    return AdvancedText(state.advanced, name);
+    const auto found = std::ranges::find(kFields, name, &FieldRule::name);
+    return found == kFields.end() ? nullptr : &*found;
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -101,16 +84,19 @@ bool DeviceAssignments::Add(std::string_view assignment, std::string& error) {
         error = "unknown parameter '" + std::string(name) + "' (known: " + KnownNames() + ")";
         return false;
     }
-    Value value{std::string(name), {}, -1};
+    Assignment value{std::string(name), rule->command, std::string(rule->answerKey), {}, {},
+                     rule->basic};
     if (rule->list) {
         // Letter case is forgiven ("udp", "e"); the device is sent the list's own text.
-        value.position = ExactPosition(*rule->list, text);
-        if (value.position < 0) {
+        const int position = ExactPosition(*rule->list, text);
+        if (position < 0) {
             error = std::string(name) + " must be one of " + Join(*rule->list) + ", got '" +
                     std::string(text) + "'";
             return false;
         }
-        value.text = std::string((*rule->list)[static_cast<std::size_t>(value.position)]);
+        value.shown = std::string((*rule->list)[static_cast<std::size_t>(position)]);
+        value.value =
+            rule->digitBase == '\0' ? value.shown : EncodeDigit(rule->digitBase, position);
     } else {
         auto gbk = Utf8ToGbk(text);
         if (!gbk) {
@@ -121,93 +107,15 @@ bool DeviceAssignments::Add(std::string_view assignment, std::string& error) {
             error = std::string(name) + ": a value cannot hold a line break";
             return false;
         }
-        value.text = std::move(*gbk);
+        value.value = std::move(*gbk);
+        value.shown = std::string(text);
     }
-    std::erase_if(m_values, [&](const Value& v) { return v.name == name; });
+    std::erase_if(m_values, [&](const Assignment& v) { return v.name == name; });
     m_values.push_back(std::move(value));
+    std::ranges::sort(m_values, {}, [](const Assignment& v) {
+        return std::ranges::find(kFields, v.name, &FieldRule::name) - kFields.begin();
+    });
     return true;
-}
-
-bool DeviceAssignments::HasBasic() const {
-    for (const auto& value : m_values) {
-        if (RuleFor(value.name)->group == Group::Basic) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool DeviceAssignments::HasAdvanced() const {
-    for (const auto& value : m_values) {
-        if (RuleFor(value.name)->group == Group::Advanced) {
-            return true;
-        }
-    }
-    return false;
-}
-
-const DeviceAssignments::Value* DeviceAssignments::Find(std::string_view name) const {
-    for (const auto& value : m_values) {
-        if (value.name == name) {
-            return &value;
-        }
-    }
-    return nullptr;
-}
-
-void DeviceAssignments::ApplyBasic(DeviceState& state) const {
-    if (const Value* baud = Find("deviceBaud")) {
-        state.deviceBaudIndex = baud->position;
-    }
-    if (const Value* protocol = Find("protocol")) {
-        state.protocolIndex = protocol->position;
-    }
-    for (const auto name : {"destAddress", "destPort"}) {
-        if (const Value* value = Find(name)) {
-            *TextField(state, name) = value->text;
-        }
-    }
-}
-
-void DeviceAssignments::ApplyAdvanced(AdvancedParams& record) const {
-    AdvancedSelection selection = SelectionFromRecord(record);
-    for (const auto& value : m_values) {
-        const FieldRule* rule = RuleFor(value.name);
-        if (rule->group != Group::Advanced) {
-            continue;
-        }
-        if (rule->selection != nullptr) {
-            selection.*rule->selection = value.position;
-        }
-    }
-    StoreSelection(selection, record);
-    for (const auto name : {"heartbeatData", "dnsServer", "registerData"}) {
-        if (const Value* value = Find(name)) {
-            *AdvancedText(record, name) = value->text;
-        }
-    }
-}
-
-std::vector<std::string> DeviceAssignments::Differences(const DeviceState& state) const {
-    const AdvancedSelection reported = SelectionFromRecord(state.advanced);
-    std::vector<std::string> differing;
-    for (const auto& value : m_values) {
-        const FieldRule* rule = RuleFor(value.name);
-        bool same = false;
-        if (value.name == "deviceBaud") {
-            same = state.deviceBaudIndex == value.position;
-        } else if (value.name == "protocol") {
-            same = state.protocolIndex == value.position;
-        } else if (rule->selection != nullptr) {
-            same = reported.*rule->selection == value.position;
-        } else {
-            same = *TextField(state, value.name) == value.text;
-        }
-        if (!same) {
-            differing.push_back(value.name);
-        }
-    }
-    return differing;
 }
 
 std::string DeviceAssignments::KnownNames() {

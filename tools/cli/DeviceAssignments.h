@@ -1,48 +1,41 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "AdvancedSelection.h"
-#include "DeviceState.h"
+#include "CommandTable.h"
 
 namespace qk::cli {
 
+// One value `set` was given, checked and encoded: the bytes that go out after "=" are also
+// the bytes the device's own answer must hold for the value to count as taken.
+struct Assignment {
+    std::string name;       // as on the command line: "destPort"
+    CommandId command;      // sets it, and queries it
+    std::string answerKey;  // the key the device reports it under (REGEN for EN_ENROL)
+    std::string value;      // sent, and expected back, byte for byte (GBK for texts)
+    std::string shown;      // as the operator gave it, in UTF-8 ("UDP", "45s")
+    bool basic;             // Set Param.'s group, else Adv Param.'s
+};
+
 // The values `set NAME=VALUE...` asks for, checked against the device's lists and
-// converted to the device's GBK bytes. Applies them the way the window's edits and the
-// Advanced Parameters dialog would, and tells which ones the device did not take.
+// converted to the device's GBK bytes.
 class DeviceAssignments {
-public:
-    // Adds one NAME=VALUE (UTF-8); false with `error` set when the name or value is bad.
+  public:
+    // Adds one NAME=VALUE (UTF-8); false with `error` set when the name or value is bad. A
+    // name given again replaces its earlier value.
     bool Add(std::string_view assignment, std::string& error);
 
     bool empty() const { return m_values.empty(); }
-    bool HasBasic() const;
-    bool HasAdvanced() const;
+    // In the order the window's Set Param. and Adv Param. send them.
+    const std::vector<Assignment>& InSendOrder() const { return m_values; }
 
-    // The main window's part: what the operator would have typed or picked.
-    void ApplyBasic(DeviceState& state) const;
-    // The Advanced Parameters dialog's part: the record's current values shown, the named
-    // ones changed, everything stored back as the dialog stores it.
-    void ApplyAdvanced(AdvancedParams& record) const;
-
-    // The names whose value the device now reports differently (after reading back).
-    std::vector<std::string> Differences(const DeviceState& state) const;
-
-    // "deviceBaud, protocol, ..." for the help text.
+    // "deviceBaud, destAddress, ..." for the help text.
     static std::string KnownNames();
 
-private:
-    struct Value {
-        std::string name;
-        std::string text;  // GBK, or the canonical list text
-        int position = -1; // for list values
-    };
-    const Value* Find(std::string_view name) const;
-
-    std::vector<Value> m_values;
+  private:
+    std::vector<Assignment> m_values;
 };
 
 }  // namespace qk::cli

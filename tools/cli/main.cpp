@@ -1,10 +1,32 @@
 // qk4410-cli: reads and writes a QK4410/QK4520 data terminal's parameters from a shell.
+#include <csignal>
 #include <iostream>
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "StandardStreams.h"
+#include "StopSignals.h"
+
+namespace {
+
+// A run whose output is lost has not done its job, even if the device did.
+int Finish(int status) {
+    std::string error;
+    if (!qk::cli::FlushStandardOutput(error)) {
+        std::cerr << "qk4410-cli: cannot write the output: " << error << "\n";
+        return status == qk::cli::kSuccess ? qk::cli::kOutputError : status;
+    }
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    qk::cli::OpenMissingStandardStreams();
+    // A reader that went away is an output error to report, not a reason to die with the
+    // port still open.
+    std::signal(SIGPIPE, SIG_IGN);
+
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
     const auto options = qk::cli::ParseCommandLine(arguments, error);
@@ -14,7 +36,8 @@ int main(int argc, char** argv) {
     }
     if (options->command == qk::cli::Command::Help) {
         std::cout << qk::cli::kUsage;
-        return qk::cli::kSuccess;
+        return Finish(qk::cli::kSuccess);
     }
-    return qk::cli::RunSession(*options, std::cout, std::cerr);
+    const qk::cli::StopSignals stop;
+    return Finish(qk::cli::RunSession(*options, std::cout, std::cerr, &stop));
 }

@@ -137,6 +137,7 @@ bool DeviceModel::KnowsCommand(std::string_view name) {
 
 std::string DeviceModel::Receive(std::string_view bytes, Clock::time_point now) {
     std::string out;
+    m_bytesReceived += bytes.size();
     m_pending.append(bytes);
     for (;;) {
         if (!m_configMode) {

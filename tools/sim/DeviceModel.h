@@ -83,6 +83,9 @@ class DeviceModel {
     std::size_t CommandCount(std::string_view command) const;
 
     std::size_t HandshakeReplies() const { return m_handshakeReplies; }
+    // Every byte that came off the line, commands or not: more than the commands hold means
+    // the tool wrote something that is no command.
+    std::uint64_t BytesReceived() const { return m_bytesReceived; }
     bool InConfigMode() const { return m_configMode; }
     bool LoggedIn() const { return m_loggedIn; }
     // True once a command line has arrived since the last confirmed handshake: from then on
@@ -119,6 +122,7 @@ class DeviceModel {
     std::size_t m_handshakeReplies = 0;
     std::size_t m_answers = 0;
     std::uint64_t m_dataLines = 0;
+    std::uint64_t m_bytesReceived = 0;
 };
 
 }  // namespace qk::sim

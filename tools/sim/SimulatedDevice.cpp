@@ -117,6 +117,11 @@ std::size_t SimulatedDevice::HandshakeReplies() const {
     return m_model.HandshakeReplies();
 }
 
+std::uint64_t SimulatedDevice::BytesReceived() const {
+    std::lock_guard lock(m_mutex);
+    return m_model.BytesReceived();
+}
+
 bool SimulatedDevice::InConfigMode() const {
     std::lock_guard lock(m_mutex);
     return m_model.InConfigMode();

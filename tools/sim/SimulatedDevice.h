@@ -65,6 +65,7 @@ class SimulatedDevice {
     void SetValue(std::string_view key, std::string value);
     std::vector<std::string> ReceivedCommands() const;
     std::size_t HandshakeReplies() const;
+    std::uint64_t BytesReceived() const;
     bool InConfigMode() const;
     bool LoggedIn() const;
 

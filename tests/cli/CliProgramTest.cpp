@@ -1,0 +1,91 @@
+// The command-line program as a shell runs it: standard streams closed or full, and stopped
+// by a signal halfway through writing.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+
+#include "ChildProgram.h"
+#include "SimulatedDevice.h"
+
+namespace qk::cli {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::string kCli = std::string("'") + QK_CLI_PROGRAM + "' ";
+
+// With standard output closed the port must not take its place: the record, login key
+// included, would go to the device. A full disk is an error, not a success.
+TEST(CliProgramTest, ClosedOrFullStandardOutputNeverReachesTheDeviceAndFailsAsAnError) {
+    struct Case {
+        const char* redirection;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {">&-", 0, ""},
+        {"> /dev/full", 5, "qk4410-cli: cannot write the output: No space left on device\n"},
+    };
+    for (const auto& c : cases) {
+        sim::SimulatedDevice device;
+        test::Program cli(kCli + "--port " + device.slavePath() + " --settle 300 get " +
+                          c.redirection);
+        EXPECT_EQ(cli.Finish(), c.status) << c.redirection;
+        EXPECT_EQ(cli.output, c.message);
+        std::uint64_t commandBytes = 0;
+        for (const auto& command : device.ReceivedCommands()) {
+            commandBytes += command.size();
+        }
+        EXPECT_EQ(device.BytesReceived(), commandBytes) << c.redirection;
+        EXPECT_EQ(device.ReceivedCommands().size(), 3u + 15u);
+    }
+}
+
+// SIGINT halfway through a set: the command in flight completes, nothing more is sent, the
+// program says what it wrote, hands the line back as it found it and exits with 130.
+TEST(CliProgramTest, SigintMidSetStopsAfterTheCommandInFlightAndReleasesTheLine) {
+    sim::SimulatedDevice device;
+    const int line = open(device.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(line, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(line, &before), 0);
+    before.c_lflag |= ICANON | ECHO;
+    ASSERT_EQ(tcsetattr(line, TCSANOW, &before), 0);
+
+    test::Program cli("echo $$; exec " + kCli + "--port " + device.slavePath() +
+                      " set destPort=6000 protocol=UDP heartbeat=45s");
+    char pid[32] = "";
+    ASSERT_NE(fgets(pid, sizeof pid, cli.pipe.get()), nullptr);
+    ASSERT_TRUE(device.WaitUntil(
+        [](const sim::DeviceModel& m) { return m.CommandCount("QK+PPORT=6000\r\n") == 1; }, 20s));
+    const std::size_t commandsSoFar = device.ReceivedCommands().size();
+    kill(std::atoi(pid), SIGINT);
+
+    EXPECT_EQ(cli.Finish(), 128 + SIGINT) << cli.output;
+    EXPECT_THAT(cli.output, HasSubstr("qk4410-cli: stopped by SIGINT\n"));
+    EXPECT_THAT(
+        cli.output,
+        HasSubstr(
+            "qk4410-cli: written, not verified: destPort; not written: protocol, heartbeat\n"));
+    EXPECT_EQ(device.ReceivedCommands().size(), commandsSoFar);
+    EXPECT_EQ(device.Value("PROTOCOL"), "TCP");
+
+    int exclusive = -1;
+    ASSERT_EQ(ioctl(line, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);  // a non-root program may open the port again
+    termios after{};
+    ASSERT_EQ(tcgetattr(line, &after), 0);
+    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    close(line);
+}
+
+}  // namespace
+}  // namespace qk::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace qk::cli {
+
+// SIGINT and SIGTERM as a request to stop: the run ends after the command in flight, says
+// what it did, and releases the line (its settings restored, its lock dropped), where the
+// default action would kill it mid-command and leave the port locked. A second signal ends
+// the program at once, as the signal would have.
+//
+// A signal handler can reach only globals, so one instance at a time.
+class StopSignals {
+  public:
+    StopSignals();
+    ~StopSignals();
+
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // The signal that asked to stop, 0 while none has.
+    int Received() const;
+    // Sleeps for `duration`, or less once a signal has arrived.
+    void Wait(std::chrono::milliseconds duration) const;
+
+    // "SIGINT", "SIGTERM".
+    static std::string Name(int signal);
+};
+
+}  // namespace qk::cli
