@@ -100,9 +100,10 @@ struct ScriptedSource final : ByteSource {
         return static_cast<int>(reads[next++].copy(buffer, capacity));
     }
     bool IsOpen() const override { return true; }
-    bool HungUp() const override {
+    bool HungUp() const override { return hangUp && ReadDry(); }
+    bool ReadDry() const {
         std::lock_guard lock(mutex);
-        return hangUp && next == reads.size();
+        return next == reads.size();
     }
     mutable std::mutex mutex;
     Blocks reads;
@@ -121,7 +122,7 @@ TEST(ReceiveLoopEnd, EverythingReadReachesTheOwnerInOrderHeldBytesToo) {
         ReceiveLoop loop(source, handover);
         loop.Start();
         // The owner is busy until the source has been read dry.
-        while (!source.HungUp() && source.next < source.reads.size()) {
+        while (!source.ReadDry()) {
             std::this_thread::yield();
         }
         if (hangUp) {
