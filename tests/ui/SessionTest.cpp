@@ -1,8 +1,11 @@
 // The main window and the advanced-parameters dialog against a simulated device on a
 // pseudo-terminal pinned as COM1.
+#include <QFile>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <mutex>
 
 #include "CConfigToolDlg.h"
 #include "GbkLineEdit.h"
@@ -22,13 +25,35 @@ PortDirectory Pinned(const std::string& path) {
     return ports;
 }
 
+// Everything a simulated device wrote to the line, collected on its thread.
+class SentBytes {
+  public:
+    sim::SimulatedDevice::TrafficObserver Observer() {
+        return [this](sim::SimulatedDevice::Direction direction, std::string_view bytes) {
+            if (direction == sim::SimulatedDevice::Direction::Sent) {
+                std::lock_guard lock(m_mutex);
+                m_bytes += bytes;
+            }
+        };
+    }
+    std::string Bytes() const {
+        std::lock_guard lock(m_mutex);
+        return m_bytes;
+    }
+
+  private:
+    mutable std::mutex m_mutex;
+    std::string m_bytes;
+};
+
 struct Session {
+    SentBytes sent;  // before the device, whose thread reports to it
     sim::SimulatedDevice device;
     test::RecordingPresenter messages;
     CConfigToolDlg dialog;
 
     explicit Session(sim::SimOptions options = {}, ControllerTiming timing = test::FastTiming())
-        : device(options), dialog(Pinned(device.slavePath()), messages, timing) {
+        : device(options, sent.Observer()), dialog(Pinned(device.slavePath()), messages, timing) {
         dialog.show();
     }
 
@@ -152,6 +177,86 @@ class SessionTest : public QObject {
         QCOMPARE(status, QString());
         QVERIFY(s.dialog.isVisible() && s.dialog.IsPortOpen());
         QTRY_COMPARE(s.Status(1), s.ExpectedStatus(1));
+    }
+
+    void aVanishedDeviceClosesThePortWithOneMessage_data() {
+        QTest::addColumn<bool>("midSequence");
+        QTest::newRow("idle in configuration mode") << false;
+        QTest::newRow("during the parameter queries") << true;
+    }
+    void aVanishedDeviceClosesThePortWithOneMessage() {
+        QFETCH(bool, midSequence);
+        sim::SimOptions options;
+        options.hangupAfter = 1500ms;
+        ControllerTiming timing = test::FastTiming();
+        if (midSequence) {
+            // The basic answers come at once; then the device answers nothing for 8 x 400 ms
+            // and dies in that silence. What it sent has long been read by then, so the
+            // hang-up, which discards what the line still holds, costs no byte.
+            options.ignoredCommands = {"WORKTYPE", "HEARTIME", "HEARTDAT", "PDNS",
+                                       "DATAB",    "CHECKB",   "EN_ENROL", "ENROL"};
+            timing.advancedQueryGap = 400ms;
+        }
+        Session s(options, timing);
+        s.Button(1001)->click();
+        const QString closed = QStringLiteral("Open||未登陆|0|closed|-");
+        if (midSequence) {
+            // The sequence closed the port itself.
+            QVERIFY(s.device.HungUp());
+            QCOMPARE(s.Shown(), closed);
+        } else {
+            QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|off|4|open|receiving"));
+            QVERIFY(s.device.WaitUntilHungUp(5s));
+            QTRY_COMPARE_WITH_TIMEOUT(s.Shown(), closed, 2000);
+        }
+        QCOMPARE(s.messages.entries.size(), 1u);
+        const Message& lost = s.messages.entries.front().message;
+        QCOMPARE(lost.text, QStringLiteral("Device lost, port closed"));
+        QCOMPARE(lost.icon, Message::Icon::Warning);
+        const QString port = "COM1 (" + QString::fromStdString(s.device.slavePath()) + "): ";
+        QVERIFY2(lost.detail.startsWith(port) && lost.detail.size() > port.size(),
+                 qPrintable(lost.detail));
+        QCOMPARE(s.messages.entries.front().owner, &s.dialog);
+
+        // Every answer sent before the hang-up is in the log; the handshake reply is read by
+        // the handshake itself.
+        std::string answers = s.sent.Bytes();
+        QVERIFY(answers.starts_with(kHandshakeReply));
+        answers.erase(0, kHandshakeReply.size());
+        QVERIFY(answers.find("+PROTOCOL:") != std::string::npos);
+        QCOMPARE(test::LogText(s.dialog), GbkLogDecoder().Decode(answers));
+        QVERIFY(s.dialog.isVisible());
+    }
+
+    // The same window opens again once a device answers at the path it was given, as when
+    // the operator plugs the adapter back in.
+    void openWorksAgainOnceADeviceIsBack() {
+        QTemporaryDir links;
+        const QString link = links.filePath(QStringLiteral("ttyUSB0"));
+        std::optional<sim::SimulatedDevice> device(std::in_place);
+        QVERIFY(QFile::link(QString::fromStdString(device->slavePath()), link));
+        test::RecordingPresenter messages;
+        CConfigToolDlg dialog(Pinned(link.toStdString()), messages, test::FastTiming());
+        dialog.show();
+        auto* open = dialog.Item<QPushButton>(1001);
+        open->click();
+        QVERIFY(dialog.IsReceiving());
+        device.reset();  // closes both ends of its line: unplugged
+        QTRY_VERIFY(!dialog.IsPortOpen());
+        QCOMPARE(messages.texts(), QStringList{"Device lost, port closed"});
+        QVERIFY(messages.entries.front().message.detail.contains(link));
+
+        sim::SimulatedDevice back;
+        back.SetValue("PIPADD", "10.20.30.40");
+        QVERIFY(QFile::remove(link));
+        QVERIFY(QFile::link(QString::fromStdString(back.slavePath()), link));
+        open->click();
+        QCOMPARE(open->text(), QStringLiteral("Close"));
+        QVERIFY(dialog.IsPortOpen() && dialog.IsReceiving());
+        QTRY_COMPARE(dialog.Item<GbkLineEdit>(1019)->text(), QStringLiteral("10.20.30.40"));
+        open->click();
+        QVERIFY(!dialog.IsPortOpen());
+        QCOMPARE(messages.entries.size(), 1u);
     }
 
     void endingTheWindowWithThePortOpenClosesItAndEndsTheLoop_data() {
