@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <utility>
 
 #include "AppIcon.h"
 #include "AppOptions.h"
@@ -299,6 +300,9 @@ void CConfigToolDlg::RunSequence(void (ConfigController::*operation)()) {
     (m_controller.*operation)();
     --m_sequenceDepth;
     m_handover.RunPending();
+    if (std::exchange(m_closeRequested, false)) {
+        close();
+    }
 }
 
 void CConfigToolDlg::OnSysCommand(unsigned id) {
@@ -326,7 +330,10 @@ void CConfigToolDlg::done(int result) {
 }
 
 void CConfigToolDlg::closeEvent(QCloseEvent* event) {
+    // Ending the window now would close the port under the command in flight; the request
+    // is taken up when the sequence ends, as if the operator made it then.
     if (m_sequenceDepth > 0) {
+        m_closeRequested = true;
         event->ignore();
         return;
     }

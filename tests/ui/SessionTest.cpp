@@ -159,24 +159,62 @@ class SessionTest : public QObject {
         QCOMPARE(s.messages.texts(), (QStringList{"Log off", "Log off"}));
     }
 
-    void answersWaitUntilTheSequenceEndsAndCloseIsRefusedMeanwhile() {
+    void answersWaitUntilTheSequenceEnds() {
         ControllerTiming timing = test::FastTiming();
         timing.basicQueryGap = 40ms;
         Session s({}, timing);
-        QVERIFY(QTest::qWaitForWindowActive(&s.dialog));
         bool inSequence = false;
         QString status = QStringLiteral("not checked");
         QTimer::singleShot(120, &s.dialog, [&] {
             inSequence = s.dialog.InSequence();
             status = s.Status(1);
-            s.dialog.close();
-            s.dialog.reject();
         });
         s.Button(1001)->click();  // handshake, then 15 queries with 40 ms pauses
         QVERIFY(inSequence);
         QCOMPARE(status, QString());
-        QVERIFY(s.dialog.isVisible() && s.dialog.IsPortOpen());
         QTRY_COMPARE(s.Status(1), s.ExpectedStatus(1));
+    }
+
+    // A close request made during a sequence ends the window once the sequence has ended,
+    // the way the close box ends it at any other time.
+    void closingDuringASequenceEndsTheWindowAfterIt_data() {
+        QTest::addColumn<bool>("handshake");
+        QTest::addColumn<QString>("label");  // the config mode label when the request comes
+        QTest::newRow("Open's handshake") << true << "Entering Config Mode...";
+        QTest::newRow("Get Param.") << false << "已进入配置模式";
+    }
+    void closingDuringASequenceEndsTheWindowAfterIt() {
+        QFETCH(bool, handshake);
+        QFETCH(QString, label);
+        sim::SimOptions options;
+        ControllerTiming timing = test::FastTiming();
+        if (handshake) {
+            options.latency = 300ms;  // the handshake polls that long
+        } else {
+            timing.basicQueryGap = 60ms;
+        }
+        Session s(options, timing);
+        if (!handshake) {
+            s.Button(1001)->click();
+        }
+        QString shown = QStringLiteral("not checked");
+        QTimer::singleShot(50, &s.dialog, [&] {
+            s.dialog.close();
+            shown = s.LabelText(1049) + (s.dialog.isVisible() ? "|shown" : "|gone");
+        });
+        s.Button(handshake ? 1001 : 1008)->click();
+        QCOMPARE(shown, label + "|shown");
+        // The sequence ran to its end: the last query went out before the port closed.
+        QVERIFY(s.device.WaitUntil(
+            [&](const sim::DeviceModel& m) {
+                const auto& sent = m.ReceivedCommands();
+                return std::count(sent.begin(), sent.end(), "QK+ENROL?\r\n") == (handshake ? 1 : 2);
+            },
+            5s));
+        QVERIFY(!s.dialog.isVisible());
+        QCOMPARE(s.dialog.result(), CDialog::IDCANCEL);
+        QVERIFY(!s.dialog.IsPortOpen() && !s.dialog.IsReceiving());
+        QVERIFY(s.messages.entries.empty());
     }
 
     void aVanishedDeviceClosesThePortWithOneMessage_data() {
