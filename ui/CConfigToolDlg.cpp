@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <optional>
 #include <utility>
 
 #include "AppIcon.h"
@@ -13,6 +14,7 @@
 #include "CAboutDlg.h"
 #include "DialogTemplates.h"
 #include "GbkText.h"
+#include "OverrideCursor.h"
 #include "ValueLists.h"
 
 namespace qk::ui {
@@ -181,6 +183,7 @@ void CConfigToolDlg::SelectProtocol(int index) {
 }
 
 void CConfigToolDlg::ShowMessage(std::string_view text) {
+    const auto arrow = OverrideCursor::ForOperator();
     m_messages.Present(this, {FromGbk(text), {}, Message::Icon::None});
 }
 
@@ -237,6 +240,7 @@ void CConfigToolDlg::SetConfigButtonsEnabled(bool enabled) {
 
 bool CConfigToolDlg::RunAdvancedDialog(AdvancedParams& record, bool loggedIn) {
     m_advParamDlg.SetData(&record, loggedIn);
+    const auto arrow = OverrideCursor::ForOperator();
     return m_advParamDlg.DoModal(this) == CDialog::IDOK;
 }
 
@@ -262,7 +266,7 @@ void CConfigToolDlg::OnBlockWaiting() {
     // A line that hung up while the window was idle is closed at once; during a sequence
     // the sequence notices it and closes it when it ends.
     if (m_sequenceDepth == 0) {
-        RunSequence(&ConfigController::CloseLostLine);
+        RunSequence(&ConfigController::CloseLostLine, SequenceCursor::Unchanged);
     }
 }
 
@@ -292,13 +296,20 @@ void CConfigToolDlg::OnCommand(int id) {
     }
 }
 
-void CConfigToolDlg::RunSequence(void (ConfigController::*operation)()) {
+void CConfigToolDlg::RunSequence(void (ConfigController::*operation)(), SequenceCursor cursor) {
     if (m_sequenceDepth > 0) {
         return;
     }
-    ++m_sequenceDepth;
-    (m_controller.*operation)();
-    --m_sequenceDepth;
+    {
+        // Clicks and keys wait until the sequence ends; the cursor tells the operator why.
+        std::optional<OverrideCursor> busy;
+        if (cursor == SequenceCursor::Busy) {
+            busy.emplace(Qt::WaitCursor);
+        }
+        ++m_sequenceDepth;
+        (m_controller.*operation)();
+        --m_sequenceDepth;
+    }
     m_handover.RunPending();
     if (std::exchange(m_closeRequested, false)) {
         close();

@@ -255,6 +255,9 @@ class SessionTest : public QObject {
         QVERIFY2(lost.detail.startsWith(port) && lost.detail.size() > port.size(),
                  qPrintable(lost.detail));
         QCOMPARE(s.messages.entries.front().owner, &s.dialog);
+        // The arrow over a box the sequence waits on; nothing to override when idle.
+        QCOMPARE(s.messages.entries.front().cursor, midSequence ? Qt::ArrowCursor : -1);
+        QCOMPARE(test::OverrideShape(), -1);
 
         // Every answer sent before the hang-up is in the log; the handshake reply is read by
         // the handshake itself.
@@ -295,6 +298,29 @@ class SessionTest : public QObject {
         open->click();
         QVERIFY(!dialog.IsPortOpen());
         QCOMPARE(messages.entries.size(), 1u);
+    }
+
+    // The busy cursor while a sequence holds the window's input, the arrow for what waits for
+    // the operator inside one, and the widgets' own cursors at any other time.
+    void theCursorShowsWhetherTheWindowTakesInput() {
+        ControllerTiming timing = test::FastTiming();
+        timing.basicQueryGap = 40ms;
+        Session s({}, timing);
+        int paused = 0;
+        QTimer::singleShot(60, &s.dialog, [&] { paused = test::OverrideShape(); });
+        s.Button(1001)->click();  // the queries take 7 x 40 ms
+        QCOMPARE(paused, Qt::WaitCursor);
+        QCOMPARE(test::OverrideShape(), -1);
+
+        s.Button(1009)->click();  // Set Param. before a login: "Log off"
+        s.dialog.OnHelp();
+        QCOMPARE(s.messages.entries.size(), 2u);
+        QCOMPARE((QList<int>{s.messages.entries[0].cursor, s.messages.entries[1].cursor}),
+                 (QList<int>{Qt::ArrowCursor, -1}));
+        int advanced = 0;
+        s.RunAdvanced([&](CDialog&) { advanced = test::OverrideShape(); });
+        QCOMPARE(advanced, Qt::ArrowCursor);
+        QCOMPARE(test::OverrideShape(), -1);
     }
 
     void endingTheWindowWithThePortOpenClosesItAndEndsTheLoop_data() {
