@@ -6,12 +6,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <optional>
+#include <utility>
 
 #include "AppIcon.h"
 #include "AppOptions.h"
 #include "CAboutDlg.h"
 #include "DialogTemplates.h"
 #include "GbkText.h"
+#include "OverrideCursor.h"
 #include "ValueLists.h"
 
 namespace qk::ui {
@@ -180,6 +183,7 @@ void CConfigToolDlg::SelectProtocol(int index) {
 }
 
 void CConfigToolDlg::ShowMessage(std::string_view text) {
+    const auto arrow = OverrideCursor::ForOperator();
     m_messages.Present(this, {FromGbk(text), {}, Message::Icon::None});
 }
 
@@ -236,6 +240,7 @@ void CConfigToolDlg::SetConfigButtonsEnabled(bool enabled) {
 
 bool CConfigToolDlg::RunAdvancedDialog(AdvancedParams& record, bool loggedIn) {
     m_advParamDlg.SetData(&record, loggedIn);
+    const auto arrow = OverrideCursor::ForOperator();
     return m_advParamDlg.DoModal(this) == CDialog::IDOK;
 }
 
@@ -261,7 +266,7 @@ void CConfigToolDlg::OnBlockWaiting() {
     // A line that hung up while the window was idle is closed at once; during a sequence
     // the sequence notices it and closes it when it ends.
     if (m_sequenceDepth == 0) {
-        RunSequence(&ConfigController::CloseLostLine);
+        RunSequence(&ConfigController::CloseLostLine, SequenceCursor::Unchanged);
     }
 }
 
@@ -291,14 +296,24 @@ void CConfigToolDlg::OnCommand(int id) {
     }
 }
 
-void CConfigToolDlg::RunSequence(void (ConfigController::*operation)()) {
+void CConfigToolDlg::RunSequence(void (ConfigController::*operation)(), SequenceCursor cursor) {
     if (m_sequenceDepth > 0) {
         return;
     }
-    ++m_sequenceDepth;
-    (m_controller.*operation)();
-    --m_sequenceDepth;
+    {
+        // Clicks and keys wait until the sequence ends; the cursor tells the operator why.
+        std::optional<OverrideCursor> busy;
+        if (cursor == SequenceCursor::Busy) {
+            busy.emplace(Qt::WaitCursor);
+        }
+        ++m_sequenceDepth;
+        (m_controller.*operation)();
+        --m_sequenceDepth;
+    }
     m_handover.RunPending();
+    if (std::exchange(m_closeRequested, false)) {
+        close();
+    }
 }
 
 void CConfigToolDlg::OnSysCommand(unsigned id) {
@@ -326,7 +341,10 @@ void CConfigToolDlg::done(int result) {
 }
 
 void CConfigToolDlg::closeEvent(QCloseEvent* event) {
+    // Ending the window now would close the port under the command in flight; the request
+    // is taken up when the sequence ends, as if the operator made it then.
     if (m_sequenceDepth > 0) {
+        m_closeRequested = true;
         event->ignore();
         return;
     }

@@ -38,12 +38,16 @@ namespace qk::ui {
 // ever touched on this thread and needs no lock.
 //
 // While a button's command sequence runs (its pauses keep the window painting) the window
-// runs no received block, ignores requests to close and takes no input; blocks that
-// arrived meanwhile run when the sequence ends. The one exception is the time the
-// Advanced Parameters dialog is open, waiting for the operator: blocks run then as they
-// do when the window is idle, since the dialog reads the record only when it opens and
-// writes it only when "Set" is accepted, both whole steps on this thread. Ending the window closes
-// an open port and ends the receive loop first.
+// takes no input, runs no received block and does not end, and it shows the busy cursor,
+// or the arrow while a message box or the Advanced Parameters dialog waits for the
+// operator. Input waits and takes effect when the sequence ends; so do the blocks that
+// arrived meanwhile, and so does a request to close the window (the close box, the system
+// menu's Close), acted on as if it had been made then. Blocks have one exception: while
+// the Advanced Parameters dialog is open, waiting for the operator, they run as they do
+// when the window is idle, since the dialog reads the record only when it opens and writes
+// it only when "Set" is accepted, both whole steps on this thread. A line that hangs up is
+// closed by the sequence that notices it, or at once when the window is idle. Ending the
+// window closes an open port and ends the receive loop first.
 //
 // What it deliberately does not do: build commands, talk to the port, or decide anything
 // about the device.
@@ -103,7 +107,12 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void BindControls();
     void FillLists();
     void SetConfigButtonsEnabled(bool enabled);
-    void RunSequence(void (ConfigController::*operation)());
+    // The busy cursor is for the operator's sequences. The look for a lost line that every
+    // block received while idle brings leaves the cursor alone: it never pauses, and a
+    // change of cursor per block would make it flicker while a device streams.
+    enum class SequenceCursor { Busy, Unchanged };
+    void RunSequence(void (ConfigController::*operation)(),
+                     SequenceCursor cursor = SequenceCursor::Busy);
     void OnBlockWaiting();
 
     MessagePresenter& m_messages;
@@ -140,6 +149,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     CStatusBarCtrl* m_statusBar = nullptr;
     SystemMenu* m_systemMenu = nullptr;
     int m_sequenceDepth = 0;
+    bool m_closeRequested = false;  // during the running sequence
 };
 
 }  // namespace qk::ui

@@ -10,7 +10,7 @@ namespace qk::ui {
 // and key events that arrive meanwhile stay queued and take effect after the sequence,
 // as they did when the thread slept.
 //
-// It does not decide what else the window refuses during a sequence (closing, running
+// It does not decide what else the window holds back during a sequence (closing, running
 // received blocks); the window does, while IsPausing() or its own sequence flag is set.
 //
 // A pause requested from any other thread sleeps that thread instead.

@@ -1,6 +1,7 @@
 #include "WarningBoxSink.h"
 
 #include "GbkText.h"
+#include "OverrideCursor.h"
 
 namespace qk::ui {
 
@@ -9,6 +10,7 @@ void WarningBoxSink::SerialError(std::string_view message, std::string_view deta
     // encoding rather than GBK.
     const QString cause =
         QString::fromLocal8Bit(detail.data(), static_cast<qsizetype>(detail.size()));
+    const auto arrow = OverrideCursor::ForOperator();
     m_presenter.Present(&m_owner, {FromGbk(message), cause, Message::Icon::Warning});
 }
 

@@ -12,7 +12,7 @@ namespace qk::ui {
 // the cause as the box's informative text.
 //
 // The port reports only from the window's thread (opening and writing), so this shows
-// its box directly.
+// its box directly, with the arrow cursor over it should the window show the busy one.
 class WarningBoxSink final : public SerialMessageSink {
   public:
     WarningBoxSink(QWidget& owner, MessagePresenter& presenter)

@@ -1,8 +1,11 @@
 // The main window and the advanced-parameters dialog against a simulated device on a
 // pseudo-terminal pinned as COM1.
+#include <QFile>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <mutex>
 
 #include "CConfigToolDlg.h"
 #include "GbkLineEdit.h"
@@ -22,13 +25,35 @@ PortDirectory Pinned(const std::string& path) {
     return ports;
 }
 
+// Everything a simulated device wrote to the line, collected on its thread.
+class SentBytes {
+  public:
+    sim::SimulatedDevice::TrafficObserver Observer() {
+        return [this](sim::SimulatedDevice::Direction direction, std::string_view bytes) {
+            if (direction == sim::SimulatedDevice::Direction::Sent) {
+                std::lock_guard lock(m_mutex);
+                m_bytes += bytes;
+            }
+        };
+    }
+    std::string Bytes() const {
+        std::lock_guard lock(m_mutex);
+        return m_bytes;
+    }
+
+  private:
+    mutable std::mutex m_mutex;
+    std::string m_bytes;
+};
+
 struct Session {
+    SentBytes sent;  // before the device, whose thread reports to it
     sim::SimulatedDevice device;
     test::RecordingPresenter messages;
     CConfigToolDlg dialog;
 
     explicit Session(sim::SimOptions options = {}, ControllerTiming timing = test::FastTiming())
-        : device(options), dialog(Pinned(device.slavePath()), messages, timing) {
+        : device(options, sent.Observer()), dialog(Pinned(device.slavePath()), messages, timing) {
         dialog.show();
     }
 
@@ -134,24 +159,168 @@ class SessionTest : public QObject {
         QCOMPARE(s.messages.texts(), (QStringList{"Log off", "Log off"}));
     }
 
-    void answersWaitUntilTheSequenceEndsAndCloseIsRefusedMeanwhile() {
+    void answersWaitUntilTheSequenceEnds() {
         ControllerTiming timing = test::FastTiming();
         timing.basicQueryGap = 40ms;
         Session s({}, timing);
-        QVERIFY(QTest::qWaitForWindowActive(&s.dialog));
         bool inSequence = false;
         QString status = QStringLiteral("not checked");
         QTimer::singleShot(120, &s.dialog, [&] {
             inSequence = s.dialog.InSequence();
             status = s.Status(1);
-            s.dialog.close();
-            s.dialog.reject();
         });
         s.Button(1001)->click();  // handshake, then 15 queries with 40 ms pauses
         QVERIFY(inSequence);
         QCOMPARE(status, QString());
-        QVERIFY(s.dialog.isVisible() && s.dialog.IsPortOpen());
         QTRY_COMPARE(s.Status(1), s.ExpectedStatus(1));
+    }
+
+    // A close request made during a sequence ends the window once the sequence has ended,
+    // the way the close box ends it at any other time.
+    void closingDuringASequenceEndsTheWindowAfterIt_data() {
+        QTest::addColumn<bool>("handshake");
+        QTest::addColumn<QString>("label");  // the config mode label when the request comes
+        QTest::newRow("Open's handshake") << true << "Entering Config Mode...";
+        QTest::newRow("Get Param.") << false << "已进入配置模式";
+    }
+    void closingDuringASequenceEndsTheWindowAfterIt() {
+        QFETCH(bool, handshake);
+        QFETCH(QString, label);
+        sim::SimOptions options;
+        ControllerTiming timing = test::FastTiming();
+        if (handshake) {
+            options.latency = 300ms;  // the handshake polls that long
+        } else {
+            timing.basicQueryGap = 60ms;
+        }
+        Session s(options, timing);
+        if (!handshake) {
+            s.Button(1001)->click();
+        }
+        QString shown = QStringLiteral("not checked");
+        QTimer::singleShot(50, &s.dialog, [&] {
+            s.dialog.close();
+            shown = s.LabelText(1049) + (s.dialog.isVisible() ? "|shown" : "|gone");
+        });
+        s.Button(handshake ? 1001 : 1008)->click();
+        QCOMPARE(shown, label + "|shown");
+        // The sequence ran to its end: the last query went out before the port closed.
+        QVERIFY(s.device.WaitUntil(
+            [&](const sim::DeviceModel& m) {
+                const auto& sent = m.ReceivedCommands();
+                return std::count(sent.begin(), sent.end(), "QK+ENROL?\r\n") == (handshake ? 1 : 2);
+            },
+            5s));
+        QVERIFY(!s.dialog.isVisible());
+        QCOMPARE(s.dialog.result(), CDialog::IDCANCEL);
+        QVERIFY(!s.dialog.IsPortOpen() && !s.dialog.IsReceiving());
+        QVERIFY(s.messages.entries.empty());
+    }
+
+    void aVanishedDeviceClosesThePortWithOneMessage_data() {
+        QTest::addColumn<bool>("midSequence");
+        QTest::newRow("idle in configuration mode") << false;
+        QTest::newRow("during the parameter queries") << true;
+    }
+    void aVanishedDeviceClosesThePortWithOneMessage() {
+        QFETCH(bool, midSequence);
+        sim::SimOptions options;
+        options.hangupAfter = 1500ms;
+        ControllerTiming timing = test::FastTiming();
+        if (midSequence) {
+            // The basic answers come at once; then the device answers nothing for 8 x 400 ms
+            // and dies in that silence. What it sent has long been read by then, so the
+            // hang-up, which discards what the line still holds, costs no byte.
+            options.ignoredCommands = {"WORKTYPE", "HEARTIME", "HEARTDAT", "PDNS",
+                                       "DATAB",    "CHECKB",   "EN_ENROL", "ENROL"};
+            timing.advancedQueryGap = 400ms;
+        }
+        Session s(options, timing);
+        s.Button(1001)->click();
+        const QString closed = QStringLiteral("Open||未登陆|0|closed|-");
+        if (midSequence) {
+            // The sequence closed the port itself.
+            QVERIFY(s.device.HungUp());
+            QCOMPARE(s.Shown(), closed);
+        } else {
+            QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|off|4|open|receiving"));
+            QVERIFY(s.device.WaitUntilHungUp(5s));
+            QTRY_COMPARE_WITH_TIMEOUT(s.Shown(), closed, 2000);
+        }
+        QCOMPARE(s.messages.entries.size(), 1u);
+        const Message& lost = s.messages.entries.front().message;
+        QCOMPARE(lost.text, QStringLiteral("Device lost, port closed"));
+        QCOMPARE(lost.icon, Message::Icon::Warning);
+        const QString port = "COM1 (" + QString::fromStdString(s.device.slavePath()) + "): ";
+        QVERIFY2(lost.detail.startsWith(port) && lost.detail.size() > port.size(),
+                 qPrintable(lost.detail));
+        QCOMPARE(s.messages.entries.front().owner, &s.dialog);
+        // The arrow over a box the sequence waits on; nothing to override when idle.
+        QCOMPARE(s.messages.entries.front().cursor, midSequence ? Qt::ArrowCursor : -1);
+        QCOMPARE(test::OverrideShape(), -1);
+
+        // Every answer sent before the hang-up is in the log; the handshake reply is read by
+        // the handshake itself.
+        std::string answers = s.sent.Bytes();
+        QVERIFY(answers.starts_with(kHandshakeReply));
+        answers.erase(0, kHandshakeReply.size());
+        QVERIFY(answers.find("+PROTOCOL:") != std::string::npos);
+        QCOMPARE(test::LogText(s.dialog), GbkLogDecoder().Decode(answers));
+        QVERIFY(s.dialog.isVisible());
+    }
+
+    // The same window opens again once a device answers at the path it was given, as when
+    // the operator plugs the adapter back in.
+    void openWorksAgainOnceADeviceIsBack() {
+        QTemporaryDir links;
+        const QString link = links.filePath(QStringLiteral("ttyUSB0"));
+        std::optional<sim::SimulatedDevice> device(std::in_place);
+        QVERIFY(QFile::link(QString::fromStdString(device->slavePath()), link));
+        test::RecordingPresenter messages;
+        CConfigToolDlg dialog(Pinned(link.toStdString()), messages, test::FastTiming());
+        dialog.show();
+        auto* open = dialog.Item<QPushButton>(1001);
+        open->click();
+        QVERIFY(dialog.IsReceiving());
+        device.reset();  // closes both ends of its line: unplugged
+        QTRY_VERIFY(!dialog.IsPortOpen());
+        QCOMPARE(messages.texts(), QStringList{"Device lost, port closed"});
+        QVERIFY(messages.entries.front().message.detail.contains(link));
+
+        sim::SimulatedDevice back;
+        back.SetValue("PIPADD", "10.20.30.40");
+        QVERIFY(QFile::remove(link));
+        QVERIFY(QFile::link(QString::fromStdString(back.slavePath()), link));
+        open->click();
+        QCOMPARE(open->text(), QStringLiteral("Close"));
+        QVERIFY(dialog.IsPortOpen() && dialog.IsReceiving());
+        QTRY_COMPARE(dialog.Item<GbkLineEdit>(1019)->text(), QStringLiteral("10.20.30.40"));
+        open->click();
+        QVERIFY(!dialog.IsPortOpen());
+        QCOMPARE(messages.entries.size(), 1u);
+    }
+
+    // The busy cursor while a sequence holds the window's input, the arrow for what waits for
+    // the operator inside one, and the widgets' own cursors at any other time.
+    void theCursorShowsWhetherTheWindowTakesInput() {
+        ControllerTiming timing = test::FastTiming();
+        timing.basicQueryGap = 40ms;
+        Session s({}, timing);
+        int paused = 0;
+        QTimer::singleShot(60, &s.dialog, [&] { paused = test::OverrideShape(); });
+        s.Button(1001)->click();  // the queries take 7 x 40 ms
+        QCOMPARE(paused, Qt::WaitCursor);
+        QCOMPARE(test::OverrideShape(), -1);
+
+        s.Button(1009)->click();  // Set Param. before a login: "Log off"
+        s.dialog.OnHelp();
+        QCOMPARE(s.messages.entries.size(), 2u);
+        QCOMPARE((QList<int>{s.messages.entries[0].cursor, s.messages.entries[1].cursor}),
+                 (QList<int>{Qt::ArrowCursor, -1}));
+        int advanced = 0;
+        s.RunAdvanced([&](CDialog&) { advanced = test::OverrideShape(); });
+        QCOMPARE(advanced, Qt::ArrowCursor);
+        QCOMPARE(test::OverrideShape(), -1);
     }
 
     void endingTheWindowWithThePortOpenClosesItAndEndsTheLoop_data() {

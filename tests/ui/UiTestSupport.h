@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCursor>
 #include <QDeadlineTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -25,14 +26,21 @@
 
 namespace qk::test {
 
+// The shape of the application's override cursor, -1 when none is set.
+inline int OverrideShape() {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor == nullptr ? -1 : cursor->shape();
+}
+
 // Records every message instead of showing a box, as if the operator pressed OK at once.
 struct RecordingPresenter final : ui::MessagePresenter {
     struct Entry {
         QWidget* owner;
         ui::Message message;
+        int cursor;  // OverrideShape() while it was up
     };
     void Present(QWidget* owner, const ui::Message& message) override {
-        entries.push_back({owner, message});
+        entries.push_back({owner, message, OverrideShape()});
     }
     QStringList texts() const {
         QStringList list;
