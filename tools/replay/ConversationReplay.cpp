@@ -1,6 +1,8 @@
 #include "ConversationReplay.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "DeviceStateFields.h"
 #include "RecordingDeviceView.h"
@@ -8,6 +10,9 @@
 
 namespace qk::replay {
 namespace {
+
+constexpr std::string_view kItemKinds = "<>~@=";
+constexpr std::string_view kExpectedItem = "expected '<', '>', '~', '@' or '=' and a space";
 
 std::string DescribeRecord(const DeviceState& state) {
     std::string text;
@@ -31,80 +36,217 @@ bool ParseFieldExpectation(std::string_view text, std::string& name, std::string
     return Unescape(quoted.substr(1, quoted.size() - 2), value);
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::size_t SkipDigits(std::string_view text, std::size_t from) {
+    while (from < text.size() && IsDigit(text[from])) {
+        ++from;
+    }
+    return from;
+}
+
+// One line taken apart. A line is malformed when `error` is set; a blank or comment line
+// has no kind.
+struct Line {
+    std::string_view time;  // as written; empty when the line has none
+    char kind = 0;
+    std::string_view body;  // after the kind and its space
+    std::string error;
+};
+
+Line SplitLine(std::string_view text) {
+    Line line;
+    auto failed = [&line](std::string_view why) {
+        line.error = why;
+        return line;
+    };
+    if (!text.empty() && IsDigit(text[0])) {
+        const std::size_t point = SkipDigits(text, 0);
+        const std::size_t end =
+            point < text.size() && text[point] == '.' ? SkipDigits(text, point + 1) : point;
+        if (end == point || end == point + 1) {
+            return failed("malformed time");
+        }
+        if (end == text.size()) {
+            return failed("a time must be followed by an item");
+        }
+        if (text[end] != ' ') {
+            // "1.5< x" lacks the space; "1.5.2 < x" or "1.5e3 < x" is no time at all.
+            return failed(kItemKinds.find(text[end]) == std::string_view::npos
+                              ? "malformed time"
+                              : "expected a space after the time");
+        }
+        line.time = text.substr(0, end);
+        text.remove_prefix(end + 1);
+        if (text.empty() || text[0] == '#') {
+            return failed("a time must be followed by an item");
+        }
+    } else if (text.empty() || text[0] == '#') {
+        return line;
+    }
+    if (text.size() < 2 || text[1] != ' ' || kItemKinds.find(text[0]) == std::string_view::npos) {
+        return failed(kExpectedItem);
+    }
+    line.kind = text[0];
+    line.body = text.substr(2);
+    return line;
+}
+
+// Whether time `a` is earlier than time `b`, compared as the decimals they are written as:
+// "10.0" comes after "9.999" and "2.50" equals "2.5", however many digits there are.
+bool Earlier(std::string_view a, std::string_view b) {
+    auto parts = [](std::string_view time) {
+        const auto point = time.find('.');
+        std::string_view whole = time.substr(0, point);
+        std::string_view fraction = time.substr(point + 1);
+        whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
+        fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+        return std::pair(whole, fraction);
+    };
+    const auto [aWhole, aFraction] = parts(a);
+    const auto [bWhole, bFraction] = parts(b);
+    if (aWhole.size() != bWhole.size()) {
+        return aWhole.size() < bWhole.size();
+    }
+    return aWhole != bWhole ? aWhole < bWhole : aFraction < bFraction;
+}
+
+// Feeds a conversation's lines through the parser one at a time and collects what it did.
+class Replay {
+  public:
+    void Take(int number, const std::string& text) {
+        const Line line = SplitLine(text);
+        if (!line.error.empty()) {
+            Fail(number, line.error);
+            return;
+        }
+        if (line.kind == 0) {
+            return;
+        }
+        if (!line.time.empty()) {
+            if (!m_lastTime.empty() && Earlier(line.time, m_lastTime)) {
+                Fail(number,
+                     "time " + std::string(line.time) + " is before the previous " + m_lastTime);
+            }
+            m_lastTime = line.time;
+        }
+        switch (line.kind) {
+            case '<':
+                Block(number, text, line.body);
+                break;
+            case '>':
+                Shown(number, text, line.body, "malformed escape in written bytes");
+                break;
+            case '~':
+                Shown(number, text, line.body, "malformed escape in handshake read");
+                break;
+            case '@':
+                ExpectCall(number, line.body);
+                break;
+            case '=':
+                ExpectField(number, line.body);
+                break;
+        }
+    }
+
+    ReplayResult Finish() {
+        if (m_expectsAnything) {
+            for (std::size_t i = m_matchedCalls; i < m_view.calls().size(); ++i) {
+                m_result.failures.push_back("unexpected call " + m_view.calls()[i]);
+            }
+        }
+        m_result.calls = m_view.calls();
+        m_result.finalRecord = DescribeRecord(m_state);
+        return std::move(m_result);
+    }
+
+  private:
+    void Fail(int number, std::string_view what) {
+        m_result.failures.push_back("line " + std::to_string(number) + ": " + std::string(what));
+    }
+
+    void Block(int number, const std::string& text, std::string_view body) {
+        std::string block;
+        if (!Unescape(body, block)) {
+            Fail(number, "malformed escape in block");
+            return;
+        }
+        m_result.transcript.push_back(text);
+        const std::size_t before = m_view.calls().size();
+        m_parser.HandleBlock(block);
+        for (std::size_t i = before; i < m_view.calls().size(); ++i) {
+            m_result.transcript.push_back("@ " + m_view.calls()[i]);
+        }
+    }
+
+    void Shown(int number, const std::string& text, std::string_view body,
+               std::string_view malformed) {
+        std::string bytes;
+        if (!Unescape(body, bytes)) {
+            Fail(number, malformed);
+            return;
+        }
+        m_result.transcript.push_back(text);
+    }
+
+    void ExpectCall(int number, std::string_view call) {
+        m_expectsAnything = true;
+        const auto& calls = m_view.calls();
+        if (m_matchedCalls >= calls.size()) {
+            Fail(number, "expected " + std::string(call) + ", but no further call was made");
+            return;
+        }
+        if (calls[m_matchedCalls] != call) {
+            Fail(number, "expected " + std::string(call) + ", got " + calls[m_matchedCalls]);
+        }
+        ++m_matchedCalls;
+    }
+
+    void ExpectField(int number, std::string_view body) {
+        m_expectsAnything = true;
+        std::string name;
+        std::string expected;
+        if (!ParseFieldExpectation(body, name, expected)) {
+            Fail(number, "expected: = name \"value\"");
+            return;
+        }
+        const auto actual = FieldValue(m_state, name);
+        if (!actual) {
+            Fail(number, "no field named " + name);
+        } else if (*actual != expected) {
+            Fail(number, name + " is " + Quote(*actual) + ", expected " + Quote(expected));
+        }
+    }
+
+    DeviceState m_state;
+    RecordingDeviceView m_view;
+    ResponseParser m_parser{m_state, m_view};
+    ReplayResult m_result;
+    std::size_t m_matchedCalls = 0;
+    std::string m_lastTime;
+    bool m_expectsAnything = false;
+};
+
 }  // namespace
 
 ReplayResult RunReplay(std::istream& script) {
-    DeviceState state;
-    RecordingDeviceView view;
-    ResponseParser parser(state, view);
-    ReplayResult result;
-    std::size_t matchedCalls = 0;
-
+    Replay replay;
     std::string line;
     for (int number = 1; std::getline(script, line); ++number) {
-        auto fail = [&](const std::string& what) {
-            result.failures.push_back("line " + std::to_string(number) + ": " + what);
-        };
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        if (line.size() < 2 || line[1] != ' ') {
-            fail("expected '<', '@' or '=' and a space");
-            continue;
-        }
-        const std::string_view body = std::string_view(line).substr(2);
-        switch (line[0]) {
-            case '<': {
-                std::string block;
-                if (!Unescape(body, block)) {
-                    fail("malformed escape in block");
-                    break;
-                }
-                parser.HandleBlock(block);
-                break;
-            }
-            case '@':
-                if (matchedCalls >= view.calls().size()) {
-                    fail("expected " + std::string(body) + ", but no further call was made");
-                } else if (view.calls()[matchedCalls] != body) {
-                    fail("expected " + std::string(body) + ", got " + view.calls()[matchedCalls]);
-                    ++matchedCalls;
-                } else {
-                    ++matchedCalls;
-                }
-                break;
-            case '=': {
-                std::string name;
-                std::string expected;
-                if (!ParseFieldExpectation(body, name, expected)) {
-                    fail("expected: = name \"value\"");
-                    break;
-                }
-                const auto actual = FieldValue(state, name);
-                if (!actual) {
-                    fail("no field named " + name);
-                } else if (*actual != expected) {
-                    fail(name + " is " + Quote(*actual) + ", expected " + Quote(expected));
-                }
-                break;
-            }
-            default: fail("expected '<', '@' or '=' and a space");
-        }
+        replay.Take(number, line);
     }
-    for (std::size_t i = matchedCalls; i < view.calls().size(); ++i) {
-        result.failures.push_back("unexpected call " + view.calls()[i]);
-    }
-    result.calls = view.calls();
-    result.finalRecord = DescribeRecord(state);
-    return result;
+    return replay.Finish();
 }
 
 std::vector<std::string> ReadBlocks(std::istream& script) {
     std::vector<std::string> blocks;
-    std::string line;
-    while (std::getline(script, line)) {
+    std::string text;
+    while (std::getline(script, text)) {
+        const Line line = SplitLine(text);
         std::string block;
-        if (line.starts_with("< ") && Unescape(std::string_view(line).substr(2), block)) {
+        if (line.kind == '<' && Unescape(line.body, block)) {
             blocks.push_back(std::move(block));
         }
     }

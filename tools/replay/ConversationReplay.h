@@ -11,15 +11,28 @@ namespace qk::replay {
 //
 //   # comment (blank lines are ignored too)
 //   < +PIPADD:10.0.0.1\r\n+PPORT:5000\r\n      a block as the device sent it, escaped
+//   > QK+PPORT?\r\n                            bytes written to the device, escaped
+//   ~ CFG MODE\r                               bytes read in the configuration-mode
+//                                              handshake, escaped; they never reach the parser
 //   @ SetStatusText(1,"ID:7")                  the next view call the parser must make
 //   = destPort "5000"                          a record field's value at this point
 //
+// Any item may be preceded by a time and one space: seconds since the conversation began,
+// digits, a point and digits (`12.345 < +BAUD:9600\r\n`). Times may repeat but never go
+// backwards; nothing else is made of them. Comments and blank lines take no time.
+//
 // Escapes: \r \n \t \\ \" and \xHH. Field names are those of the record (see ListFields).
-// Every call the parser makes must be expected by an @ line, in order.
+// Written bytes and handshake reads are shown, not checked. Once a conversation expects
+// anything (an @ or = line), every call the parser makes must be expected by an @ line, in
+// order; a conversation without expectations, such as a recording, fails only on malformed
+// lines.
 struct ReplayResult {
     std::vector<std::string> failures;  // "line 7: ..." ; empty when the replay matched
     std::vector<std::string> calls;     // every view call made, in order
-    std::string finalRecord;            // name="value" lines of the record at the end
+    // The conversation as replayed: its <, > and ~ lines as written, each block followed
+    // by the calls it made as @ lines.
+    std::vector<std::string> transcript;
+    std::string finalRecord;  // name="value" lines of the record at the end
     bool ok() const { return failures.empty(); }
 };
 

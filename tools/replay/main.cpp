@@ -13,7 +13,9 @@ constexpr const char* kUsage =
     "usage: qk4410-replay [--dump] FILE...\n"
     "       qk4410-replay --extract-blocks DIR FILE...\n"
     "Feeds each file's received blocks through the answer parser and checks its expected\n"
-    "calls (@) and field values (=). --dump prints every call and the final record.\n"
+    "calls (@) and field values (=). --dump prints the blocks, written bytes (>) and\n"
+    "handshake reads (~) in order, with their times, each block followed by the calls\n"
+    "it made, then the final record.\n"
     "--extract-blocks writes each received block to its own file in DIR.\n";
 
 // Writes every block of the files into `folder`, one file each; false on a failure.
@@ -86,8 +88,8 @@ int main(int argc, char** argv) {
             std::cout << name << ": " << failure << "\n";
         }
         if (dump) {
-            for (const auto& call : result.calls) {
-                std::cout << "@ " << call << "\n";
+            for (const auto& line : result.transcript) {
+                std::cout << line << "\n";
             }
             std::cout << result.finalRecord;
         }
