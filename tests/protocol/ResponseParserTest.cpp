@@ -182,7 +182,7 @@ TEST(SubstringTest, ClampsInsteadOfFaulting) {
 }
 
 TEST(ConversationReplayTest, RecordedSessionsReplayAsExpected) {
-    for (const char* name : {"session.conv", "malformed.conv"}) {
+    for (const char* name : {"session.conv", "malformed.conv", "logged.conv"}) {
         std::ifstream file(std::string(QK_TEST_DATA_DIR) + "/" + name);
         ASSERT_TRUE(file) << name;
         const auto result = replay::RunReplay(file);
