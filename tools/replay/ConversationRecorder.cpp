@@ -8,7 +8,7 @@
 namespace qk::replay {
 namespace {
 
-// Whole milliseconds, cut rather than rounded, so that written times keep the items' order.
+// Whole milliseconds, cut rather than rounded: a time never reads later than it was taken.
 std::string Seconds(std::chrono::steady_clock::duration time) {
     const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(time).count();
     std::string fraction = std::to_string(milliseconds % 1000);
