@@ -20,17 +20,6 @@ long PositionOf(std::string_view text, char c) {
     return position == std::string_view::npos ? -1 : static_cast<long>(position);
 }
 
-// Field i of a comma-separated list; empty past the last field.
-std::string_view CommaField(std::string_view list, int index) {
-    for (int i = 0; i < index; ++i) {
-        const auto comma = list.find(',');
-        if (comma == std::string_view::npos) {
-            return {};
-        }
-        list.remove_prefix(comma + 1);
-    }
-    return list.substr(0, list.find(','));
-}
 
 // A position beyond the end appends; one below 0 counts as 0.
 void InsertAt(std::string& text, long position, char c) {
@@ -66,6 +55,17 @@ constexpr std::array<AdvancedAnswer, 14> kAdvancedAnswers = {{
 }};
 
 }  // namespace
+
+std::string_view CommaField(std::string_view list, int index) {
+    for (int i = 0; i < index; ++i) {
+        const auto comma = list.find(',');
+        if (comma == std::string_view::npos) {
+            return {};
+        }
+        list.remove_prefix(comma + 1);
+    }
+    return list.substr(0, list.find(','));
+}
 
 std::string_view Substring(std::string_view text, long start, long length) {
     const long size = static_cast<long>(text.size());

@@ -44,6 +44,9 @@ private:
 // reaches past the end is cut there. Device text is never trusted to be well formed.
 std::string_view Substring(std::string_view text, long start, long length);
 
+// Field `index` (from 0) of a comma-separated list; empty past the last field.
+std::string_view CommaField(std::string_view list, int index);
+
 // The last `count` characters; empty for a negative count, everything when it is too big.
 std::string_view LastCharacters(std::string_view text, long count);
 

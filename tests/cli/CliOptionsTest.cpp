@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "CliOptions.h"
-#include "ConsoleText.h"
 #include "DeviceAssignments.h"
 
 namespace qk::cli {
@@ -12,23 +11,41 @@ TEST(CliOptionsTest, DefaultsMatchTheWindowAndSettingsBecomeListPositions) {
     const auto defaults = ParseCommandLine({"get"}, error);
     ASSERT_TRUE(defaults) << error;
     EXPECT_EQ(defaults->command, Command::Get);
-    EXPECT_EQ(std::tuple(defaults->comNumber, defaults->baudIndex, defaults->dataBitsIndex,
-                         defaults->parityIndex, defaults->settleMs, defaults->handshakeAttempts),
-              std::tuple(1, 4, 3, 0, 1000, 80));
+    EXPECT_EQ(std::tuple(defaults->baudIndex, defaults->dataBitsIndex, defaults->parityIndex,
+                         defaults->settleMs, defaults->handshakeAttempts),
+              std::tuple(4, 3, 0, 1000, 80));
+    ASSERT_EQ(defaults->targets.size(), 1u);  // COM1
+    EXPECT_EQ(std::tuple(defaults->targets[0].path, defaults->targets[0].comNumber),
+              std::tuple("", 1));
     EXPECT_EQ(defaults->loginKey, "358024");
 
     const auto options = ParseCommandLine(
         {"--com", "3", "--baud", "76800", "--data-bits", "7", "--parity", "E", "--json", "get"},
         error);
     ASSERT_TRUE(options) << error;
-    EXPECT_EQ(std::tuple(options->comNumber, options->baudIndex, options->dataBitsIndex,
-                         options->parityIndex, options->json),
+    EXPECT_EQ(std::tuple(options->targets.at(0).comNumber, options->baudIndex,
+                         options->dataBitsIndex, options->parityIndex, options->json),
               std::tuple(3, 10, 2, 2, true));
+}
 
-    const auto pinned = ParseCommandLine({"--port", "/dev/pts/7", "get"}, error);
-    ASSERT_TRUE(pinned && pinned->pins.size() == 1u) << error;
-    EXPECT_EQ(pinned->pins[0].number, 1);
-    EXPECT_EQ(pinned->pins[0].path, "/dev/pts/7");
+// Devices are taken in the order given, by path or by COM number; a file follows the
+// command that takes one.
+TEST(CliOptionsTest, SeveralDevicesAndAFile) {
+    std::string error;
+    const auto options = ParseCommandLine({"--port", "/dev/pts/7", "--com", "2=/dev/ttyUSB1",
+                                           "--com", "2", "apply", "site.profile", "--log", "logs"},
+                                          error);
+    ASSERT_TRUE(options) << error;
+    ASSERT_EQ(options->targets.size(), 2u);
+    EXPECT_EQ(options->targets[0].path, "/dev/pts/7");
+    EXPECT_EQ(std::tuple(options->targets[1].path, options->targets[1].comNumber),
+              std::tuple("", 2));
+    EXPECT_EQ(options->pins.at(0).path, "/dev/ttyUSB1");
+    EXPECT_EQ(options->file, "site.profile");
+    EXPECT_EQ(options->logFolder, "logs");
+    const auto save = ParseCommandLine({"save", "-"}, error);
+    ASSERT_TRUE(save) << error;
+    EXPECT_EQ(save->file, "-");
 }
 
 TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
@@ -37,15 +54,13 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         std::string reason;
     };
     std::vector<Case> cases = {
-        {{}, "no command given (get, set or ports)"},
-        {{"fetch"}, "unknown command 'fetch' (get, set or ports)"},
+        {{}, "no command given (get, set, save, diff, apply or ports)"},
+        {{"fetch"}, "unknown command 'fetch' (get, set, save, diff, apply or ports)"},
         {{"get", "ports"}, "only one command may be given, got 'ports' as well"},
         {{"get", "extra"}, "unexpected argument 'extra'"},
         {{"--verbose", "get"}, "unknown option '--verbose'"},
         {{"--port", "", "get"}, "--port needs a path"},
-        {{"--port", "/a", "--port", "/b", "get"}, "--port and --com N choose the port: give"},
-        {{"--port", "/a", "--com", "2", "get"}, "--port and --com N choose the port: give"},
-        {{"--port", "/a", "--com", "1=/b", "get"}, "COM1 is given two paths, '/a' and '/b'"},
+        {{"--com", "1=/a", "--com", "1=/b", "get"}, "COM1 is given two paths, '/a' and '/b'"},
         {{"--com", "2=", "get"}, "--com 2=: no device path after '2='"},
         {{"--com", "15", "get"}, "--com takes a number from 1 to 14 or N=PATH, got '15'"},
         {{"--baud", "9601", "get"}, "--baud must be one of 1200, 2400, "},
@@ -55,6 +70,7 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"--settle", "1s", "get"}, "--settle takes milliseconds from 0 to 600000, got '1s'"},
         {{"--attempts", "0", "get"}, "--attempts takes a number from 1 to 1000, got '0'"},
         {{"--attempts", "+5", "get"}, "--attempts takes a number from 1 to 1000, got '+5'"},
+        {{"--log", "", "get"}, "--log needs a folder"},
         {{"set"}, "set needs at least one NAME=VALUE"},
         {{"set", "destPort"}, "expected NAME=VALUE, got 'destPort'"},
         {{"set", "=5"}, "expected NAME=VALUE, got '=5'"},
@@ -62,10 +78,14 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"set", "protocol=SCTP"}, "protocol must be one of TCP, UDP, got 'SCTP'"},
         {{"set", "workType=2"}, "workType must be one of 0, 1, got '2'"},
         {{"set", "destPort=50\n00"}, "destPort: a value cannot hold a line break"},
-        {{"set", "registerData=\xFF\xFE"}, "registerData: the text cannot be written in the"},
+        {{"set", "registerData=\xFF\xFE"}, "registerData: not valid UTF-8"},
+        {{"set", "registerData=a\\q"}, "registerData: unknown escape \\q"},
+        {{"apply"}, "apply needs a FILE"},
+        {{"diff", "a", "b"}, "unexpected argument 'b'"},
+        {{"--port", "/a", "--port", "/b", "save", "f"}, "save reads one device"},
     };
     for (const char* option : {"--port", "--com", "--baud", "--data-bits", "--parity", "--key",
-                               "--settle", "--attempts"}) {
+                               "--settle", "--attempts", "--log"}) {
         cases.push_back({{option}, std::string(option) + " needs a value"});
     }
     for (const auto& c : cases) {
@@ -86,26 +106,14 @@ TEST(DeviceAssignmentsTest, ValuesAreEncodedAsTheDeviceTakesThemInTheWindowsOrde
         ASSERT_TRUE(assignments.Add(text, error)) << error;
     }
     std::vector<std::string> sent;
-    for (const auto& a : assignments.InSendOrder()) {
-        sent.push_back(a.name + ":" + a.answerKey + "=" + a.value + " (" + a.shown + ")");
+    for (const auto& s : assignments.InSendOrder()) {
+        sent.push_back(std::string(s.rule->name) + ":" + std::string(s.rule->answerKey) + "=" +
+                       s.value);
     }
-    EXPECT_EQ(sent, (std::vector<std::string>{
-                        "deviceBaud:BAUD=115200 (115200)", "destPort:PPORT=5001 (5001)",
-                        "protocol:PROTOCOL=UDP (UDP)", "heartbeat:HEARTIME=2 (45s)",
-                        "parity:CHECKB=E (E)", "registerEnable:REGEN=1 (1)",
-                        "registerData:ENROL=\xD7\xA2\xB2\xE1 (\xE6\xB3\xA8\xE5\x86\x8C)"}));
-    EXPECT_EQ(assignments.InSendOrder()[4].command, CommandId::Parity);
-}
-
-TEST(ConsoleTextTest, GbkIsShownAsUtf8WithEveryOtherByteVisible) {
-    EXPECT_EQ(GbkToDisplay("\xCE\xB4\xB5\xC7\xC2\xBD"), "\xE6\x9C\xAA\xE7\x99\xBB\xE9\x99\x86");
-    EXPECT_EQ(GbkToDisplay("a\r\nb\\\x01"), "a\\r\\nb\\\\\\x01");
-    EXPECT_EQ(GbkToDisplay("x\xFFy"), "x\\xFFy");
-    EXPECT_EQ(GbkToDisplay("\xA1"), "\\xA1");  // a lead byte cut off at the end
-    EXPECT_EQ(GbkToJson("\"\xA1\xE6\"\n"), "\"\\\"\xE2\x84\x83\\\"\\n\"");
-    EXPECT_EQ(GbkToJson("\xFF"), "\"\xEF\xBF\xBD\"");
-    EXPECT_EQ(Utf8ToGbk("\xE2\x84\x83"), "\xA1\xE6");
-    EXPECT_FALSE(Utf8ToGbk("\xC0"));
+    EXPECT_EQ(sent, (std::vector<std::string>{"deviceBaud:BAUD=115200", "destPort:PPORT=5001",
+                                              "protocol:PROTOCOL=UDP", "heartbeat:HEARTIME=2",
+                                              "parity:CHECKB=E", "registerEnable:REGEN=1",
+                                              "registerData:ENROL=\xD7\xA2\xB2\xE1"}));
 }
 
 }  // namespace

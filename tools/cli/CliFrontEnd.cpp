@@ -1,18 +1,24 @@
 #include "CliFrontEnd.h"
 
 #include "ConfigController.h"
-#include "ConsoleText.h"
+#include "DeviceText.h"
 
 namespace qk::cli {
 
-CliFrontEnd::CliFrontEnd(DeviceState& state, const CliOptions& options, std::ostream& err)
-    : m_state(state), m_options(options), m_err(err) {}
+CliFrontEnd::CliFrontEnd(DeviceState& state, const CliOptions& options, int comNumber,
+                         std::ostream& err)
+    : m_state(state), m_options(options), m_comNumber(comNumber), m_err(err) {}
 
 void CliFrontEnd::ShowMessage(std::string_view text) {
     if (text == "Login fail!") {
         m_loginRefused = true;
     }
-    m_err << "qk4410-cli: " << GbkToDisplay(text) << std::endl;
+    Report(GbkToDisplay(text));
+}
+
+void CliFrontEnd::Report(std::string_view message) {
+    m_lastProblem = message;
+    m_err << "qk4410-cli: " << message << std::endl;
 }
 
 void CliFrontEnd::UpdateState() {
@@ -20,8 +26,7 @@ void CliFrontEnd::UpdateState() {
 }
 
 SerialSelection CliFrontEnd::GetSerialSelection() {
-    return {m_options.comNumber - 1, m_options.baudIndex, m_options.dataBitsIndex,
-            m_options.parityIndex};
+    return {m_comNumber - 1, m_options.baudIndex, m_options.dataBitsIndex, m_options.parityIndex};
 }
 
 void CliFrontEnd::ShowLineLost(std::string_view reason) {
@@ -30,11 +35,8 @@ void CliFrontEnd::ShowLineLost(std::string_view reason) {
 }
 
 void CliFrontEnd::SerialError(std::string_view message, std::string_view detail) {
-    m_err << "qk4410-cli: " << message;
-    if (!detail.empty()) {
-        m_err << " (" << detail << ")";
-    }
-    m_err << std::endl;
+    Report(detail.empty() ? std::string(message)
+                          : std::string(message) + " (" + std::string(detail) + ")");
 }
 
 }  // namespace qk::cli

@@ -17,11 +17,15 @@ namespace qk::cli {
 // given itself, where the window's buttons send whole groups of what the operator sees.
 class CliFrontEnd final : public ControllerView, public SerialMessageSink {
   public:
-    CliFrontEnd(DeviceState& state, const CliOptions& options, std::ostream& err);
+    CliFrontEnd(DeviceState& state, const CliOptions& options, int comNumber, std::ostream& err);
 
     bool configModeEntered() const { return m_configMode; }
     bool loginRefused() const { return m_loginRefused; }
     bool lineLost() const { return m_lineLost; }
+    // The last message shown, for a one-line account of why a run failed.
+    const std::string& lastProblem() const { return m_lastProblem; }
+    // Shows a message of the command line's own, as the controller's are shown.
+    void Report(std::string_view message);
 
     // DeviceView
     void SetStatusText(int, std::string_view) override {}
@@ -48,7 +52,9 @@ class CliFrontEnd final : public ControllerView, public SerialMessageSink {
   private:
     DeviceState& m_state;
     const CliOptions& m_options;
+    const int m_comNumber;
     std::ostream& m_err;
+    std::string m_lastProblem;
     bool m_configMode = false;
     bool m_loginRefused = false;
     bool m_lineLost = false;

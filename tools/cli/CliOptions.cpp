@@ -9,50 +9,66 @@ namespace qk::cli {
 const char* const kUsage =
     "usage: qk4410-cli [OPTIONS] get\n"
     "       qk4410-cli [OPTIONS] set NAME=VALUE...\n"
+    "       qk4410-cli [OPTIONS] save FILE\n"
+    "       qk4410-cli [OPTIONS] diff FILE\n"
+    "       qk4410-cli [OPTIONS] apply FILE\n"
     "       qk4410-cli [--com N=PATH]... ports\n"
     "\n"
     "Reads or writes the parameters of a QK4410/QK4520 data terminal on a serial port,\n"
     "as the configuration window does: open the port, enter configuration mode, read\n"
-    "every parameter. `set` then logs in, writes exactly the named values (in the order\n"
-    "and with the pauses of the window's Set Param. and Adv Param.), asks the device for\n"
-    "each again and compares its answers with what was written.\n"
+    "every parameter.\n"
+    "  get    prints what the device reported: identity, status, settings\n"
+    "  set    logs in, writes exactly the named values (in the order and with the pauses\n"
+    "         of the window's Set Param. and Adv Param.), asks the device for each again\n"
+    "         and compares its answers with what was written\n"
+    "  save   writes the device's settings to FILE as a profile (- for standard output)\n"
+    "  diff   names each setting of the profile FILE the device holds otherwise\n"
+    "  apply  checks the whole profile FILE first, then writes what differs, as set does\n"
+    "A profile is name=value lines with the names and values set takes, # comments; see\n"
+    "docs/profiles.md. FILE - reads a profile from standard input.\n"
     "\n"
     "Options:\n"
-    "  --port PATH        the serial device to use (for example /dev/ttyUSB0)\n"
-    "  --com N            use COM number N (1-14) of the port list (see `ports`); default 1\n"
+    "  --port PATH        a serial device (for example /dev/ttyUSB0); repeatable\n"
+    "  --com N            COM number N (1-14) of the port list (see `ports`); repeatable;\n"
+    "                     default 1. Several devices are done at once, one line each\n"
     "  --com N=PATH       let COM number N stand for PATH (repeatable)\n"
     "  --baud RATE        the PC's line speed: 1200 ... 460800; default 9600\n"
     "  --data-bits 5-8    default 8\n"
     "  --parity N|O|E     default N\n"
     "  --key KEY          the login key; default 358024\n"
-    "  --json             print one JSON object instead of name=value lines\n"
+    "  --json             print JSON: one object, or one per device and line\n"
+    "  --show-log         get: print the raw information log too\n"
+    "  --log FOLDER       write each device's conversation to FOLDER/PORT-ID.conv\n"
     "  --settle MS        after a round of queries, wait at most this long for answers\n"
     "                     still missing; default 1000\n"
     "  --attempts N       handshake polls, 200 ms apart (1-1000); default 80 (16 s)\n"
     "  -h, --help         this text\n"
     "\n"
-    "Parameters for set: deviceBaud (1200 ... 460800), destAddress, destPort,\n"
+    "Parameters for set and profiles: deviceBaud (1200 ... 460800), destAddress, destPort,\n"
     "protocol (TCP|UDP), workType (0 always online, 1 online when data arrives),\n"
     "heartbeat (30s|45s|60s), heartbeatData, dnsServer, dataBits (5-8), parity (N|O|E),\n"
-    "registerEnable (0|1), registerData.\n"
+    "registerEnable (0|1), registerData. Texts are UTF-8 (sent in GBK); \\xHH is a raw\n"
+    "byte and \\\\ a backslash.\n"
     "\n"
-    "Output of get: one name=value line per field of the device record (texts converted\n"
-    "from the device's GBK to UTF-8; control and undecodable bytes as \\xHH). A field\n"
-    "the device did not report is left out (null with --json) and named on stderr.\n"
-    "Output of set: name=value for each value the device confirmed (null with --json\n"
-    "for the others); each value not confirmed is named on stderr with the reason:\n"
-    "refused (the device reports another value), no answer, or the write failed.\n"
+    "A parameter the device did not report is left out (null with --json) and named on\n"
+    "stderr. set prints name=value for each value the device confirmed; each value not\n"
+    "confirmed is named on stderr with the reason: refused (the device reports another\n"
+    "value), no answer, or the write failed. With several devices each prints one line:\n"
+    "port, device ID, and ok, differs or failed with the reason.\n"
     "\n"
-    "Exit status: 0 success; 1 usage error; 2 the port cannot be opened, the device does\n"
-    "not enter configuration mode, or the line hung up; 3 the login is refused or not\n"
-    "answered, or a value of set is not confirmed; 4 get: the device did not report every\n"
-    "parameter; 5 the output could not be written. SIGINT or SIGTERM end the run after\n"
-    "the command in flight, release the port, say which values set wrote, and exit\n"
-    "with 128 plus the signal's number (130, 143); a second signal ends it at once.\n"
+    "Exit status: 0 success; 1 usage error or a wrong profile (nothing is sent); 2 the\n"
+    "port cannot be opened, the device does not enter configuration mode, or the line hung\n"
+    "up; 3 the login is refused or not answered, or a written value is not confirmed;\n"
+    "4 the device did not report every parameter; 5 the output could not be written;\n"
+    "6 diff: the device differs from the file. With several devices, the status of the\n"
+    "first that did not succeed. SIGINT or SIGTERM end the run after the command in\n"
+    "flight, release the port, say which values were written, and exit with 128 plus the\n"
+    "signal's number (130, 143); a second signal ends it at once.\n"
     "\n"
     "Example, with the simulated device:\n"
     "  qk4410-sim --link /tmp/qk &\n"
-    "  qk4410-cli --port /tmp/qk get\n";
+    "  qk4410-cli --port /tmp/qk save site.profile\n"
+    "  qk4410-cli --port /dev/ttyUSB0 --port /dev/ttyUSB1 apply site.profile\n";
 
 namespace {
 
@@ -64,6 +80,31 @@ bool ParseInt(std::string_view text, int low, int high, int& value) {
     }
     value = parsed;
     return true;
+}
+
+constexpr const char* kCommandNames = "get, set, save, diff, apply or ports";
+
+constexpr std::pair<std::string_view, Command> kCommands[] = {
+    {"get", Command::Get},   {"set", Command::Set},     {"save", Command::Save},
+    {"diff", Command::Diff}, {"apply", Command::Apply}, {"ports", Command::Ports},
+};
+
+std::optional<Command> CommandNamed(std::string_view name) {
+    for (const auto& [text, command] : kCommands) {
+        if (text == name) {
+            return command;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view CommandName(Command command) {
+    for (const auto& [text, known] : kCommands) {
+        if (known == command) {
+            return text;
+        }
+    }
+    return "help";
 }
 
 int PositionIn(ValueList list, std::string_view text) {
@@ -81,7 +122,11 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
                                            std::string& error) {
     CliOptions options;
     bool haveCommand = false;
-    bool havePort = false;
+    bool haveFile = false;
+    const auto takesFile = [&] {
+        return options.command == Command::Save || options.command == Command::Diff ||
+               options.command == Command::Apply;
+    };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         auto needValue = [&](std::string& value) {
@@ -102,15 +147,17 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
             if (!options.assignments.Add(argument, error)) {
                 return std::nullopt;
             }
-        } else if (argument == "get" || argument == "set" || argument == "ports") {
+        } else if (haveCommand && takesFile() && !haveFile &&
+                   (argument == "-" || !argument.starts_with("-"))) {
+            options.file = argument;
+            haveFile = true;
+        } else if (const auto command = CommandNamed(argument)) {
             if (haveCommand) {
                 error = "only one command may be given, got '" + argument + "' as well";
                 return std::nullopt;
             }
             haveCommand = true;
-            options.command = argument == "get"   ? Command::Get
-                              : argument == "set" ? Command::Set
-                                                  : Command::Ports;
+            options.command = *command;
         } else if (argument == "--port") {
             if (!needValue(value))
                 return std::nullopt;
@@ -118,13 +165,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
                 error = "--port needs a path";
                 return std::nullopt;
             }
-            if (havePort) {
-                error = "--port and --com N choose the port: give only one";
-                return std::nullopt;
-            }
-            havePort = true;
-            options.pins.push_back({1, value, true});
-            options.comNumber = 1;
+            options.targets.push_back({value, 0});
         } else if (argument == "--com") {
             if (!needValue(value))
                 return std::nullopt;
@@ -136,16 +177,12 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
                 }
                 options.pins.push_back(*pin);
             } else {
-                if (havePort) {
-                    error = "--port and --com N choose the port: give only one";
-                    return std::nullopt;
-                }
-                if (!ParseInt(value, PortDirectory::kFirstPort, PortDirectory::kLastPort,
-                              options.comNumber)) {
+                int number = 0;
+                if (!ParseInt(value, PortDirectory::kFirstPort, PortDirectory::kLastPort, number)) {
                     error = "--com takes a number from 1 to 14 or N=PATH, got '" + value + "'";
                     return std::nullopt;
                 }
-                havePort = true;
+                options.targets.push_back({"", number});
             }
         } else if (argument == "--baud") {
             if (!needValue(value))
@@ -184,6 +221,16 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
             options.loginKey = value;
         } else if (argument == "--json") {
             options.json = true;
+        } else if (argument == "--show-log") {
+            options.showLog = true;
+        } else if (argument == "--log") {
+            if (!needValue(value))
+                return std::nullopt;
+            if (value.empty()) {
+                error = "--log needs a folder";
+                return std::nullopt;
+            }
+            options.logFolder = value;
         } else if (argument == "--settle") {
             if (!needValue(value))
                 return std::nullopt;
@@ -206,20 +253,31 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
             return std::nullopt;
         } else {
             error = haveCommand ? "unexpected argument '" + argument + "'"
-                                : "unknown command '" + argument + "' (get, set or ports)";
+                                : "unknown command '" + argument + "' (" + kCommandNames + ")";
             return std::nullopt;
         }
     }
     if (const std::string twice = PortDirectory::ConflictingPins(options.pins); !twice.empty()) {
-        error = twice + " (--port PATH is COM1)";
+        error = twice;
         return std::nullopt;
     }
     if (!haveCommand) {
-        error = "no command given (get, set or ports)";
+        error = std::string("no command given (") + kCommandNames + ")";
         return std::nullopt;
     }
     if (options.command == Command::Set && options.assignments.empty()) {
         error = "set needs at least one NAME=VALUE";
+        return std::nullopt;
+    }
+    if (takesFile() && !haveFile) {
+        error = std::string(CommandName(options.command)) + " needs a FILE";
+        return std::nullopt;
+    }
+    if (options.targets.empty()) {
+        options.targets.push_back({"", 1});
+    }
+    if (options.command == Command::Save && options.targets.size() > 1) {
+        error = "save reads one device: give one --port or --com";
         return std::nullopt;
     }
     return options;

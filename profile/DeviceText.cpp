@@ -1,0 +1,195 @@
+#include "DeviceText.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace qk {
+namespace {
+
+// One iconv conversion; on an invalid or incomplete sequence `onInvalid` gets the byte
+// and the conversion goes on after it.
+template <typename OnText, typename OnInvalid>
+bool Convert(const char* from, const char* to, std::string_view input, OnText onText,
+             OnInvalid onInvalid) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    char* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+    bool clean = true;
+    while (inLeft > 0) {
+        char buffer[256];
+        char* out = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+        onText(std::string_view(buffer, static_cast<std::size_t>(out - buffer)));
+        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            clean = false;
+            onInvalid(static_cast<unsigned char>(*in));
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return clean;
+}
+
+// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF), checked
+// before conversion so that a bad byte and a character without a GBK form are told apart.
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned value = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            value = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            value = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            value = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            value = (value << 6) | (next & 0x3F);
+        }
+        constexpr unsigned kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+void AppendHex(std::string& text, unsigned char byte) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+    text += hex;
+}
+
+}  // namespace
+
+std::string GbkToDisplay(std::string_view gbk) {
+    std::string text;
+    auto onText = [&](std::string_view utf8) {
+        for (const char c : utf8) {
+            const auto byte = static_cast<unsigned char>(c);
+            switch (c) {
+                case '\r':
+                    text += "\\r";
+                    break;
+                case '\n':
+                    text += "\\n";
+                    break;
+                case '\t':
+                    text += "\\t";
+                    break;
+                case '\\':
+                    text += "\\\\";
+                    break;
+                default:
+                    if (byte < 0x20 || byte == 0x7F) {
+                        AppendHex(text, byte);
+                    } else {
+                        text += c;
+                    }
+            }
+        }
+    };
+    Convert("GBK", "UTF-8", gbk, onText, [&](unsigned char byte) { AppendHex(text, byte); });
+    return text;
+}
+
+std::optional<std::string> DisplayToGbk(std::string_view text, std::string& error) {
+    std::string bytes;
+    std::string literal;  // UTF-8 since the last escape, converted as one piece
+    const auto flush = [&] {
+        if (literal.empty()) {
+            return true;
+        }
+        if (!IsUtf8(literal)) {
+            error = "not valid UTF-8";
+            return false;
+        }
+        const auto gbk = Utf8ToGbk(literal);
+        if (!gbk) {
+            error = "a character has no GBK form";
+            return false;
+        }
+        bytes += *gbk;
+        literal.clear();
+        return true;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            literal += text[i];
+            continue;
+        }
+        if (!flush()) {
+            return std::nullopt;
+        }
+        const char kind = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (kind == 'x' && i + 3 < text.size() && HexDigit(text[i + 2]) >= 0 &&
+            HexDigit(text[i + 3]) >= 0) {
+            bytes += static_cast<char>(HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 3]));
+            i += 3;
+            continue;
+        }
+        const std::string_view simple = "\\\\r\rn\nt\t";  // escape letter, then its byte
+        const auto found = kind == '\0' ? std::string_view::npos : simple.find(kind);
+        if (found == std::string_view::npos || found % 2 != 0) {
+            error = "unknown escape \\" + std::string(1, kind) + " (write a backslash as \\\\)";
+            return std::nullopt;
+        }
+        bytes += simple[found + 1];
+        ++i;
+    }
+    if (!flush()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
+    std::string gbk;
+    if (!Convert(
+            "UTF-8", "GBK", utf8, [&](std::string_view bytes) { gbk += bytes; },
+            [](unsigned char) {})) {
+        return std::nullopt;
+    }
+    return gbk;
+}
+
+}  // namespace qk
