@@ -10,19 +10,6 @@
 
 namespace {
 
-class NullView final : public qk::DeviceView {
-  public:
-    void SetStatusText(int, std::string_view) override {}
-    void SetLoginLabel(std::string_view) override {}
-    void SetConfigModeLabel(std::string_view) override {}
-    void SelectDeviceBaud(int) override {}
-    void SelectProtocol(int) override {}
-    void ShowMessage(std::string_view) override {}
-    void UpdateControls() override {}
-    void UpdateState() override {}
-    void ScrollLogToEnd() override {}
-};
-
 // The answers to one Get Param.: fifteen lines.
 const std::string kFullReply =
     "+STAT:25,36,330\r\n+ID:QK4520-000123\r\n+VER:QK4520-HWVERV1.2-SW-V2.3-B7\r\n"
@@ -43,7 +30,7 @@ std::string Junk(std::size_t size) {
 
 void Run(benchmark::State& run, const std::string& block) {
     qk::DeviceState state;
-    NullView view;
+    qk::NullDeviceView view;
     qk::ResponseParser parser(state, view);
     for (auto _ : run) {
         state.infoLog.clear();

@@ -4,14 +4,13 @@
 #include <string>
 
 #include "CommandValues.h"
+#include "Handshake.h"
 #include "ValueLists.h"
 
 namespace qk {
 namespace {
 
 constexpr int kComPorts = 14;
-constexpr int kHandshakeWrites = 3;
-constexpr std::size_t kHandshakeReadSize = 32;
 
 // The lists the operator must have chosen from before the port can open.
 std::string MissingSerialChoices(const SerialSelection& selection) {
@@ -96,27 +95,13 @@ void ConfigController::Close() {
 }
 
 bool ConfigController::EnterConfigMode() {
-    const std::string request = BuildHandshakeRequest(m_commands);
-    for (int i = 0; i < kHandshakeWrites; ++i) {
-        WriteCommand(request);
-    }
-    for (int attempt = 0; attempt < m_timing.handshakeAttempts; ++attempt) {
-        // A device that is gone, or a run that is stopping, is no failed handshake.
-        if (!MayContinue()) {
-            return false;
-        }
-        std::array<char, kHandshakeReadSize> reply{};
-        const int count = m_port.Read(reply.data(), reply.size());
-        if (count == static_cast<int>(kHandshakeReply.size()) &&
-            std::string_view(reply.data(), kHandshakeReply.size()) == kHandshakeReply) {
-            return true;
-        }
-        m_pacer.Pause(m_timing.handshakeRetry);
-    }
-    if (MayContinue()) {
+    const HandshakeResult result = RunHandshake(m_port, m_pacer, m_commands,
+                                                m_timing.handshakeAttempts, m_timing.handshakeRetry);
+    // A device that is gone, or a run that is stopping, is no failed handshake.
+    if (result == HandshakeResult::NoReply) {
         m_view.ShowMessage(kHandshakeFailed);
     }
-    return false;
+    return result == HandshakeResult::Confirmed;
 }
 
 void ConfigController::Login() {

@@ -25,4 +25,18 @@ public:
     virtual void ScrollLogToEnd() = 0;
 };
 
+// A view that shows nothing, for a parse whose answers matter and whose display does not.
+class NullDeviceView final : public DeviceView {
+public:
+    void SetStatusText(int, std::string_view) override {}
+    void SetLoginLabel(std::string_view) override {}
+    void SetConfigModeLabel(std::string_view) override {}
+    void SelectDeviceBaud(int) override {}
+    void SelectProtocol(int) override {}
+    void ShowMessage(std::string_view) override {}
+    void UpdateControls() override {}
+    void UpdateState() override {}
+    void ScrollLogToEnd() override {}
+};
+
 }  // namespace qk

@@ -185,7 +185,14 @@ bool CSerialPort::Open(int portNumber, std::uint32_t baud, int dataBits, int sto
     int err = 0;
     const int fd = OpenExclusive(m_path, err);
     if (fd < 0) {
-        return OpenFailed(DescribeOpenFailure(m_path, err, m_ports.DescribeMapping()));
+        std::string detail = DescribeOpenFailure(m_path, err, m_ports.DescribeMapping());
+        // Which adapter that is, so the operator can tell it from the others on the desk.
+        if (const auto* entry = m_ports.Find(portNumber); entry != nullptr) {
+            if (const std::string adapter = entry->identity.Describe(); !adapter.empty()) {
+                detail += "; adapter: " + adapter;
+            }
+        }
+        return OpenFailed(std::move(detail));
     }
     m_savedLine = SaveLineSettings(fd);
     {

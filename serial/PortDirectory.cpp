@@ -4,102 +4,101 @@
 #include <array>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <tuple>
+
+#include "UdevPorts.h"
 
 namespace qk {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The device families, in the order their members get numbers.
+// The device families, in the order their members get numbers; anything else comes last.
 constexpr std::array<std::string_view, 3> kFamilies = {"ttyUSB", "ttyACM", "ttyS"};
 
-struct Candidate {
-    std::size_t family;
-    unsigned index;
-    std::string name;
-};
-
-// "ttyUSB12" -> family of "ttyUSB", index 12; names with anything else after the prefix
-// (ttyUSB, ttySAC0, ...) are not ours.
-std::optional<Candidate> Classify(const std::string& name) {
+// Where a port goes in the numbering: its family, then its index ("ttyUSB12": 0, 12).
+std::tuple<std::size_t, unsigned, std::string> SortKey(const PortIdentity& port) {
+    const std::string name = fs::path(port.path).filename().string();
     for (std::size_t family = 0; family < kFamilies.size(); ++family) {
         const std::string_view prefix = kFamilies[family];
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
-            continue;
-        }
-        const char* first = name.data() + prefix.size();
-        const char* last = name.data() + name.size();
         unsigned index = 0;
-        const auto [end, ec] = std::from_chars(first, last, index);
-        if (ec == std::errc() && end == last) {
-            return Candidate{family, index, name};
+        const char* last = name.data() + name.size();
+        if (name.starts_with(prefix)) {
+            const auto [end, ec] = std::from_chars(name.data() + prefix.size(), last, index);
+            if (ec == std::errc() && end == last) {
+                return {family, index, name};
+            }
         }
     }
-    return std::nullopt;
-}
-
-// Every ttyS number has a device node whether or not a UART answers behind it. A real one
-// has a parent device in sysfs, and serial_core reports its UART type: 0 is PORT_UNKNOWN,
-// the placeholder the 8250 driver registers for ports it did not find.
-bool HasRealUart(const fs::path& sysRoot, const std::string& name) {
-    const fs::path tty = sysRoot / "class" / "tty" / name;
-    std::error_code ec;
-    if (!fs::exists(tty / "device", ec)) {
-        return false;
-    }
-    std::ifstream type(tty / "type");
-    int portType = -1;
-    if (type >> portType) {
-        return portType != 0;
-    }
-    return true;
-}
-
-// The kernel writes its messages to the consoles listed here ("ttyS0 tty0"); a serial
-// console is in the kernel's use, not a free port for a device.
-bool IsKernelConsole(const fs::path& sysRoot, const std::string& name) {
-    std::ifstream active(sysRoot / "class" / "tty" / "console" / "active");
-    std::string console;
-    while (active >> console) {
-        if (console == name) {
-            return true;
-        }
-    }
-    return false;
+    return {kFamilies.size(), 0, name};
 }
 
 }  // namespace
 
-PortDirectory PortDirectory::Discover(const std::string& devRoot, const std::string& sysRoot) {
-    std::vector<Candidate> found;
-    std::error_code ec;
-    fs::directory_iterator it(devRoot, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        if (auto candidate = Classify(it->path().filename().string())) {
-            const bool isUart = kFamilies[candidate->family] == "ttyS";
-            if (!isUart ||
-                (HasRealUart(sysRoot, candidate->name) && !IsKernelConsole(sysRoot, candidate->name))) {
-                found.push_back(std::move(*candidate));
+PortDirectory PortDirectory::Discover() {
+    return FromPorts(ListSerialPorts());
+}
+
+PortDirectory PortDirectory::FromPorts(std::vector<PortIdentity> ports) {
+    std::ranges::sort(ports, {}, SortKey);
+    PortDirectory directory;
+    for (auto& port : ports) {
+        if (directory.Add(port) == 0) {
+            break;
+        }
+    }
+    return directory;
+}
+
+int PortDirectory::Add(const PortIdentity& port) {
+    if (std::ranges::find(m_entries, port.path, &Entry::path) != m_entries.end()) {
+        return 0;
+    }
+    int number = 0;
+    if (const auto remembered = m_departed.find(port.byId);
+        !port.byId.empty() && remembered != m_departed.end() && IsFree(remembered->second)) {
+        number = remembered->second;
+    }
+    // Numbers kept for adapters that may come back are the last to be given away.
+    for (const bool avoidRemembered : {true, false}) {
+        for (int candidate = kFirstPort; number == 0 && candidate <= kLastPort; ++candidate) {
+            const bool remembered = std::ranges::any_of(
+                m_departed, [&](const auto& departed) { return departed.second == candidate; });
+            if (IsFree(candidate) && !(avoidRemembered && remembered)) {
+                number = candidate;
             }
         }
     }
-    std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
-        return std::tie(a.family, a.index) < std::tie(b.family, b.index);
-    });
-
-    PortDirectory directory;
-    int number = kFirstPort;
-    for (const Candidate& candidate : found) {
-        if (number > kLastPort) {
-            break;
-        }
-        directory.m_entries.push_back(
-            Entry{number++, (fs::path(devRoot) / candidate.name).string(), false});
+    if (number == 0) {
+        return 0;
     }
-    return directory;
+    m_departed.erase(port.byId);
+    const auto at = std::ranges::lower_bound(m_entries, number, {}, &Entry::number);
+    m_entries.insert(at, Entry{number, port.path, false, port});
+    return number;
+}
+
+int PortDirectory::Remove(const std::string& path) {
+    const auto found = std::ranges::find(m_entries, path, &Entry::path);
+    if (found == m_entries.end() || found->pinned) {
+        return 0;
+    }
+    const int number = found->number;
+    if (!found->identity.byId.empty()) {
+        m_departed[found->identity.byId] = number;
+    }
+    m_entries.erase(found);
+    return number;
+}
+
+bool PortDirectory::IsFree(int number) const {
+    return Find(number) == nullptr;
+}
+
+const PortDirectory::Entry* PortDirectory::Find(int number) const {
+    const auto found = std::ranges::find(m_entries, number, &Entry::number);
+    return found == m_entries.end() ? nullptr : &*found;
 }
 
 void PortDirectory::Pin(int number, std::string path) {
@@ -108,21 +107,20 @@ void PortDirectory::Pin(int number, std::string path) {
     }
     const auto at = std::lower_bound(m_entries.begin(), m_entries.end(), number,
                                      [](const Entry& e, int n) { return e.number < n; });
+    PortIdentity identity = IdentifyPort(path).value_or(PortIdentity{});
+    identity.path = path;
     if (at != m_entries.end() && at->number == number) {
         at->path = std::move(path);
         at->pinned = true;
+        at->identity = std::move(identity);
     } else {
-        m_entries.insert(at, Entry{number, std::move(path), true});
+        m_entries.insert(at, Entry{number, std::move(path), true, std::move(identity)});
     }
 }
 
 std::string PortDirectory::PathFor(int number) const {
-    for (const Entry& entry : m_entries) {
-        if (entry.number == number) {
-            return entry.path;
-        }
-    }
-    return {};
+    const Entry* entry = Find(number);
+    return entry != nullptr ? entry->path : std::string();
 }
 
 std::vector<PortDirectory::Entry> PortDirectory::Entries() const {

@@ -1,17 +1,25 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "PortIdentity.h"
+
 namespace qk {
 
 // Maps the COM numbers the operator picks (1..14) to device paths. Numbers are assigned
-// to the serial devices found at start; a pin (--com N=PATH) overrides one number with
-// any path, a pseudo-terminal included.
+// to the serial ports the system has: USB and ACM adapters first, in a stable order, then
+// built-in ports. A pin (--com N=PATH) overrides one number with any path, a
+// pseudo-terminal included, and keeps it whatever comes and goes.
+//
+// Ports come and go (Add, Remove) without renumbering the others: an adapter that stays
+// keeps its number, and one that comes back gets its old number again when its by-id
+// name matches and the number is free.
 class PortDirectory {
-public:
+  public:
     static constexpr int kFirstPort = 1;
     static constexpr int kLastPort = 14;
 
@@ -19,22 +27,30 @@ public:
         int number;
         std::string path;
         bool pinned;
+        PortIdentity identity = {};
     };
 
     // An empty directory: every number unmapped until pinned.
     PortDirectory() = default;
 
-    // Assigns numbers to the serial devices present: USB and ACM adapters first, in a
-    // stable order, then ttyS ports that have a real UART and are not the kernel's console. `devRoot` and `sysRoot` let
-    // tests present a fake device tree.
-    static PortDirectory Discover(const std::string& devRoot = "/dev",
-                                  const std::string& sysRoot = "/sys");
+    // The serial ports udev knows, numbered.
+    static PortDirectory Discover();
+    // `ports` numbered: ttyUSB, then ttyACM, then the rest, each by its index; at most 14.
+    static PortDirectory FromPorts(std::vector<PortIdentity> ports);
+
+    // Gives a port that appeared a number (see above); 0 when all are taken or the path
+    // has one already.
+    int Add(const PortIdentity& port);
+    // Unmaps a port that went away, unless it is pinned; returns the number it had, or 0.
+    int Remove(const std::string& path);
 
     void Pin(int number, std::string path);
     // The path for a number; empty when the number stands for nothing.
     std::string PathFor(int number) const;
     // Mapped numbers in ascending order.
     std::vector<Entry> Entries() const;
+    // The entry of a number; nullptr when the number stands for nothing.
+    const Entry* Find(int number) const;
     // "COM1=/dev/ttyUSB0, COM2=/dev/pts/3 (pinned)" or "no serial ports found".
     std::string DescribeMapping() const;
 
@@ -44,8 +60,11 @@ public:
     // the last would count, silently); empty when they agree.
     static std::string ConflictingPins(const std::vector<Entry>& pins);
 
-private:
-    std::vector<Entry> m_entries;  // sorted by number
+  private:
+    bool IsFree(int number) const;
+
+    std::vector<Entry> m_entries;           // sorted by number
+    std::map<std::string, int> m_departed;  // by-id name -> the number it had
 };
 
 }  // namespace qk

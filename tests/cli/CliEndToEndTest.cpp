@@ -7,6 +7,7 @@
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "PseudoTerminal.h"
 #include "SimulatedDevice.h"
 
 namespace qk::cli {
@@ -200,6 +201,32 @@ TEST(CliEndToEndTest, FailuresToReachTheDeviceExitWithStatusTwo) {
         EXPECT_EQ(run.status, kNoDevice) << c.message;
         EXPECT_THAT(run.err, HasSubstr(c.message));
     }
+}
+
+// A scan finds each device at its own line speed, at once on every port, and tells a silent
+// line and a missing port apart from a device.
+TEST(CliEndToEndTest, ScanFindsEachDeviceAndItsLineSpeed) {
+    sim::SimulatedDevice slow(sim::SimOptions{.lineSpeed = 57600}), plain;
+    sim::PseudoTerminal silent;
+    std::string error;
+    const auto options = ParseCommandLine({"--baud", "115200", "--port", slow.slavePath(), "--port",
+                                           plain.slavePath(), "--port", silent.slavePath(),
+                                           "--port", "/nonexistent/tty", "scan"},
+                                          error);
+    ASSERT_TRUE(options) << error;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunSession(*options, out, err), kSuccess) << err.str();
+    const std::string found = " baud, ID QK4520-000123, firmware QK4520-1 HW:V2.1 SW:V3.5 2023-06-01, signal 25\n";
+    EXPECT_EQ(out.str(), slow.slavePath() + " 57600" + found + plain.slavePath() + " 115200" + found +
+                             silent.slavePath() + " no device\n/nonexistent/tty no device (cannot open: "
+                             "/nonexistent/tty: No such file or directory; port mapping: COM1=/nonexistent/tty (pinned))\n");
+    // Only STAT, ID and VER are asked for once the device has answered.
+    EXPECT_EQ(plain.ReceivedCommands().size(), 3u + 3u);
+
+    const auto none = ParseCommandLine({"--json", "--port", silent.slavePath(), "scan"}, error);
+    std::ostringstream noneOut, noneErr;
+    EXPECT_EQ(RunSession(*none, noneOut, noneErr), kNoDevice);
+    EXPECT_EQ(noneOut.str(), "{\"port\":\"" + silent.slavePath() + "\",\"found\":false}\n");
 }
 
 }  // namespace

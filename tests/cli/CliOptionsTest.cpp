@@ -54,8 +54,8 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         std::string reason;
     };
     std::vector<Case> cases = {
-        {{}, "no command given (get, set, save, diff, apply or ports)"},
-        {{"fetch"}, "unknown command 'fetch' (get, set, save, diff, apply or ports)"},
+        {{}, "no command given (get, set, save, diff, apply, scan or ports)"},
+        {{"fetch"}, "unknown command 'fetch' (get, set, save, diff, apply, scan or ports)"},
         {{"get", "ports"}, "only one command may be given, got 'ports' as well"},
         {{"get", "extra"}, "unexpected argument 'extra'"},
         {{"--verbose", "get"}, "unknown option '--verbose'"},

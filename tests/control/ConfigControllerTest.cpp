@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ConfigController.h"
+#include "DeviceScanner.h"
 #include "FakeSerialLink.h"
 #include "RecordingControllerView.h"
 #include "VirtualPacer.h"
@@ -322,6 +323,14 @@ TEST_F(ConfigControllerTest, ShutdownClosesAnOpenPortAndEndsTheLoop) {
     EXPECT_FALSE(port.IsOpen() || loop.IsRunning());
     controller.Shutdown();  // twice is harmless
     EXPECT_EQ(port.closes, 1);
+}
+
+// The rate given first, then the likely ones, then the rest of the list, each once.
+TEST(DeviceScannerTest, RatesComeMostLikelyFirstEachOnce) {
+    EXPECT_THAT(ScanRates(57600),
+                ElementsAre(57600u, 9600u, 115200u, 38400u, 19200u, 4800u, 2400u, 1200u, 230400u,
+                            460800u, 7200u, 14400u, 28800u, 76800u));
+    EXPECT_EQ(ScanRates(7200).size(), 14u);
 }
 
 }  // namespace

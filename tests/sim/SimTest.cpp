@@ -281,7 +281,7 @@ TEST(CommandLineTest, EveryOptionReachesItsSetting) {
         "--latency", "250", "--chunk=4:15", "--no-handshake", "--refuse-login",
         "--no-login-required", "--junk", "3", "--stream=9600", "--hangup-after", "5000",
         "--four-field-stat", "--verbose", "--link", "/tmp/qk-sim", "--silent-after-login",
-        "--ignore", "PPORT,EN_ENROL", "--cr-only", "--ignore=LOGIN"};
+        "--ignore", "PPORT,EN_ENROL", "--cr-only", "--ignore=LOGIN", "--line-speed", "57600"};
     const CommandLineResult result = ParseCommandLine(arguments);
     const SimOptions& options = result.settings.options;
     EXPECT_EQ(result.error, "");
@@ -296,6 +296,7 @@ TEST(CommandLineTest, EveryOptionReachesItsSetting) {
     EXPECT_EQ(result.settings.linkPath, "/tmp/qk-sim");
     EXPECT_TRUE(options.silentAfterLogin && options.crOnly);
     EXPECT_EQ(options.ignoredCommands, (std::vector<std::string>{"PPORT", "EN_ENROL", "LOGIN"}));
+    EXPECT_EQ(options.lineSpeed, 57600u);
 }
 
 TEST(SimProgramTest, BadArgumentsExitWithStatusOneAndNameTheCulprit) {

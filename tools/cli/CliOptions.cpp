@@ -12,6 +12,7 @@ const char* const kUsage =
     "       qk4410-cli [OPTIONS] save FILE\n"
     "       qk4410-cli [OPTIONS] diff FILE\n"
     "       qk4410-cli [OPTIONS] apply FILE\n"
+    "       qk4410-cli [--port PATH]... scan\n"
     "       qk4410-cli [--com N=PATH]... ports\n"
     "\n"
     "Reads or writes the parameters of a QK4410/QK4520 data terminal on a serial port,\n"
@@ -24,6 +25,10 @@ const char* const kUsage =
     "  save   writes the device's settings to FILE as a profile (- for standard output)\n"
     "  diff   names each setting of the profile FILE the device holds otherwise\n"
     "  apply  checks the whole profile FILE first, then writes what differs, as set does\n"
+    "  scan   looks for a device on each port (all ports, or those given), trying the\n"
+    "         --baud rate first, then the others, most likely first; the device found is\n"
+    "         left in configuration mode\n"
+    "  ports  lists the COM numbers with their paths and what the system says of each\n"
     "A profile is name=value lines with the names and values set takes, # comments; see\n"
     "docs/profiles.md. FILE - reads a profile from standard input.\n"
     "\n"
@@ -60,7 +65,8 @@ const char* const kUsage =
     "port cannot be opened, the device does not enter configuration mode, or the line hung\n"
     "up; 3 the login is refused or not answered, or a written value is not confirmed;\n"
     "4 the device did not report every parameter; 5 the output could not be written;\n"
-    "6 diff: the device differs from the file. With several devices, the status of the\n"
+    "6 diff: the device differs from the file. scan: 0 when a device answered, 2 when\n"
+    "none did. With several devices, the status of the\n"
     "first that did not succeed. SIGINT or SIGTERM end the run after the command in\n"
     "flight, release the port, say which values were written, and exit with 128 plus the\n"
     "signal's number (130, 143); a second signal ends it at once.\n"
@@ -82,11 +88,12 @@ bool ParseInt(std::string_view text, int low, int high, int& value) {
     return true;
 }
 
-constexpr const char* kCommandNames = "get, set, save, diff, apply or ports";
+constexpr const char* kCommandNames = "get, set, save, diff, apply, scan or ports";
 
 constexpr std::pair<std::string_view, Command> kCommands[] = {
     {"get", Command::Get},   {"set", Command::Set},     {"save", Command::Save},
     {"diff", Command::Diff}, {"apply", Command::Apply}, {"ports", Command::Ports},
+    {"scan", Command::Scan},
 };
 
 std::optional<Command> CommandNamed(std::string_view name) {
@@ -273,6 +280,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
         error = std::string(CommandName(options.command)) + " needs a FILE";
         return std::nullopt;
     }
+    options.targetsGiven = !options.targets.empty();
     if (options.targets.empty()) {
         options.targets.push_back({"", 1});
     }

@@ -9,7 +9,7 @@
 
 namespace qk::cli {
 
-enum class Command { Get, Set, Save, Diff, Apply, Ports, Help };
+enum class Command { Get, Set, Save, Diff, Apply, Ports, Scan, Help };
 
 // One device to talk to: a path given with --port, or a COM number with --com.
 struct Target {
@@ -23,6 +23,7 @@ struct CliOptions {
     Command command = Command::Help;
     std::vector<PortDirectory::Entry> pins;  // --com N=PATH
     std::vector<Target> targets;             // in the order given; COM1 when none is
+    bool targetsGiven = false;               // false: targets holds the default COM1
     int baudIndex = 4;                       // 9600
     int dataBitsIndex = 3;                   // 8
     int parityIndex = 0;                     // N

@@ -14,23 +14,13 @@
 #include "Commands.h"
 #include "ConversationRecorder.h"
 #include "DeviceSession.h"
+#include "PortScan.h"
 #include "Profile.h"
 
 namespace qk::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-void PrintPorts(const PortDirectory& ports, std::ostream& out) {
-    const auto entries = ports.Entries();
-    if (entries.empty()) {
-        out << "no serial ports found\n";
-    }
-    for (const auto& entry : entries) {
-        out << "COM" << entry.number << " " << entry.path << (entry.pinned ? " (pinned)" : "")
-            << "\n";
-    }
-}
 
 // The checked profile of diff and apply; nullopt, with every problem on `err`, when the
 // file cannot be read or is wrong anywhere.
@@ -188,8 +178,11 @@ int RunSession(const CliOptions& options, std::ostream& out, std::ostream& err,
         ports.Pin(pin.number, pin.path);
     }
     if (options.command == Command::Ports) {
-        PrintPorts(ports, out);
+        PrintPorts(ports, options.json, out);
         return kSuccess;
+    }
+    if (options.command == Command::Scan) {
+        return RunScan(options, ports, out, err, stop);
     }
     std::optional<ProfileContents> profile;
     if (options.command == Command::Diff || options.command == Command::Apply) {

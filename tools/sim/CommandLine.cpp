@@ -188,6 +188,12 @@ CommandLineResult ParseCommandLine(std::span<const std::string_view> arguments) 
                 return result;
             }
             options.hangupAfter = std::chrono::milliseconds(*ms);
+        } else if (name == "--line-speed") {
+            const auto rate = number(1, 4'000'000, "a line speed in bits per second");
+            if (!rate) {
+                return result;
+            }
+            options.lineSpeed = static_cast<std::uint32_t>(*rate);
         } else if (name == "--link") {
             const auto path = value();
             if (!path || path->empty()) {
@@ -218,6 +224,7 @@ std::string UsageText() {
            "  --stream BYTES_PER_SEC send numbered +DATA: lines once a session has begun\n"
            "  --hangup-after MS      close the device end after MS milliseconds, then exit\n"
            "  --four-field-stat      report STAT with four fields (weak signal)\n"
+           "  --line-speed RATE      understand the tool only at this line speed\n"
            "  --silent-after-login   confirm a login, then answer nothing until a handshake\n"
            "  --ignore KEY[,KEY...]  never answer QK+KEY commands, as QK+PPORT? or QK+LOGIN=\n"
            "  --cr-only              end answer and data lines in CR alone, not CR LF\n"

@@ -1,5 +1,7 @@
 #include "PseudoTerminal.h"
 
+#include "Termios2.h"
+
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -35,6 +37,13 @@ PseudoTerminal::PseudoTerminal() {
 
 PseudoTerminal::~PseudoTerminal() {
     HangUp();
+}
+
+std::optional<std::uint32_t> PseudoTerminal::LineSpeed() const {
+    if (m_slave < 0) {
+        return std::nullopt;
+    }
+    return ReadLineSpeed(m_slave);
 }
 
 void PseudoTerminal::HangUp() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qk::sim {
@@ -19,6 +21,10 @@ public:
     // The slave end is kept open here too, so the pair survives the tool closing its port
     // between sessions; HangUp() closes it for good.
     const std::string& slavePath() const { return m_slavePath; }
+
+    // The line speed the tool set on its end, in bits per second; a pty keeps it without
+    // acting on it. Nullopt once hung up.
+    std::optional<std::uint32_t> LineSpeed() const;
 
     // Closes the master: the tool's reads then fail and its writes report errors, as when a
     // USB adapter is unplugged.

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct SimOptions {
     std::vector<std::string> ignoredCommands{};
     // Answer lines, junk lines and data lines end in CR alone instead of CR LF.
     bool crOnly = false;
+    // The device's own line speed: what the tool sends at any other speed is noise it
+    // ignores, the handshake included. 0: it understands every speed (a pty has none).
+    std::uint32_t lineSpeed = 0;
 };
 
 }  // namespace qk::sim

@@ -221,6 +221,10 @@ void SimulatedDevice::ReadFromLine(Clock::time_point now) {
             m_lineDead = true;
             return;
         }
+        // At another speed than its own a UART hears only noise.
+        if (m_options.lineSpeed != 0 && m_pty.LineSpeed() != m_options.lineSpeed) {
+            continue;
+        }
         std::string answer;
         std::vector<std::string> received;
         bool confirmed = false;

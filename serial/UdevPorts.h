@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "PortIdentity.h"
+
+namespace qk {
+
+// The system's serial ports as udev knows them: USB adapters (ttyUSB, ttyACM) and the
+// built-in ports that have a real UART and are not the kernel's console. Read from sysfs
+// and the udev database through libudev; where no udev daemon runs (a container) the
+// names it would add (by-id, driver) may be missing, nothing else.
+std::vector<PortIdentity> ListSerialPorts();
+
+// What udev says of the port behind `path` (a by-id link works too); nullopt for a path
+// it does not know, such as a pseudo-terminal.
+std::optional<PortIdentity> IdentifyPort(const std::string& path);
+
+// Ports that come and go: a udev monitor on the tty subsystem. Its descriptor becomes
+// readable when something happened, so an owner waits on it (a QSocketNotifier, poll)
+// and costs nothing while nothing does. Without udev events (no daemon) it stays silent.
+class PortMonitor {
+  public:
+    struct Event {
+        bool added;  // false: removed
+        PortIdentity port;
+    };
+
+    PortMonitor();
+    ~PortMonitor();
+    PortMonitor(const PortMonitor&) = delete;
+    PortMonitor& operator=(const PortMonitor&) = delete;
+
+    // -1 when no monitor could be set up.
+    int fd() const;
+    // Every event waiting, for the serial ports among them; never blocks.
+    std::vector<Event> Receive();
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace qk

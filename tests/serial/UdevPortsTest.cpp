@@ -1,0 +1,104 @@
+// What udev says about serial ports, from a fake device tree: umockdev's testbed stands in
+// for /sys, /dev and udev's events (the test runs under umockdev-wrapper), so the real
+// libudev calls are what is tested.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <umockdev.h>
+
+#include <algorithm>
+
+#include "UdevPorts.h"
+
+namespace qk {
+namespace {
+
+class UdevPortsTest : public testing::Test {
+  protected:
+    UdevPortsTest() : testbed(umockdev_testbed_new()) {}
+    ~UdevPortsTest() override { g_object_unref(testbed); }
+
+    // A USB adapter: the device with its strings, its interface, and the tty under it.
+    std::string AddUsbAdapter(const char* tty, const char* driver, const char* serial) {
+        gchar* device = umockdev_testbed_add_device(
+            testbed, "usb", (std::string("1-") + tty).c_str(), nullptr, "idVendor", "1a86",
+            "idProduct", "7523", "product", "USB Serial", "manufacturer", "QinHeng Electronics",
+            "serial", serial, nullptr, "DEVTYPE", "usb_device", nullptr);
+        gchar* interface =
+            umockdev_testbed_add_device(testbed, "usb", (std::string("1-") + tty + ":1.0").c_str(),
+                                        device, nullptr, "DEVTYPE", "usb_interface", nullptr);
+        const std::string node = std::string("/dev/") + tty;
+        const std::string link =
+            std::string("/dev/serial/by-id/usb-1a86_USB_Serial_") + serial + "-if00";
+        gchar* path = umockdev_testbed_add_device(
+            testbed, "tty", tty, interface, nullptr, "DEVNAME", node.c_str(), "ID_USB_DRIVER",
+            driver, "DEVLINKS", ("/dev/serial/by-path/x " + link).c_str(), nullptr);
+        std::string syspath = path;
+        g_free(device);
+        g_free(interface);
+        g_free(path);
+        return syspath;
+    }
+    // A ttyS port; `type` its UART type, `withParent` whether a device stands behind it.
+    void AddUart(const char* tty, const char* type, bool withParent) {
+        gchar* parent = withParent
+                            ? umockdev_testbed_add_device(testbed, "platform",
+                                                          (std::string("serial-") + tty).c_str(),
+                                                          nullptr, nullptr, nullptr)
+                            : nullptr;
+        gchar* path =
+            umockdev_testbed_add_device(testbed, "tty", tty, parent, "type", type, nullptr,
+                                        "DEVNAME", (std::string("/dev/") + tty).c_str(), nullptr);
+        g_free(parent);
+        g_free(path);
+    }
+
+    UMockdevTestbed* testbed;
+};
+
+TEST_F(UdevPortsTest, AdaptersAndRealUartsAreListedWithWhatTheSystemSays) {
+    AddUsbAdapter("ttyUSB0", "ch341", "A1B2");
+    AddUsbAdapter("ttyACM0", "cdc_acm", "C3");
+    AddUart("ttyS0", "4", true);   // a 16550A
+    AddUart("ttyS1", "0", true);   // a placeholder: no UART behind it
+    AddUart("ttyS2", "4", false);  // no device behind it
+    AddUart("ttyS3", "4", true);   // the kernel's console
+    g_free(umockdev_testbed_add_device(testbed, "tty", "console", nullptr, "active", "ttyS3 tty0",
+                                       nullptr, nullptr));
+    g_free(umockdev_testbed_add_device(testbed, "tty", "tty0", nullptr, nullptr, "DEVNAME",
+                                       "/dev/tty0", nullptr));
+    std::vector<std::string> described;
+    for (const auto& port : ListSerialPorts()) {
+        described.push_back(port.path + ": " + port.Describe() + " " + port.byId);
+    }
+    std::ranges::sort(described);
+    EXPECT_EQ(described,
+              (std::vector<std::string>{
+                  "/dev/ttyACM0: USB Serial by QinHeng Electronics (1a86:7523, cdc_acm, serial C3) "
+                  "/dev/serial/by-id/usb-1a86_USB_Serial_C3-if00",
+                  "/dev/ttyS0: built-in port (16550A UART) ",
+                  "/dev/ttyUSB0: USB Serial by QinHeng Electronics (1a86:7523, ch341, serial A1B2) "
+                  "/dev/serial/by-id/usb-1a86_USB_Serial_A1B2-if00"}));
+}
+
+// The monitor wakes its owner for a port that comes or goes, and says which.
+TEST_F(UdevPortsTest, TheMonitorReportsPortsThatComeAndGo) {
+    PortMonitor monitor;
+    ASSERT_GE(monitor.fd(), 0);
+    const std::string tty = AddUsbAdapter("ttyUSB3", "cp210x", "Z9");
+    umockdev_testbed_uevent(testbed, tty.c_str(), "remove");
+    std::vector<std::string> events;
+    for (int waits = 0; events.size() < 2 && waits < 20; ++waits) {
+        pollfd ready{monitor.fd(), POLLIN, 0};
+        if (poll(&ready, 1, 100) > 0) {
+            for (const auto& event : monitor.Receive()) {
+                events.push_back((event.added ? "added " : "removed ") + event.port.path + " " +
+                                 event.port.driver);
+            }
+        }
+    }
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"added /dev/ttyUSB3 cp210x", "removed /dev/ttyUSB3 "}));
+}
+
+}  // namespace
+}  // namespace qk
