@@ -28,6 +28,23 @@ TEST(CliOptionsTest, DefaultsMatchTheWindowAndSettingsBecomeListPositions) {
               std::tuple(3, 10, 2, 2, true));
 }
 
+// "--opt value" and "--opt=value" mean the same, and options may follow the command.
+TEST(CliOptionsTest, BothValueStylesAndOptionsAfterTheCommand) {
+    std::string error;
+    const auto spaced =
+        ParseCommandLine({"--baud", "76800", "--com", "2=/dev/pts/4", "get", "--json"}, error);
+    const auto joined =
+        ParseCommandLine({"get", "--baud=76800", "--com=2=/dev/pts/4", "--json"}, error);
+    ASSERT_TRUE(spaced && joined) << error;
+    for (const auto* options : {&*spaced, &*joined}) {
+        EXPECT_EQ(options->baudIndex, 10);
+        EXPECT_EQ(options->pins.at(0).path, "/dev/pts/4");
+        EXPECT_TRUE(options->json);
+    }
+    EXPECT_EQ(ParseCommandLine({"--version"}, error)->command, Command::Version);
+    EXPECT_EQ(ParseCommandLine({"get", "-h"}, error)->command, Command::Help);
+}
+
 // Devices are taken in the order given, by path or by COM number; a file follows the
 // command that takes one.
 TEST(CliOptionsTest, SeveralDevicesAndAFile) {
@@ -59,6 +76,9 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"get", "ports"}, "only one command may be given, got 'ports' as well"},
         {{"get", "extra"}, "unexpected argument 'extra'"},
         {{"--verbose", "get"}, "unknown option '--verbose'"},
+        {{"get", "--json=1"}, "unknown option '--json=1'"},
+        {{"get", "--baud"}, "--baud needs a value"},
+        {{"--settle=", "get"}, "--settle takes milliseconds from 0 to 600000, got ''"},
         {{"--port", "", "get"}, "--port needs a path"},
         {{"--com", "1=/a", "--com", "1=/b", "get"}, "COM1 is given two paths, '/a' and '/b'"},
         {{"--com", "2=", "get"}, "--com 2=: no device path after '2='"},

@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include <getopt.h>
+
 #include <charconv>
 
 #include "ValueLists.h"
@@ -48,6 +50,7 @@ const char* const kUsage =
     "                     still missing; default 1000\n"
     "  --attempts N       handshake polls, 200 ms apart (1-1000); default 80 (16 s)\n"
     "  -h, --help         this text\n"
+    "  -V, --version      the program's version\n"
     "\n"
     "Parameters for set and profiles: deviceBaud (1200 ... 460800), destAddress, destPort,\n"
     "protocol (TCP|UDP), workType (0 always online, 1 online when data arrives),\n"
@@ -127,156 +130,204 @@ int PositionIn(ValueList list, std::string_view text) {
 
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments,
                                            std::string& error) {
-    CliOptions options;
-    bool haveCommand = false;
-    bool haveFile = false;
-    const auto takesFile = [&] {
-        return options.command == Command::Save || options.command == Command::Diff ||
-               options.command == Command::Apply;
+    enum Option : int {
+        kPort = 'p',
+        kCom = 'c',
+        kBaud = 'b',
+        kDataBits = 'd',
+        kParity = 'P',
+        kKey = 'k',
+        kJson = 'j',
+        kShowLog = 'L',
+        kLog = 'l',
+        kSettle = 's',
+        kAttempts = 'a',
+        kHelp = 'h',
+        kVersion = 'V',
     };
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        auto needValue = [&](std::string& value) {
-            if (i + 1 >= arguments.size()) {
-                error = argument + " needs a value";
-                return false;
-            }
-            value = arguments[++i];
-            return true;
-        };
-        std::string value;
-        if (argument == "-h" || argument == "--help") {
-            options.command = Command::Help;
-            return options;
-        }
-        if (haveCommand && options.command == Command::Set &&
-            argument.find('=') != std::string::npos && !argument.starts_with("--")) {
-            if (!options.assignments.Add(argument, error)) {
-                return std::nullopt;
-            }
-        } else if (haveCommand && takesFile() && !haveFile &&
-                   (argument == "-" || !argument.starts_with("-"))) {
-            options.file = argument;
-            haveFile = true;
-        } else if (const auto command = CommandNamed(argument)) {
-            if (haveCommand) {
-                error = "only one command may be given, got '" + argument + "' as well";
-                return std::nullopt;
-            }
-            haveCommand = true;
-            options.command = *command;
-        } else if (argument == "--port") {
-            if (!needValue(value))
-                return std::nullopt;
-            if (value.empty()) {
-                error = "--port needs a path";
-                return std::nullopt;
-            }
-            options.targets.push_back({value, 0});
-        } else if (argument == "--com") {
-            if (!needValue(value))
-                return std::nullopt;
-            if (value.find('=') != std::string::npos) {
-                auto pin = PortDirectory::ParsePin(value, error);
-                if (!pin) {
-                    error = "--com " + value + ": " + error;
+    static const option kOptions[] = {
+        {"port", required_argument, nullptr, kPort},
+        {"com", required_argument, nullptr, kCom},
+        {"baud", required_argument, nullptr, kBaud},
+        {"data-bits", required_argument, nullptr, kDataBits},
+        {"parity", required_argument, nullptr, kParity},
+        {"key", required_argument, nullptr, kKey},
+        {"json", no_argument, nullptr, kJson},
+        {"show-log", no_argument, nullptr, kShowLog},
+        {"log", required_argument, nullptr, kLog},
+        {"settle", required_argument, nullptr, kSettle},
+        {"attempts", required_argument, nullptr, kAttempts},
+        {"help", no_argument, nullptr, kHelp},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    // getopt_long wants a mutable argv and keeps its place in globals: a fresh copy and a
+    // fresh start each time. It moves the options in front of the rest, so they may come
+    // after the command too.
+    std::vector<std::string> storage{"qk4410-cli"};
+    storage.insert(storage.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& argument : storage) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(storage.size());
+    optind = 0;
+    opterr = 0;
+
+    CliOptions options;
+    bool help = false, version = false;
+    for (int option; (option = getopt_long(argc, argv.data(), ":hV", kOptions, nullptr)) != -1;) {
+        const std::string value = optarg != nullptr ? optarg : "";
+        // The option as it was written, for messages: "--baud" also for "--baud=9601".
+        const std::string written =
+            std::string(argv[optind - 1]).substr(0, std::string(argv[optind - 1]).find('='));
+        switch (option) {
+            case kHelp:
+                help = true;
+                break;
+            case kVersion:
+                version = true;
+                break;
+            case kPort:
+                if (value.empty()) {
+                    error = "--port needs a path";
                     return std::nullopt;
                 }
-                options.pins.push_back(*pin);
-            } else {
-                int number = 0;
-                if (!ParseInt(value, PortDirectory::kFirstPort, PortDirectory::kLastPort, number)) {
-                    error = "--com takes a number from 1 to 14 or N=PATH, got '" + value + "'";
+                options.targets.push_back({value, 0});
+                break;
+            case kCom:
+                if (value.find('=') != std::string::npos) {
+                    auto pin = PortDirectory::ParsePin(value, error);
+                    if (!pin) {
+                        error = "--com " + value + ": " + error;
+                        return std::nullopt;
+                    }
+                    options.pins.push_back(*pin);
+                } else {
+                    int number = 0;
+                    if (!ParseInt(value, PortDirectory::kFirstPort, PortDirectory::kLastPort,
+                                  number)) {
+                        error = "--com takes a number from 1 to 14 or N=PATH, got '" + value + "'";
+                        return std::nullopt;
+                    }
+                    options.targets.push_back({"", number});
+                }
+                break;
+            case kBaud:
+                options.baudIndex = PositionIn(BaudRateList, value);
+                if (options.baudIndex < 0) {
+                    error =
+                        "--baud must be one of 1200, 2400, 4800, 7200, 9600, 14400, 19200, 28800, "
+                        "38400, 57600, 76800, 115200, 230400, 460800; got '" +
+                        value + "'";
                     return std::nullopt;
                 }
-                options.targets.push_back({"", number});
-            }
-        } else if (argument == "--baud") {
-            if (!needValue(value))
+                break;
+            case kDataBits:
+                options.dataBitsIndex = PositionIn(DataBitsList, value);
+                if (options.dataBitsIndex < 0) {
+                    error = "--data-bits must be 5, 6, 7 or 8; got '" + value + "'";
+                    return std::nullopt;
+                }
+                break;
+            case kParity:
+                options.parityIndex = PositionIn(ParityList, value);
+                if (options.parityIndex < 0) {
+                    error = "--parity must be N, O or E; got '" + value + "'";
+                    return std::nullopt;
+                }
+                break;
+            case kKey:
+                if (value.find_first_of("\r\n") != std::string::npos) {
+                    error = "--key cannot hold a line break";
+                    return std::nullopt;
+                }
+                options.loginKey = value;
+                break;
+            case kJson:
+                options.json = true;
+                break;
+            case kShowLog:
+                options.showLog = true;
+                break;
+            case kLog:
+                if (value.empty()) {
+                    error = "--log needs a folder";
+                    return std::nullopt;
+                }
+                options.logFolder = value;
+                break;
+            case kSettle:
+                if (!ParseInt(value, 0, 600000, options.settleMs)) {
+                    error = "--settle takes milliseconds from 0 to 600000, got '" + value + "'";
+                    return std::nullopt;
+                }
+                break;
+            case kAttempts:
+                if (!ParseInt(value, 1, 1000, options.handshakeAttempts)) {
+                    error = "--attempts takes a number from 1 to 1000, got '" + value + "'";
+                    return std::nullopt;
+                }
+                break;
+            case ':':
+                error = written + " needs a value";
                 return std::nullopt;
-            options.baudIndex = PositionIn(BaudRateList, value);
-            if (options.baudIndex < 0) {
-                error =
-                    "--baud must be one of 1200, 2400, 4800, 7200, 9600, 14400, 19200, 28800, "
-                    "38400, 57600, 76800, 115200, 230400, 460800; got '" +
-                    value + "'";
+            default:
+                // An option that takes no value given one ("--json=1") is unknown as written.
+                error = "unknown option '" + std::string(argv[optind - 1]) + "'";
                 return std::nullopt;
-            }
-        } else if (argument == "--data-bits") {
-            if (!needValue(value))
-                return std::nullopt;
-            options.dataBitsIndex = PositionIn(DataBitsList, value);
-            if (options.dataBitsIndex < 0) {
-                error = "--data-bits must be 5, 6, 7 or 8; got '" + value + "'";
-                return std::nullopt;
-            }
-        } else if (argument == "--parity") {
-            if (!needValue(value))
-                return std::nullopt;
-            options.parityIndex = PositionIn(ParityList, value);
-            if (options.parityIndex < 0) {
-                error = "--parity must be N, O or E; got '" + value + "'";
-                return std::nullopt;
-            }
-        } else if (argument == "--key") {
-            if (!needValue(value))
-                return std::nullopt;
-            if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
-                error = "--key cannot hold a line break";
-                return std::nullopt;
-            }
-            options.loginKey = value;
-        } else if (argument == "--json") {
-            options.json = true;
-        } else if (argument == "--show-log") {
-            options.showLog = true;
-        } else if (argument == "--log") {
-            if (!needValue(value))
-                return std::nullopt;
-            if (value.empty()) {
-                error = "--log needs a folder";
-                return std::nullopt;
-            }
-            options.logFolder = value;
-        } else if (argument == "--settle") {
-            if (!needValue(value))
-                return std::nullopt;
-            if (!ParseInt(value, 0, 600000, options.settleMs)) {
-                error = "--settle takes milliseconds from 0 to 600000, got '" + value + "'";
-                return std::nullopt;
-            }
-        } else if (argument == "--attempts") {
-            if (!needValue(value))
-                return std::nullopt;
-            if (!ParseInt(value, 1, 1000, options.handshakeAttempts)) {
-                error = "--attempts takes a number from 1 to 1000, got '" + value + "'";
-                return std::nullopt;
-            }
-        } else if (argument.starts_with("-")) {
-            error = "unknown option '" + argument + "'";
-            return std::nullopt;
-        } else if (haveCommand && options.command == Command::Set) {
-            error = "expected NAME=VALUE, got '" + argument + "'";
-            return std::nullopt;
-        } else {
-            error = haveCommand ? "unexpected argument '" + argument + "'"
-                                : "unknown command '" + argument + "' (" + kCommandNames + ")";
-            return std::nullopt;
         }
+    }
+    if (help || version) {
+        options.command = help ? Command::Help : Command::Version;
+        return options;
     }
     if (const std::string twice = PortDirectory::ConflictingPins(options.pins); !twice.empty()) {
         error = twice;
         return std::nullopt;
     }
-    if (!haveCommand) {
+
+    // What is left: the command and what it takes.
+    // getopt_long has moved the options in front in `argv`, not in `storage`.
+    const std::vector<std::string> rest(argv.begin() + optind, argv.end() - 1);
+    if (rest.empty()) {
         error = std::string("no command given (") + kCommandNames + ")";
         return std::nullopt;
+    }
+    const auto command = CommandNamed(rest.front());
+    if (!command) {
+        error = "unknown command '" + rest.front() + "' (" + kCommandNames + ")";
+        return std::nullopt;
+    }
+    options.command = *command;
+    const bool takesFile = options.command == Command::Save || options.command == Command::Diff ||
+                           options.command == Command::Apply;
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        const std::string& argument = rest[i];
+        if (options.command == Command::Set) {
+            if (argument.find('=') == std::string::npos) {
+                error = "expected NAME=VALUE, got '" + argument + "'";
+                return std::nullopt;
+            }
+            if (!options.assignments.Add(argument, error)) {
+                return std::nullopt;
+            }
+        } else if (takesFile && i == 1) {
+            options.file = argument;
+        } else if (CommandNamed(argument)) {
+            error = "only one command may be given, got '" + argument + "' as well";
+            return std::nullopt;
+        } else {
+            error = "unexpected argument '" + argument + "'";
+            return std::nullopt;
+        }
     }
     if (options.command == Command::Set && options.assignments.empty()) {
         error = "set needs at least one NAME=VALUE";
         return std::nullopt;
     }
-    if (takesFile() && !haveFile) {
+    if (takesFile && options.file.empty()) {
         error = std::string(CommandName(options.command)) + " needs a FILE";
         return std::nullopt;
     }

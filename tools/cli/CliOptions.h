@@ -9,7 +9,7 @@
 
 namespace qk::cli {
 
-enum class Command { Get, Set, Save, Diff, Apply, Ports, Scan, Help };
+enum class Command { Get, Set, Save, Diff, Apply, Ports, Scan, Help, Version };
 
 // One device to talk to: a path given with --port, or a COM number with --com.
 struct Target {

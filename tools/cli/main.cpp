@@ -38,6 +38,10 @@ int main(int argc, char** argv) {
         std::cout << qk::cli::kUsage;
         return Finish(qk::cli::kSuccess);
     }
+    if (options->command == qk::cli::Command::Version) {
+        std::cout << "qk4410-cli " << QK_VERSION << "\n";
+        return Finish(qk::cli::kSuccess);
+    }
     const qk::cli::StopSignals stop;
     return Finish(qk::cli::RunSession(*options, std::cout, std::cerr, &stop));
 }

@@ -1,7 +1,10 @@
 #include "CommandLine.h"
 
+#include <getopt.h>
+
 #include <charconv>
 #include <optional>
+#include <vector>
 
 #include "DeviceModel.h"
 
@@ -41,36 +44,65 @@ CommandLineResult ParseCommandLine(std::span<const std::string_view> arguments) 
     auto& settings = result.settings;
     auto& options = settings.options;
 
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string_view name = arguments[i];
+    // getopt_long: "--opt value" and "--opt=value" alike, options anywhere. It wants a
+    // mutable argv and keeps its place in globals, so a fresh copy and a fresh start.
+    static const option kOptions[] = {
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
+        {"verbose", no_argument, nullptr, 0},
+        {"no-handshake", no_argument, nullptr, 0},
+        {"refuse-login", no_argument, nullptr, 0},
+        {"no-login-required", no_argument, nullptr, 0},
+        {"four-field-stat", no_argument, nullptr, 0},
+        {"silent-after-login", no_argument, nullptr, 0},
+        {"cr-only", no_argument, nullptr, 0},
+        {"latency", required_argument, nullptr, 0},
+        {"chunk", required_argument, nullptr, 0},
+        {"junk", required_argument, nullptr, 0},
+        {"stream", required_argument, nullptr, 0},
+        {"hangup-after", required_argument, nullptr, 0},
+        {"line-speed", required_argument, nullptr, 0},
+        {"ignore", required_argument, nullptr, 0},
+        {"link", required_argument, nullptr, 0},
+        {nullptr, 0, nullptr, 0},
+    };
+    std::vector<std::string> storage{"qk4410-sim"};
+    storage.insert(storage.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& argument : storage) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    optind = 0;
+    opterr = 0;
+    for (int code, index = -1; (code = getopt_long(static_cast<int>(storage.size()), argv.data(),
+                                                   ":hV", kOptions, &index)) != -1;
+         index = -1) {
+        const std::string written = argv[optind - 1];
+        if (code == '?') {
+            result.error = "unknown option, or one that takes no value: " + written;
+            return result;
+        }
+        if (code == ':') {
+            result.error = written.substr(0, written.find('=')) + " needs a value";
+            return result;
+        }
+        std::string_view name = code == 'h' ? "--help" : code == 'V' ? "--version" : "";
+        std::string longName;
+        if (index >= 0) {
+            longName = std::string("--") + kOptions[index].name;
+            name = longName;
+        }
         std::optional<std::string_view> inlineValue;
-        if (name.starts_with("--")) {
-            if (const auto equals = name.find('='); equals != std::string_view::npos) {
-                inlineValue = name.substr(equals + 1);
-                name = name.substr(0, equals);
-            }
+        if (optarg != nullptr) {
+            inlineValue = std::string_view(optarg);
         }
         const auto fail = [&](std::string message) {
             result.error = std::move(message);
             return result;
         };
-        const auto flag = [&](bool& target) {
-            if (inlineValue) {
-                return false;
-            }
-            target = true;
-            return true;
-        };
-        // The option's value, from "=" or the next argument; nullopt when there is none.
-        const auto value = [&]() -> std::optional<std::string_view> {
-            if (inlineValue) {
-                return inlineValue;
-            }
-            if (i + 1 < arguments.size()) {
-                return arguments[++i];
-            }
-            return std::nullopt;
-        };
+        // The value getopt_long found, after "=" or in the next argument.
+        const auto value = [&]() -> std::optional<std::string_view> { return inlineValue; };
         const auto number = [&](unsigned long long minimum, unsigned long long maximum,
                                 std::string_view what) -> std::optional<unsigned long long> {
             const auto text = value();
@@ -86,40 +118,24 @@ CommandLineResult ParseCommandLine(std::span<const std::string_view> arguments) 
             return parsed;
         };
 
-        if (name == "--help" || name == "-h") {
-            if (!flag(settings.help)) {
-                return fail(std::string(name) + " takes no value");
-            }
+        if (name == "--help") {
+            settings.help = true;
+        } else if (name == "--version") {
+            settings.version = true;
         } else if (name == "--verbose") {
-            if (!flag(settings.verbose)) {
-                return fail("--verbose takes no value");
-            }
+            settings.verbose = true;
         } else if (name == "--no-handshake") {
-            if (!flag(options.noHandshake)) {
-                return fail("--no-handshake takes no value");
-            }
+            options.noHandshake = true;
         } else if (name == "--refuse-login") {
-            if (!flag(options.refuseLogin)) {
-                return fail("--refuse-login takes no value");
-            }
+            options.refuseLogin = true;
         } else if (name == "--no-login-required") {
-            bool open = false;
-            if (!flag(open)) {
-                return fail("--no-login-required takes no value");
-            }
             options.requireLogin = false;
         } else if (name == "--four-field-stat") {
-            if (!flag(options.fourFieldStat)) {
-                return fail("--four-field-stat takes no value");
-            }
+            options.fourFieldStat = true;
         } else if (name == "--silent-after-login") {
-            if (!flag(options.silentAfterLogin)) {
-                return fail("--silent-after-login takes no value");
-            }
+            options.silentAfterLogin = true;
         } else if (name == "--cr-only") {
-            if (!flag(options.crOnly)) {
-                return fail("--cr-only takes no value");
-            }
+            options.crOnly = true;
         } else if (name == "--ignore") {
             const auto list = value();
             if (!list || list->empty()) {
@@ -200,11 +216,10 @@ CommandLineResult ParseCommandLine(std::span<const std::string_view> arguments) 
                 return fail("--link needs a path");
             }
             settings.linkPath = std::string(*path);
-        } else if (name.starts_with("-")) {
-            return fail("unknown option " + std::string(name));
-        } else {
-            return fail("unexpected argument '" + std::string(name) + "'");
         }
+    }
+    if (optind < static_cast<int>(storage.size())) {
+        result.error = "unexpected argument '" + std::string(argv[optind]) + "'";
     }
     return result;
 }
@@ -230,6 +245,7 @@ std::string UsageText() {
            "  --cr-only              end answer and data lines in CR alone, not CR LF\n"
            "  --verbose              log every command and write on stderr\n"
            "  --help                 show this text\n"
+           "  --version              show the program's version\n"
            "\n"
            "Commands end in CR LF; the login key is 358024.\n";
 }

@@ -15,6 +15,7 @@ struct CommandLine {
     std::string linkPath;  // empty: no symlink
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 struct CommandLineResult {

@@ -73,6 +73,10 @@ int main(int argc, char** argv) {
         std::fputs(qk::sim::UsageText().c_str(), stdout);
         return 0;
     }
+    if (settings.version) {
+        std::printf("qk4410-sim %s\n", QK_VERSION);
+        return 0;
+    }
 
     // Block the stop signals before the device thread exists, so they reach sigtimedwait
     // below and nothing else.
