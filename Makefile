@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build check run fuzz clean
+.PHONY: all deps build check run fuzz package clean
 
 all: build
 
@@ -45,6 +45,12 @@ run: deps
 	@cmake --preset debug >/dev/null
 	@cmake --build --preset debug -j $(JOBS) --target QK4410ConfTool
 	@build/debug/ui/QK4410ConfTool --demo
+
+# A Release build packaged as a .deb in build/release (install it with apt install ./...).
+package: deps
+	@cmake --preset release -DQK_BUILD_TESTS=OFF -DQK_BUILD_BENCH=OFF >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+	@cd build/release && cpack -G DEB >/dev/null && ls "$$PWD"/*.deb
 
 clean:
 	rm -rf build

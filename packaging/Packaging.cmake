@@ -1,0 +1,58 @@
+# The Debian package: `make package` (cpack in a Release build tree) writes
+# qk4410conftool_<version>_<arch>.deb with the three programs, their man pages, the
+# desktop entry, the AppStream data, the icons and the bash completion. The libraries it
+# needs are found by dpkg-shlibdeps.
+
+# Man pages go in compressed, as Debian wants them.
+function(qk_install_man page)
+  get_filename_component(name ${page} NAME)
+  set(gz ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND gzip -9 -n -c ${page} > ${gz}
+    DEPENDS ${page}
+    VERBATIM)
+  add_custom_target(man_${name} ALL DEPENDS ${gz})
+  install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+
+set(QK_PACKAGE_NAME qk4410conftool)
+set(QK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${QK_PACKAGE_NAME})
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${QK_DOC_DIR})
+set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > ${changelog}
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+  VERBATIM)
+add_custom_target(qk_changelog ALL DEPENDS ${changelog})
+install(FILES ${changelog} DESTINATION ${QK_DOC_DIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${QK_PACKAGE_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "QK4410ConfTool contributors")
+set(CPACK_PACKAGE_CONTACT "QK4410ConfTool contributors <qk4410conftool@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure QK4410/QK4520 network data terminals")
+# CPack puts the summary first and indents each line of this by one space.
+string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "QK4410ConfTool configures QK4410 and QK4520 radio data terminals, which"
+  "forward their serial port to a TCP or UDP server, over a serial port: it"
+  "switches the device into configuration mode, logs in, reads its parameters"
+  "and writes them back, showing everything the device sends."
+  "."
+  "The package holds the configuration window (QK4410ConfTool), the command"
+  "line qk4410-cli (scripted reading and writing, profiles applied to many"
+  "devices at once, a scan for devices and their line speed) and qk4410-sim,"
+  "a simulated device on a pseudo-terminal for trying them without hardware.")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/QK4410ConfTool")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The window's Chinese texts want a CJK font; the one its layout is measured with.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
+include(CPack)
