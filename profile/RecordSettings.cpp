@@ -1,11 +1,17 @@
 #include "RecordSettings.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "AdvancedSelection.h"
+#include "DeviceText.h"
+#include "Profile.h"
 
 namespace qk {
 namespace {
+
+// What the parser puts in front of the ID answer's value for the status bar.
+constexpr std::string_view kIdStatusPrefix = "ID:";
 
 // Where each list setting's choice lives in the record: a position in the record itself
 // or in the Advanced dialog's selection.
@@ -108,6 +114,25 @@ void ApplySettings(const std::vector<Setting>& settings, DeviceState& state) {
                 break;
         }
     }
+}
+
+std::string DeviceIdOfRecord(const DeviceState& state) {
+    const std::string_view status = state.statusText[1];
+    return status.starts_with(kIdStatusPrefix) ? std::string(status.substr(kIdStatusPrefix.size()))
+                                               : std::string();
+}
+
+std::string ProfileOfRecord(const DeviceState& state, std::chrono::system_clock::time_point saved) {
+    std::vector<std::string> comments;
+    if (const std::string id = DeviceIdOfRecord(state); !id.empty()) {
+        comments.push_back("device ID: " + GbkToDisplay(id));
+    }
+    const std::time_t time = std::chrono::system_clock::to_time_t(saved);
+    std::tm utc{};
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S UTC", gmtime_r(&time, &utc));
+    comments.push_back(std::string("saved: ") + date);
+    return WriteProfile(SettingsFromRecord(state), comments);
 }
 
 }  // namespace qk

@@ -14,6 +14,7 @@
 #include "AppOptions.h"
 #include "CConfigToolDlg.h"
 #include "PortDirectory.h"
+#include "QFileDialogChooser.h"
 #include "QMessageBoxPresenter.h"
 #include "SimulatedDevice.h"
 
@@ -107,9 +108,10 @@ int CConfigToolApp::Run() {
     }
 
     QMessageBoxPresenter messages(name);
+    QFileDialogChooser files;
     FirstPaintReport firstPaint;
     {
-        CConfigToolDlg window(std::move(ports), messages);
+        CConfigToolDlg window(std::move(ports), messages, files);
         if (HasEnvironment("QK_REPORT_FIRST_PAINT")) {
             window.installEventFilter(&firstPaint);
         }

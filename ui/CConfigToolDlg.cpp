@@ -15,6 +15,7 @@
 #include "DialogTemplates.h"
 #include "GbkText.h"
 #include "OverrideCursor.h"
+#include "QFileDialogChooser.h"
 #include "ValueLists.h"
 
 namespace qk::ui {
@@ -54,6 +55,12 @@ constexpr int kDefaultBaudIndex = 4;      // "9600"
 constexpr int kDefaultDataBitsIndex = 3;  // "8"
 constexpr int kDefaultParityIndex = 0;    // "N"
 
+// One for all windows: it keeps nothing between dialogs.
+FileChooser& StandardFileChooser() {
+    static QFileDialogChooser chooser;
+    return chooser;
+}
+
 template <std::size_t N>
 void AddEntries(CComboBox& list, const std::array<std::string_view, N>& entries) {
     for (const std::string_view entry : entries) {
@@ -64,6 +71,10 @@ void AddEntries(CComboBox& list, const std::array<std::string_view, N>& entries)
 }  // namespace
 
 CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages,
+                               ControllerTiming timing, QWidget* owner)
+    : CConfigToolDlg(std::move(ports), messages, StandardFileChooser(), timing, owner) {}
+
+CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
                                ControllerTiming timing, QWidget* owner)
     : CDialog(res::MainDialogTemplate(), owner, kFrame),
       m_messages(messages),
@@ -80,6 +91,7 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages,
       m_receiveLoop(m_port, m_handover),
       m_parser(m_state, *this),
       m_controller(m_port, m_state, *this, m_pacer, m_receiveLoop, timing),
+      m_fileCommands(*this, m_state, *this, files, messages),
       m_log(*controls().Find<InfoLogBox>(kInfoLog)) {
     BindControls();
     // Icon 128, large and small. A minimised window is drawn by the desktop from this icon:
@@ -317,15 +329,36 @@ void CConfigToolDlg::RunSequence(void (ConfigController::*operation)(), Sequence
 }
 
 void CConfigToolDlg::OnSysCommand(unsigned id) {
-    if ((id & 0xFFF0) == SystemMenu::kAboutCommand) {
-        CAboutDlg about(this);
-        about.DoModal();
-        return;
+    switch (id & 0xFFF0) {
+        case SystemMenu::kAboutCommand: {
+            CAboutDlg about(this);
+            about.DoModal();
+            break;
+        }
+        case SystemMenu::kCloseCommand:
+            close();
+            break;
+        case SystemMenu::kSaveProfileCommand:
+            RunFileCommand(&FileCommands::SaveProfile);
+            break;
+        case SystemMenu::kLoadProfileCommand:
+            RunFileCommand(&FileCommands::LoadProfile);
+            break;
+        case SystemMenu::kSaveLogCommand:
+            RunFileCommand(&FileCommands::SaveLog);
+            break;
+        default:
+            // Other system commands (move, size, minimise...) belong to the window manager.
+            break;
     }
-    if ((id & 0xFFF0) == SystemMenu::kCloseCommand) {
-        close();
+}
+
+void CConfigToolDlg::RunFileCommand(void (FileCommands::*command)()) {
+    // A sequence owns the record until it ends: a profile loaded in the middle of Set
+    // Param. would mix two sets of values on the device.
+    if (m_sequenceDepth == 0) {
+        (m_fileCommands.*command)();
     }
-    // Other system commands (move, size, minimise...) belong to the window manager.
 }
 
 void CConfigToolDlg::OnHelp() {

@@ -12,6 +12,8 @@
 #include "ConfigController.h"
 #include "ControllerView.h"
 #include "DeviceState.h"
+#include "FileChooser.h"
+#include "FileCommands.h"
 #include "GbkLineEdit.h"
 #include "InfoLogView.h"
 #include "MessagePresenter.h"
@@ -49,11 +51,18 @@ namespace qk::ui {
 // closed by the sequence that notices it, or at once when the window is idle. Ending the
 // window closes an open port and ends the receive loop first.
 //
+// Its context menu's file items (Save Profile…, Load Profile…, Save Log…) go to
+// FileCommands, which asks the injected FileChooser for a file; like the rest of the
+// window's input they are refused while a sequence runs, and none of them needs the port.
+//
 // What it deliberately does not do: build commands, talk to the port, or decide anything
 // about the device.
 class CConfigToolDlg : public CDialog, public ControllerView {
     Q_OBJECT
   public:
+    CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
+                   ControllerTiming timing = {}, QWidget* owner = nullptr);
+    // With the standard file dialogs, for uses that never choose a file.
     CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, ControllerTiming timing = {},
                    QWidget* owner = nullptr);
     ~CConfigToolDlg() override;
@@ -80,7 +89,8 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     // What the window does with a received block: parse it, show the record, scroll the
     // log to its end.
     void HandleReceivedBlock(std::string block);
-    // A system-menu command: (id & 0xFFF0) == 16 opens the About box; SC_CLOSE closes.
+    // A system-menu command: (id & 0xFFF0) == 16 opens the About box; SC_CLOSE closes; the
+    // SystemMenu's file commands run their item.
     void OnSysCommand(unsigned id);
     // F1: the command-line help, in a message box.
     void OnHelp();
@@ -114,6 +124,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void RunSequence(void (ConfigController::*operation)(),
                      SequenceCursor cursor = SequenceCursor::Busy);
     void OnBlockWaiting();
+    void RunFileCommand(void (FileCommands::*command)());
 
     MessagePresenter& m_messages;
     DeviceState m_state;
@@ -126,6 +137,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     ResponseParser m_parser;
     UiPacer m_pacer;
     ConfigController m_controller;
+    FileCommands m_fileCommands;
 
     // The controls the window works with, bound by ID.
     CComboBox* m_parityList = nullptr;         // 1048

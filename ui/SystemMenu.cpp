@@ -16,6 +16,10 @@ constexpr int kAboutStringId = 101;
 SystemMenu::SystemMenu(QWidget* owner, std::string_view aboutText, CommandHandler handler)
     : QMenu(owner), m_handler(std::move(handler)) {
     AddCommand(tr("&Close"), kCloseCommand)->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    addSeparator();
+    AddWindowCommand(tr("Save Profile…"), kSaveProfileCommand, QKeySequence::Save);
+    AddWindowCommand(tr("Load Profile…"), kLoadProfileCommand, QKeySequence::Open);
+    AddCommand(tr("Save Log…"), kSaveLogCommand);
     if (!aboutText.empty()) {
         addSeparator();
         AddCommand(FromGbk(aboutText), kAboutCommand);
@@ -27,6 +31,16 @@ QAction* SystemMenu::AddCommand(const QString& text, unsigned id) {
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { m_handler(id); });
     return action;
+}
+
+void SystemMenu::AddWindowCommand(const QString& text, unsigned id,
+                                  QKeySequence::StandardKey shortcut) {
+    QAction* action = AddCommand(text, id);
+    action->setShortcut(shortcut);
+    // A hidden menu takes no keys: the window, which has the focus, has to know the action.
+    if (QWidget* owner = parentWidget()) {
+        owner->addAction(action);
+    }
 }
 
 std::string_view SystemMenu::AboutText() {

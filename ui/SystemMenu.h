@@ -7,9 +7,11 @@
 namespace qk::ui {
 
 // Linux gives programs no system menu, so the main window's system-menu items live in its
-// context menu (right mouse button, or the Menu key): the standard Close item, then, when
-// the About text is not empty, a separator and the About item. Choosing an item hands its
-// system-command identifier to the window's handler.
+// context menu (right mouse button, or the Menu key): the standard Close item, a separator
+// and the window's file items (Save Profile…, Load Profile…, Save Log…), then, when the
+// About text is not empty, a separator and the About item. Choosing an item hands its
+// system-command identifier to the window's handler. The file items' shortcuts work on the whole
+// window, not only inside the open menu.
 //
 // It does not act on the commands itself.
 class SystemMenu : public QMenu {
@@ -17,6 +19,11 @@ class SystemMenu : public QMenu {
   public:
     static constexpr unsigned kAboutCommand = 0x0010;  // IDM_ABOUTBOX
     static constexpr unsigned kCloseCommand = 0xF060;  // SC_CLOSE
+    // The window's own items, below the range the system reserves and apart from About's
+    // 16 to 31.
+    static constexpr unsigned kSaveProfileCommand = 0x0100;
+    static constexpr unsigned kLoadProfileCommand = 0x0110;
+    static constexpr unsigned kSaveLogCommand = 0x0120;
 
     using CommandHandler = std::function<void(unsigned id)>;
 
@@ -31,6 +38,8 @@ class SystemMenu : public QMenu {
 
   private:
     QAction* AddCommand(const QString& text, unsigned id);
+    // An item whose shortcut the owner window takes as well.
+    void AddWindowCommand(const QString& text, unsigned id, QKeySequence::StandardKey shortcut);
 
     CommandHandler m_handler;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "DeviceText.h"
 #include "Profile.h"
@@ -133,6 +134,29 @@ TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
     EXPECT_TRUE(loaded.advanced.heartbeatCodeIsPosition);
     loaded.advanced.dataBits = "7";
     EXPECT_EQ(Described(SettingsFromRecord(loaded)), Described(settings));
+}
+
+// The window's Save Profile: the ID from the identity status text, as UTF-8, and the time
+// of saving in UTC; a record without an ID gets no ID line.
+TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTime) {
+    DeviceState state;
+    state.deviceBaudIndex = 4;
+    // 站07, then a byte with no UTF-8 form.
+    state.statusText[1] =
+        "ID:\xD5\xBE"
+        "07\xFF";
+    const auto saved = std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) +
+                       std::chrono::hours(5) + std::chrono::minutes(25) + std::chrono::seconds(9);
+    const std::string text = ProfileOfRecord(state, saved);
+    EXPECT_TRUE(text.starts_with(std::string(kProfileFormatLine) +
+                                 "\n# device ID: \xE7\xAB\x99"
+                                 "07\\xFF\n"
+                                 "# saved: 2026-12-07 05:25:09 UTC\ndeviceBaud=9600\n"))
+        << text;
+    state.statusText[1].clear();
+    EXPECT_TRUE(
+        ProfileOfRecord(state, saved)
+            .starts_with(std::string(kProfileFormatLine) + "\n# saved: 2026-12-07 05:25:09 UTC\n"));
 }
 
 }  // namespace

@@ -221,7 +221,8 @@ class CConfigToolDlgTest : public QObject {
                 about = action;
             }
         }
-        QCOMPARE(items, (QStringList{"&Close", "", FromGbk(SystemMenu::AboutText())}));
+        QCOMPARE(items, (QStringList{"&Close", "", "Save Profile…", "Load Profile…", "Save Log…",
+                                     "", FromGbk(SystemMenu::AboutText())}));
         QString title;
         const auto watch = test::AnswerNextModal([&](QWidget* modal) {
             title = modal->windowTitle();

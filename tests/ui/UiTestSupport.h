@@ -18,6 +18,7 @@
 #include "CComboBox.h"
 #include "CDialog.h"
 #include "ConfigController.h"
+#include "FileChooser.h"
 #include "GbkText.h"
 #include "InfoLogBox.h"
 #include "LabelFitter.h"
@@ -50,6 +51,35 @@ struct RecordingPresenter final : ui::MessagePresenter {
         return list;
     }
     std::vector<Entry> entries;
+};
+
+// Answers file dialogs from a script instead of showing them: each request takes the next
+// of `answers` ("" when none is left: the operator cancelled) and is recorded.
+struct ScriptedFileChooser final : ui::FileChooser {
+    struct Request {
+        QWidget* owner;
+        QString caption;
+        QString suggestedName;  // empty for a file to open
+        QString filter;
+    };
+    QString ChooseFileToSave(QWidget* owner, const QString& caption, const QString& suggestedName,
+                             const QString& filter) override {
+        requests.push_back({owner, caption, suggestedName, filter});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    QString ChooseFileToOpen(QWidget* owner, const QString& caption,
+                             const QString& filter) override {
+        return ChooseFileToSave(owner, caption, {}, filter);
+    }
+    QStringList captions() const {
+        QStringList list;
+        for (const Request& request : requests) {
+            list << request.caption;
+        }
+        return list;
+    }
+    QStringList answers;
+    std::vector<Request> requests;
 };
 
 // Runs `answer` with the next modal window that opens (one not open now), from inside

@@ -1,0 +1,360 @@
+// The main window's file items: Save Profile, Load Profile and Save Log, with the file
+// dialogs answered from a script and, where a device matters, a simulated one on COM1.
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+#include "CConfigToolDlg.h"
+#include "Profile.h"
+#include "RecordSettings.h"
+#include "SimulatedDevice.h"
+#include "UiTestSupport.h"
+
+using namespace qk;
+using namespace qk::ui;
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+namespace {
+
+constexpr unsigned kSaveProfile = SystemMenu::kSaveProfileCommand;
+constexpr unsigned kLoadProfile = SystemMenu::kLoadProfileCommand;
+constexpr unsigned kSaveLog = SystemMenu::kSaveLogCommand;
+const QString kProfileFilter = QStringLiteral("Profiles (*.profile);;All files (*)");
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+bool Put(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The settings a record holds, as a profile without comments.
+QString Settings(const DeviceState& state) {
+    return QString::fromStdString(WriteProfile(SettingsFromRecord(state), {}));
+}
+
+struct Window {
+    std::unique_ptr<sim::SimulatedDevice> device;
+    test::RecordingPresenter messages;
+    test::ScriptedFileChooser files;
+    CConfigToolDlg dialog;
+
+    explicit Window(bool withDevice = false, ControllerTiming timing = test::FastTiming())
+        : device(withDevice ? std::make_unique<sim::SimulatedDevice>() : nullptr),
+          dialog(Ports(), messages, files, timing) {
+        dialog.show();
+    }
+    PortDirectory Ports() {
+        PortDirectory ports;
+        if (device) {
+            ports.Pin(1, device->slavePath());
+        }
+        return ports;
+    }
+    // Opens the port and waits until every parameter has been read.
+    bool OpenAndRead() {
+        dialog.Item<QPushButton>(1001)->click();
+        const std::string last = "+ENROL:" + *device->Value("ENROL") + "\r\n";
+        return QTest::qWaitFor([&] { return dialog.state().infoLog.ends_with(last); });
+    }
+    GbkLineEdit* Edit(int id) { return dialog.Item<GbkLineEdit>(id); }
+    CComboBox* List(int id) { return dialog.Item<CComboBox>(id); }
+    // A context-menu item, the operator choosing `file` in its file dialog.
+    void Run(unsigned command, const QString& file) {
+        files.answers << file;
+        dialog.OnSysCommand(command);
+    }
+    // The destination edits and the two TCP/IP lists.
+    QStringList Shown() {
+        return {Edit(1019)->text(), Edit(1020)->text(), List(1044)->currentText(),
+                List(1011)->currentText()};
+    }
+};
+
+}  // namespace
+
+class FileItemsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // What the window shows, an edit typed and not yet sent included, goes into the file
+    // with the device's ID for a comment and a name; a file that loading would refuse is
+    // saved all the same, and the operator told.
+    void saveProfileWritesWhatTheWindowShows_data() {
+        QTest::addColumn<QString>("source");  // "device", "by hand" or nothing
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");  // the time of saving taken out
+        QTest::addColumn<QString>("warning");
+        const QString format = QStringLiteral("# QK4410 profile, format 1\n");
+        QTest::newRow("after Open")
+            << "device"
+            << "QK4520-000123.profile"
+            << format +
+                   "# device ID: QK4520-000123\ndeviceBaud=9600\ndestAddress=192.168.1.10\n"
+                   "destPort=6001\nprotocol=TCP\nworkType=0\nheartbeat=30s\n"
+                   "heartbeatData=HEART\ndnsServer=114.114.114.114\ndataBits=8\nparity=N\n"
+                   "registerEnable=0\nregisterData=QK4520-000123\n"
+            << "";
+        QTest::newRow("by hand")
+            << "by hand"
+            << "device.profile"
+            << format +
+                   "deviceBaud=115200\ndestAddress=站点.example\ndestPort=6001\n"
+                   "protocol=UDP\nworkType=1\nheartbeat=60s\nheartbeatData=心跳\\xFF\n"
+                   "dnsServer=8.8.8.8\ndataBits=7\nparity=E\nregisterEnable=1\n"
+                   "registerData=泵房\n"
+            << "";
+        QTest::newRow("nothing read")
+            << ""
+            << "device.profile"
+            << format + "destAddress=\ndestPort=\nheartbeatData=\ndnsServer=\nregisterData=\n"
+            << "line 4: destPort must be a port from 1 to 65535, got ''";
+    }
+    void saveProfileWritesWhatTheWindowShows() {
+        QFETCH(QString, source);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, warning);
+        QTemporaryDir folder;
+        Window w(source == "device");
+        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        if (source == "device") {
+            QVERIFY(w.OpenAndRead());
+        } else if (source == "by hand") {
+            // The Advanced record takes only what a device reports, or what the dialog's
+            // Set stores after a login.
+            w.dialog.HandleReceivedBlock(
+                "+WORKTYPE:1\r\n+HEARTIME:3\r\n+HEARTDAT:" + ToGbk(QStringLiteral("心跳")) +
+                "\xFF\r\n+PDNS:8.8.8.8\r\n+DATAB:7\r\n+CHECKB:E\r\n+REGEN:1\r\n+ENROL:" +
+                ToGbk(QStringLiteral("泵房")) + "\r\n");
+            test::Retype(w.Edit(1019), QStringLiteral("站点.example"));
+            test::Pick(w.List(1044), 11);
+            test::Pick(w.List(1011), 1);
+        }
+        if (!source.isEmpty()) {
+            test::Retype(w.Edit(1020), QStringLiteral("6001"));
+        }
+        const QString path = folder.filePath(name);
+        w.Run(kSaveProfile, path);
+
+        QStringList saved = QString::fromUtf8(Contents(path)).split(u'\n');
+        const auto time =
+            QRegularExpression(QStringLiteral(R"(^# saved: [-\d]{10} [:\d]{8} UTC$)"));
+        QVERIFY2(saved.removeIf([&](const QString& l) { return time.match(l).hasMatch(); }) == 1,
+                 qPrintable(saved.join(u'\n')));
+        QCOMPARE(saved.join(u'\n'), text);
+        const auto& request = w.files.requests.at(0);
+        QCOMPARE((QStringList{request.caption, request.suggestedName, request.filter}),
+                 (QStringList{"Save Profile", name, kProfileFilter}));
+        QCOMPARE(request.owner, &w.dialog);
+        QCOMPARE(w.messages.texts(),
+                 warning.isEmpty() ? QStringList{}
+                                   : QStringList{path + " was saved, but Load Profile and "
+                                                        "qk4410-cli apply refuse it as it is:"});
+        if (!warning.isEmpty()) {
+            QCOMPARE(w.messages.entries.at(0).message.detail, warning);
+        }
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{name});
+    }
+
+    // A good file fills the edits, the two lists and the Advanced record, keeps what it does
+    // not name, and sends nothing; Adv Param. then shows the loaded values.
+    void loadProfileFillsTheWindowAndSendsNothing() {
+        QTemporaryDir folder;
+        Window w(true);
+        QVERIFY(w.OpenAndRead());
+        test::Retype(w.Edit(1038), QStringLiteral("111111"));
+        const QByteArray settings =
+            "deviceBaud=115200\ndestAddress=站点.example\ndestPort=7001\nprotocol=UDP\n"
+            "workType=1\nheartbeat=60s\nheartbeatData=心跳\\xFF\ndnsServer=8.8.8.8\n"
+            "dataBits=7\nparity=E\nregisterEnable=1\nregisterData=泵房07\n";
+        const QString path = folder.filePath(QStringLiteral("site.profile"));
+        QVERIFY(Put(path, "# QK4410 profile, format 1\r\n" +
+                              QByteArray(settings).replace("\n", "\r\n").replace("UDP", "udp")));
+        const auto before = w.device->ReceivedCommands();
+        w.Run(kLoadProfile, path);
+
+        QCOMPARE(w.messages.texts(), QStringList{});
+        QCOMPARE(w.files.requests.at(0).filter, kProfileFilter);
+        QCOMPARE(w.Shown(), (QStringList{"站点.example", "7001", "115200", "UDP"}));
+        QCOMPARE(w.Edit(1038)->text(), QStringLiteral("111111"));
+        QCOMPARE(Settings(w.dialog.state()), "# QK4410 profile, format 1\n" + settings);
+        QStringList advanced;
+        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
+            auto* d = qobject_cast<CDialog*>(modal);
+            advanced << d->Item<CComboBox>(1048)->currentText()
+                     << d->Item<GbkLineEdit>(1029)->text();
+            d->reject();
+        });
+        w.dialog.Item<QPushButton>(1041)->click();
+        QCOMPARE(advanced, (QStringList{"60s", "泵房07"}));
+
+        // Get Param.'s queries mark the line: anything the load had sent would be before them.
+        w.dialog.Item<QPushButton>(1008)->click();
+        QVERIFY(w.device->WaitUntil(
+            [](const sim::DeviceModel& m) {
+                return std::ranges::count(m.ReceivedCommands(), "QK+ENROL?\r\n"s) == 2;
+            },
+            5s));
+        const auto after = w.device->ReceivedCommands();
+        QVERIFY(std::all_of(after.begin() + static_cast<std::ptrdiff_t>(before.size()), after.end(),
+                            [](const std::string& c) { return c.ends_with("?\r\n"); }));
+    }
+
+    // A file with any problem, or one that cannot be read, changes nothing in the window:
+    // not the record, not what the controls show, not an edit typed and not yet taken.
+    void aWrongFileChangesNothing_data() {
+        QTest::addColumn<QString>("file");  // in the test's folder; "" cancels the dialog
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("message");       // %1 stands for the file's path
+        QTest::addColumn<QStringList>("problems");  // empty: the system's reason
+        QTest::newRow("problems")
+            << "wrong.profile"
+            << QByteArray("destAddress=new.example\ndestPort=0\nprotocol=SCTP\ndestAddress=b\n")
+            << "Nothing was loaded from %1, which has these problems:"
+            << QStringList{"line 2: destPort must be a port from 1 to 65535, got '0'",
+                           "line 3: protocol must be one of TCP, UDP, got 'SCTP'",
+                           "line 4: destAddress given again (first on line 1)"};
+        QTest::newRow("missing") << "missing.profile" << QByteArray() << "Cannot read %1"
+                                 << QStringList{};
+        QTest::newRow("a folder") << "." << QByteArray() << "Cannot read %1" << QStringList{};
+        QTest::newRow("cancelled") << "" << QByteArray() << "" << QStringList{};
+    }
+    void aWrongFileChangesNothing() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, message);
+        QFETCH(QStringList, problems);
+        QTemporaryDir folder;
+        const QString path = file.isEmpty() ? QString() : QDir(folder.path()).filePath(file);
+        QVERIFY(contents.isEmpty() || Put(path, contents));
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        w.dialog.HandleReceivedBlock("+PIPADD:old.example\r\n+PPORT:5000\r\n+PROTOCOL:TCP\r\n");
+        test::Retype(w.Edit(1019), QStringLiteral("typed.example"));
+        const QString settings = Settings(w.dialog.state());
+
+        w.Run(kLoadProfile, path);
+        QCOMPARE(w.messages.texts(),
+                 message.isEmpty() ? QStringList{} : QStringList{message.arg(path)});
+        if (!message.isEmpty()) {
+            const QString detail = w.messages.entries.at(0).message.detail;
+            QVERIFY2(problems.isEmpty() ? !detail.isEmpty() : detail == problems.join(u'\n'),
+                     qPrintable(detail));
+        }
+        QCOMPARE(w.Shown(), (QStringList{"typed.example", "5000", "", "TCP"}));
+        QCOMPARE(Settings(w.dialog.state()), settings);
+    }
+
+    // The log as the device sent it, byte for byte, over a longer file of the same name.
+    void saveLogWritesTheLogByteForByte() {
+        QTemporaryDir folder;
+        Window w;
+        const std::string id = "+ID:" + ToGbk(QStringLiteral("站")) + "07\r\n";
+        const std::string rest = "+PIPADD:\x81\x20\xFF\r\nzero\0byte\x07\rlone CR\n"s +
+                                 ToGbk(QStringLiteral("心跳")) + "\xD5";  // cut after a lead byte
+        w.dialog.HandleReceivedBlock(id);
+        for (std::size_t at = 0; at < rest.size(); at += 7) {
+            w.dialog.HandleReceivedBlock(rest.substr(at, 7));
+        }
+        const QString path = folder.filePath(QStringLiteral("站07.log"));
+        QVERIFY(Put(path, QByteArray(100, 'x')));
+        w.Run(kSaveLog, path);
+
+        QCOMPARE(Contents(path), QByteArray::fromStdString(id + rest));
+        const auto& request = w.files.requests.at(0);
+        QCOMPARE((QStringList{request.caption, request.suggestedName, request.filter}),
+                 (QStringList{"Save Log", "站07.log", "Logs (*.log);;All files (*)"}));
+        QCOMPARE(w.messages.texts(), QStringList{});
+
+        // A file that cannot be written whole is not written at all, and the operator told.
+        w.Run(kSaveLog, folder.path());
+        QCOMPARE(w.messages.texts(), QStringList{"Cannot write " + folder.path()});
+        QVERIFY(!w.messages.entries.at(0).message.detail.isEmpty());
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"站07.log"});
+    }
+
+    // Ctrl+S and Ctrl+O work on the window itself, not only inside the open menu, with the
+    // port closed.
+    void shortcutsReachTheItems_data() {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("caption");  // of the file dialog asked for
+        QTest::newRow("Ctrl+S") << QKeySequence(Qt::CTRL | Qt::Key_S) << "Save Profile";
+        QTest::newRow("Ctrl+O") << QKeySequence(Qt::CTRL | Qt::Key_O) << "Load Profile";
+    }
+    void shortcutsReachTheItems() {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, caption);
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        w.Edit(1019)->setFocus();
+        QTest::keySequence(w.Edit(1019), keys);
+        QCOMPARE(w.files.captions(), QStringList{caption});
+        QVERIFY(!w.dialog.IsPortOpen());
+    }
+
+    // While a command sequence holds the window, the items do nothing; afterwards they work.
+    void theItemsAreRefusedDuringASequence() {
+        ControllerTiming timing = test::FastTiming();
+        timing.basicQueryGap = 40ms;
+        Window w(true, timing);
+        bool inSequence = false;
+        QTimer::singleShot(60, &w.dialog, [&] {
+            inSequence = w.dialog.InSequence();
+            for (QAction* action : w.dialog.systemMenu()->actions()) {
+                if (action->text().endsWith(u'…')) {
+                    action->trigger();
+                }
+            }
+        });
+        w.dialog.Item<QPushButton>(1001)->click();  // the queries take 7 x 40 ms
+        QVERIFY(inSequence);
+        QCOMPARE(w.files.captions(), QStringList{});
+        for (const unsigned command : {kSaveProfile, kLoadProfile, kSaveLog}) {
+            w.dialog.OnSysCommand(command);
+        }
+        QCOMPARE(w.files.captions(), (QStringList{"Save Profile", "Load Profile", "Save Log"}));
+    }
+
+    // A device's values saved by one window and loaded by a fresh one give the same record
+    // fields, odd bytes included.
+    void aSavedProfileLoadsIntoAFreshWindowUnchanged() {
+        QTemporaryDir folder;
+        Window saving(true);
+        for (const auto& [key, value] : std::vector<std::pair<const char*, std::string>>{
+                 {"ID", ToGbk(QStringLiteral("站")) + "07"},
+                 {"BAUD", "115200"},
+                 {"PIPADD", ToGbk(QStringLiteral("站点.example"))},
+                 {"PROTOCOL", "UDP"},
+                 {"WORKTYPE", "1"},
+                 {"HEARTIME", "3"},
+                 {"HEARTDAT", "\\ \x81\x20\xFF"},
+                 {"DATAB", "7"},
+                 {"CHECKB", "O"},
+                 {"EN_ENROL", "1"},
+                 {"ENROL", ToGbk(QStringLiteral("泵房07"))}}) {
+            saving.device->SetValue(key, value);
+        }
+        QVERIFY(saving.OpenAndRead());
+        const QString path = folder.filePath(QStringLiteral("site.profile"));
+        saving.Run(kSaveProfile, path);
+        QCOMPARE(saving.files.requests.at(0).suggestedName, QStringLiteral("站07.profile"));
+
+        Window fresh;
+        fresh.Run(kLoadProfile, path);
+        QCOMPARE(fresh.messages.texts(), QStringList{});
+        QCOMPARE(Settings(fresh.dialog.state()), Settings(saving.dialog.state()));
+        QCOMPARE(fresh.Shown(), saving.Shown());
+        QVERIFY(Settings(fresh.dialog.state()).contains(QStringLiteral("heartbeat=60s\n")));
+    }
+};
+
+QTEST_MAIN(FileItemsTest)
+#include "FileItemsTest.moc"

@@ -1,0 +1,109 @@
+#include "FileCommands.h"
+
+#include <chrono>
+
+#include "GbkText.h"
+#include "Profile.h"
+#include "RecordSettings.h"
+#include "WholeFile.h"
+
+namespace qk::ui {
+namespace {
+
+QStringList Lines(const std::vector<std::string>& problems) {
+    QStringList lines;
+    for (const std::string& problem : problems) {
+        lines << QString::fromStdString(problem);
+    }
+    return lines;
+}
+
+}  // namespace
+
+QString FileCommands::ProfileFilter() {
+    return tr("Profiles (*.profile);;All files (*)");
+}
+
+FileCommands::FileCommands(QWidget& owner, DeviceState& state, DeviceView& view, FileChooser& files,
+                           MessagePresenter& messages)
+    : m_owner(owner), m_state(state), m_view(view), m_files(files), m_messages(messages) {}
+
+void FileCommands::SaveProfile() {
+    // What the operator sees when asking, typed edits included; answers that arrive while
+    // the file dialog is up do not slip in.
+    m_view.UpdateState();
+    const std::string text = ProfileOfRecord(m_state, std::chrono::system_clock::now());
+    const QString path = m_files.ChooseFileToSave(
+        &m_owner, tr("Save Profile"), SuggestedName(QStringLiteral(".profile")), ProfileFilter());
+    if (path.isEmpty() || !Write(path, text)) {
+        return;
+    }
+    // A port left empty or a registration content the device made too long is saved as
+    // the window holds it, but the operator should not learn only at loading time that
+    // the file will be refused.
+    if (const ProfileContents check = ReadProfile(text); !check.ok()) {
+        Tell(
+            tr("%1 was saved, but Load Profile and qk4410-cli apply refuse it as it is:").arg(path),
+            Lines(check.problems));
+    }
+}
+
+void FileCommands::LoadProfile() {
+    const QString path = m_files.ChooseFileToOpen(&m_owner, tr("Load Profile"), ProfileFilter());
+    if (path.isEmpty()) {
+        return;
+    }
+    QString error;
+    const auto text = ReadWholeFile(path, error);
+    if (!text) {
+        Tell(tr("Cannot read %1").arg(path), {error});
+        return;
+    }
+    const ProfileContents profile = ReadProfile(*text);
+    if (!profile.ok()) {
+        Tell(tr("Nothing was loaded from %1, which has these problems:").arg(path),
+             Lines(profile.problems));
+        return;
+    }
+    // What the operator typed or chose and the profile does not name stays, as it would
+    // for Set Param.
+    m_view.UpdateState();
+    ApplySettings(profile.settings, m_state);
+    m_view.UpdateControls();
+    m_view.SelectDeviceBaud(m_state.deviceBaudIndex);
+    m_view.SelectProtocol(m_state.protocolIndex);
+}
+
+void FileCommands::SaveLog() {
+    const QString path =
+        m_files.ChooseFileToSave(&m_owner, tr("Save Log"), SuggestedName(QStringLiteral(".log")),
+                                 tr("Logs (*.log);;All files (*)"));
+    if (!path.isEmpty()) {
+        Write(path, m_state.infoLog);
+    }
+}
+
+bool FileCommands::Write(const QString& path, std::string_view bytes) {
+    QString error;
+    if (!WriteWholeFile(path, bytes, error)) {
+        Tell(tr("Cannot write %1").arg(path), {error});
+        return false;
+    }
+    return true;
+}
+
+void FileCommands::Tell(const QString& text, const QStringList& details) {
+    m_messages.Present(&m_owner, {text, details.join(u'\n'), Message::Icon::None});
+}
+
+QString FileCommands::SuggestedName(const QString& suffix) const {
+    QString stem;
+    for (const QChar c : FromGbk(DeviceIdOfRecord(m_state))) {
+        if (c.isLetterOrNumber() || c == u'-' || c == u'_' || (c == u'.' && !stem.isEmpty())) {
+            stem += c;
+        }
+    }
+    return (stem.isEmpty() ? QStringLiteral("device") : stem) + suffix;
+}
+
+}  // namespace qk::ui
