@@ -1,6 +1,7 @@
 #include "Profile.h"
 
 #include <algorithm>
+#include <ctime>
 #include <map>
 
 namespace qk {
@@ -111,6 +112,14 @@ std::string WriteProfile(const std::vector<Setting>& settings,
                 FormatSetting(*setting->rule, setting->value) + "\n";
     }
     return text;
+}
+
+std::string SavedComment(std::chrono::system_clock::time_point saved) {
+    const std::time_t time = std::chrono::system_clock::to_time_t(saved);
+    std::tm utc{};
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S UTC", gmtime_r(&time, &utc));
+    return std::string("saved: ") + date;
 }
 
 }  // namespace qk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,5 +35,8 @@ ProfileContents ReadProfile(std::string_view text);
 // order.
 std::string WriteProfile(const std::vector<Setting>& settings,
                          const std::vector<std::string>& comments);
+
+// "saved: 2026-12-07 05:25:09 UTC", the comment that dates a saved profile.
+std::string SavedComment(std::chrono::system_clock::time_point saved);
 
 }  // namespace qk

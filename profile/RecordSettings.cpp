@@ -127,11 +127,7 @@ std::string ProfileOfRecord(const DeviceState& state, std::chrono::system_clock:
     if (const std::string id = DeviceIdOfRecord(state); !id.empty()) {
         comments.push_back("device ID: " + GbkToDisplay(id));
     }
-    const std::time_t time = std::chrono::system_clock::to_time_t(saved);
-    std::tm utc{};
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S UTC", gmtime_r(&time, &utc));
-    comments.push_back(std::string("saved: ") + date);
+    comments.push_back(SavedComment(saved));
     return WriteProfile(SettingsFromRecord(state), comments);
 }
 

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "DeviceText.h"
+#include "Profile.h"
 #include "ResponseParser.h"
 
 namespace qk::cli {
@@ -147,11 +148,7 @@ std::vector<std::string> DeviceReport::ProfileComments() const {
     if (const std::string* version = m_answers.Find("VER")) {
         comments.push_back("firmware: " + GbkToDisplay(*version));
     }
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    char date[32];
-    std::tm utc{};
-    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S UTC", gmtime_r(&now, &utc));
-    comments.push_back(std::string("saved: ") + date);
+    comments.push_back(SavedComment(std::chrono::system_clock::now()));
     return comments;
 }
 
