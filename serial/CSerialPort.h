@@ -9,7 +9,7 @@
 #include "PortDirectory.h"
 #include "SerialLink.h"
 #include "SerialMessageSink.h"
-#include "Termios2.h"
+#include "LineSnapshot.h"
 
 namespace qk {
 
@@ -62,10 +62,13 @@ class CSerialPort : public SerialLink {
 
   private:
     bool OpenFailed(std::string detail);
-    void ApplyRawLine(int fd);
     void NoteSettingsError(const std::string& what, const std::string& why);
-    std::size_t ReadOrNoteHangUp(int fd, char* buffer, std::size_t capacity);
     void NoteHangUp(const std::string& cause);
+    // The rest is the platform's (CSerialPortPosix.cpp, CSerialPortWin32.cpp).
+    bool OpenLine(const std::string& path, std::string& failure);
+    void ApplyLineSettings(std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
+    std::size_t ReadAvailable(char* buffer, std::size_t capacity);
+    void ReleaseLine();
 
     const PortDirectory& m_ports;
     SerialMessageSink& m_sink;
@@ -73,7 +76,11 @@ class CSerialPort : public SerialLink {
     std::string m_settingsError;
     int m_portNumber = 0;
     std::optional<LineSnapshot> m_savedLine;  // as the line was before Open
+#ifdef _WIN32
+    std::atomic<void*> m_handle{nullptr};  // a HANDLE; nullptr while closed
+#else
     std::atomic<int> m_fd{-1};
+#endif
     std::atomic<bool> m_opened{false};
     std::atomic<unsigned> m_readTimeoutMs{0};
     std::mutex m_readMutex;  // held by Read and Close

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <tuple>
 
-#include "UdevPorts.h"
+#include "SystemPorts.h"
 
 namespace qk {
 namespace {
@@ -35,10 +35,6 @@ std::tuple<std::size_t, unsigned, std::string> SortKey(const PortIdentity& port)
 }
 
 }  // namespace
-
-PortDirectory PortDirectory::Discover() {
-    return FromPorts(ListSerialPorts());
-}
 
 PortDirectory PortDirectory::FromPorts(std::vector<PortIdentity> ports) {
     std::ranges::sort(ports, {}, SortKey);

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
+
+#include "LineSnapshot.h"
 
 // Deliberately no <termios.h> here: the kernel's <asm/termbits.h>, which Termios2.cpp
 // needs, defines the same names, so the two never meet in one file.
@@ -29,12 +30,8 @@ std::optional<std::uint32_t> ReadLineSpeed(int fd);
 
 // The whole line setting as the kernel holds it, speeds included (a rate without a B
 // constant survives only in termios2), so a line can be handed back exactly as it was
-// found: a terminal program's tty, or an adapter another program configured.
-struct LineSnapshot {
-    alignas(8) std::array<unsigned char, 64> bytes{};
-};
-
-// Takes the snapshot through TCGETS2; nullopt when the line refuses.
+// found: a terminal program's tty, or an adapter another program configured. Taken
+// through TCGETS2; nullopt when the line refuses.
 std::optional<LineSnapshot> SaveLineSettings(int fd);
 // Puts it back through TCSETS2; returns 0 or the errno.
 int RestoreLineSettings(int fd, const LineSnapshot& snapshot);

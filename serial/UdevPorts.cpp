@@ -1,4 +1,6 @@
-#include "UdevPorts.h"
+#include "SystemPorts.h"
+
+#include "PortDirectory.h"
 
 #include <libudev.h>
 #include <poll.h>
@@ -132,6 +134,10 @@ std::vector<PortIdentity> ListSerialPorts() {
         }
     }
     return ports;
+}
+
+PortDirectory PortDirectory::Discover() {
+    return FromPorts(ListSerialPorts());
 }
 
 std::optional<PortIdentity> IdentifyPort(const std::string& path) {

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "UdevPorts.h"
+#include "SystemPorts.h"
 
 namespace qk {
 namespace {

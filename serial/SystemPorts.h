@@ -9,19 +9,24 @@
 
 namespace qk {
 
-// The system's serial ports as udev knows them: USB adapters (ttyUSB, ttyACM) and the
-// built-in ports that have a real UART and are not the kernel's console. Read from sysfs
+// The system's serial ports and what it says of them.
+//
+// On Linux, as udev knows them (UdevPorts.cpp): USB adapters (ttyUSB, ttyACM) and the
+// built-in ports that have a real UART and are not the kernel's console, read from sysfs
 // and the udev database through libudev; where no udev daemon runs (a container) the
-// names it would add (by-id, driver) may be missing, nothing else.
+// names it would add (by-id, driver) may be missing, nothing else. On Windows, as
+// SetupAPI knows them (SystemPortsWin32.cpp): the COM ports with their friendly names
+// and hardware ids.
 std::vector<PortIdentity> ListSerialPorts();
 
 // What udev says of the port behind `path` (a by-id link works too); nullopt for a path
 // it does not know, such as a pseudo-terminal.
 std::optional<PortIdentity> IdentifyPort(const std::string& path);
 
-// Ports that come and go: a udev monitor on the tty subsystem. Its descriptor becomes
+// Ports that come and go: on Linux a udev monitor on the tty subsystem. Its descriptor becomes
 // readable when something happened, so an owner waits on it (a QSocketNotifier, poll)
-// and costs nothing while nothing does. Without udev events (no daemon) it stays silent.
+// and costs nothing while nothing does. Without udev events (no daemon), and on Windows,
+// it stays silent.
 class PortMonitor {
   public:
     struct Event {
