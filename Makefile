@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build check run fuzz package clean
+.PHONY: all deps build check run fuzz package windows clean
 
 all: build
 
@@ -15,7 +15,9 @@ build: deps
 	@cmake --build --preset debug -j $(JOBS)
 
 # Every test plain and under AddressSanitizer + UndefinedBehaviorSanitizer; the
-# toolkit-free core and tools under ThreadSanitizer; each fuzz target for 30 seconds.
+# toolkit-free core and tools under ThreadSanitizer; each fuzz target for 30 seconds; the
+# core and the command line built for Windows and run under Wine (after the debug build,
+# whose simulated device the Windows command line talks to).
 check: deps
 	@set -e; for preset in debug asan tsan; do \
 	  echo "== $$preset"; \
@@ -27,6 +29,10 @@ check: deps
 	@cmake --preset fuzz -DQK_FUZZ_SECONDS=30 >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
 	@ctest --preset fuzz
+	@echo "== windows"
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows -j $(JOBS)
+	@ctest --preset windows -j $(JOBS)
 
 # The fuzz targets for longer (FUZZ_SECONDS each); new inputs stay in build/fuzz.
 fuzz: deps
@@ -51,6 +57,12 @@ package: deps
 	@cmake --preset release -DQK_BUILD_TESTS=OFF -DQK_BUILD_BENCH=OFF >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 	@cd build/release && cpack -G DEB >/dev/null && ls "$$PWD"/*.deb
+
+# The command line for Windows: build/windows/qk4410-cli-<version>-windows.zip holds
+# qk4410-cli.exe, its manual as text and how to use it on Windows.
+windows: deps
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows -j $(JOBS) --target windows_zip
 
 clean:
 	rm -rf build

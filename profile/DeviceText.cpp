@@ -1,42 +1,11 @@
 #include "DeviceText.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdio>
+
+#include "GbkCodec.h"
 
 namespace qk {
 namespace {
-
-// One iconv conversion; on an invalid or incomplete sequence `onInvalid` gets the byte
-// and the conversion goes on after it.
-template <typename OnText, typename OnInvalid>
-bool Convert(const char* from, const char* to, std::string_view input, OnText onText,
-             OnInvalid onInvalid) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return false;
-    }
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    bool clean = true;
-    while (inLeft > 0) {
-        char buffer[256];
-        char* out = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
-        onText(std::string_view(buffer, static_cast<std::size_t>(out - buffer)));
-        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            clean = false;
-            onInvalid(static_cast<unsigned char>(*in));
-            ++in;
-            --inLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    iconv_close(cd);
-    return clean;
-}
 
 // Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF), checked
 // before conversion so that a bad byte and a character without a GBK form are told apart.
@@ -128,7 +97,7 @@ std::string GbkToDisplay(std::string_view gbk) {
             }
         }
     };
-    Convert("GBK", "UTF-8", gbk, onText, [&](unsigned char byte) { AppendHex(text, byte); });
+    DecodeGbk(gbk, onText, [&](unsigned char byte) { AppendHex(text, byte); });
     return text;
 }
 
@@ -183,13 +152,7 @@ std::optional<std::string> DisplayToGbk(std::string_view text, std::string& erro
 }
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
-    std::string gbk;
-    if (!Convert(
-            "UTF-8", "GBK", utf8, [&](std::string_view bytes) { gbk += bytes; },
-            [](unsigned char) {})) {
-        return std::nullopt;
-    }
-    return gbk;
+    return EncodeGbk(utf8);
 }
 
 }  // namespace qk

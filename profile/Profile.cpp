@@ -117,8 +117,13 @@ std::string WriteProfile(const std::vector<Setting>& settings,
 std::string SavedComment(std::chrono::system_clock::time_point saved) {
     const std::time_t time = std::chrono::system_clock::to_time_t(saved);
     std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &time);
+#else
+    gmtime_r(&time, &utc);
+#endif
     char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S UTC", gmtime_r(&time, &utc));
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S UTC", &utc);
     return std::string("saved: ") + date;
 }
 

@@ -271,8 +271,12 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
                 }
                 break;
             case ':':
-                error = written + " needs a value";
-                return std::nullopt;
+                // Some getopt_long report a value given to a flag ("--json=1") this way too.
+                if (std::string_view(argv[optind - 1]).find('=') == std::string_view::npos) {
+                    error = written + " needs a value";
+                    return std::nullopt;
+                }
+                [[fallthrough]];
             default:
                 // An option that takes no value given one ("--json=1") is unknown as written.
                 error = "unknown option '" + std::string(argv[optind - 1]) + "'";

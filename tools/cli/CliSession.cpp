@@ -1,7 +1,5 @@
 #include "CliSession.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -16,6 +14,7 @@
 #include "DeviceSession.h"
 #include "PortScan.h"
 #include "Profile.h"
+#include "StandardStreams.h"
 
 namespace qk::cli {
 namespace {
@@ -145,7 +144,7 @@ std::vector<DeviceResult> RunInParallel(const CliOptions& options, const PortDir
     std::vector<std::ostringstream> messages(count);
     std::mutex progressMutex;
     std::size_t done = 0;
-    const bool showProgress = &err == &std::cerr && isatty(STDERR_FILENO) == 1;
+    const bool showProgress = &err == &std::cerr && StandardErrorIsTerminal();
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < count; ++i) {
         threads.emplace_back([&, i] {

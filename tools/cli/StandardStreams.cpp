@@ -1,7 +1,12 @@
 #include "StandardStreams.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +17,17 @@
 namespace qk::cli {
 
 void OpenMissingStandardStreams() {
+#ifdef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (_get_osfhandle(fd) == -1) {
+            const int opened = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+            if (opened >= 0 && opened != fd) {
+                _dup2(opened, fd);
+                _close(opened);
+            }
+        }
+    }
+#else
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
             // The lowest free number is this one, since the ones below it are open.
@@ -22,6 +38,21 @@ void OpenMissingStandardStreams() {
             }
         }
     }
+#endif
+}
+
+bool StandardErrorIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) == 1;
+#endif
+}
+
+void UseUtf8Console() {
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);
+#endif
 }
 
 bool FlushStandardOutput(std::string& error) {

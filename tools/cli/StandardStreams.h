@@ -9,6 +9,13 @@ namespace qk::cli {
 // number of its standard output, and print the record, login key included, to the device.
 void OpenMissingStandardStreams();
 
+// Whether standard error is a terminal, where progress may be shown.
+bool StandardErrorIsTerminal();
+
+// Makes the console show the UTF-8 the program prints (Windows' console expects its code
+// page otherwise); nothing elsewhere.
+void UseUtf8Console();
+
 // Flushes standard output; false, with the system's reason in `error`, when what was
 // printed could not all be written (a full disk, a closed pipe).
 bool FlushStandardOutput(std::string& error);

@@ -1,85 +1,8 @@
 #include "StopSignals.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <stdexcept>
-#include <system_error>
 
 namespace qk::cli {
-namespace {
-
-volatile std::sig_atomic_t gReceived = 0;
-int gWake[2] = {-1, -1};
-bool gInstalled = false;
-struct sigaction gPrevious[2];
-constexpr int kSignals[2] = {SIGINT, SIGTERM};
-
-extern "C" void OnStopSignal(int signal) {
-    if (gReceived != 0) {
-        // Asked twice: the operator means it.
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-        return;
-    }
-    gReceived = signal;
-    const int saved = errno;
-    const char byte = 1;
-    // A full pipe already wakes every waiter, so a failed write loses nothing.
-    [[maybe_unused]] const auto written = write(gWake[1], &byte, 1);
-    errno = saved;
-}
-
-}  // namespace
-
-StopSignals::StopSignals() {
-    if (gInstalled) {
-        throw std::logic_error("StopSignals: only one instance at a time");
-    }
-    if (pipe2(gWake, O_CLOEXEC | O_NONBLOCK) != 0) {
-        throw std::system_error(errno, std::generic_category(), "pipe2");
-    }
-    gReceived = 0;
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 2; ++i) {
-        sigaction(kSignals[i], &action, &gPrevious[i]);
-    }
-    gInstalled = true;
-}
-
-StopSignals::~StopSignals() {
-    for (int i = 0; i < 2; ++i) {
-        sigaction(kSignals[i], &gPrevious[i], nullptr);
-    }
-    close(gWake[0]);
-    close(gWake[1]);
-    gWake[0] = gWake[1] = -1;
-    gInstalled = false;
-}
-
-int StopSignals::Received() const {
-    return gReceived;
-}
-
-void StopSignals::Wait(std::chrono::milliseconds duration) const {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + duration;
-    // The byte stays in the pipe, so every later wait returns at once too.
-    for (auto left = duration; left.count() > 0 && gReceived == 0;
-         left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())) {
-        pollfd wake{gWake[0], POLLIN, 0};
-        if (poll(&wake, 1, static_cast<int>(left.count())) > 0) {
-            return;
-        }
-    }
-}
 
 std::string StopSignals::Name(int signal) {
     switch (signal) {

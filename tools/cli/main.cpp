@@ -23,9 +23,12 @@ int Finish(int status) {
 
 int main(int argc, char** argv) {
     qk::cli::OpenMissingStandardStreams();
+    qk::cli::UseUtf8Console();
+#ifdef SIGPIPE
     // A reader that went away is an output error to report, not a reason to die with the
     // port still open.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
