@@ -12,6 +12,7 @@
 #include "AppIcon.h"
 #include "AppOptions.h"
 #include "CAboutDlg.h"
+#include "DialogFont.h"
 #include "DialogTemplates.h"
 #include "GbkText.h"
 #include "OverrideCursor.h"
@@ -27,6 +28,7 @@ constexpr Qt::WindowFlags kFrame = Qt::Window | Qt::CustomizeWindowHint | Qt::Wi
                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
 constexpr int kComPorts = 14;
+// Right edges in pixels of the design font (DialogFont::kDesignBaseUnitX).
 const std::vector<int> kStatusPartEdges = {180, 300, -1};
 
 enum ControlId : int {
@@ -132,7 +134,13 @@ void CConfigToolDlg::OnInitDialog() {
 
     m_statusBar = new CStatusBarCtrl(*this);
     m_statusBar->setObjectName(QStringLiteral("0"));
-    m_statusBar->SetParts(kStatusPartEdges);
+    // Fixed pixels would cut "ID:860000000001" with a font wider than the design's.
+    const DialogFont units(font());
+    std::vector<int> edges;
+    for (const int edge : kStatusPartEdges) {
+        edges.push_back(edge < 0 ? edge : units.FromDesignPixelsX(edge));
+    }
+    m_statusBar->SetParts(edges);
 
     FillLists();
     m_comList->SetCurSel(kDefaultComIndex);
