@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -370,7 +371,10 @@ void CConfigToolDlg::RunFileCommand(void (FileCommands::*command)()) {
 }
 
 void CConfigToolDlg::OnHelp() {
-    m_messages.Present(this, {HelpText(), {}, Message::Icon::None});
+    // The option table lines up in columns only in a fixed pitch.
+    m_messages.Present(
+        this,
+        {HelpText(), {}, Message::Icon::None, QFontDatabase::systemFont(QFontDatabase::FixedFont)});
 }
 
 void CConfigToolDlg::done(int result) {

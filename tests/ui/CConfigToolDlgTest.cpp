@@ -1,3 +1,4 @@
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QTest>
 #include <QTextDocument>
@@ -230,6 +231,8 @@ class CConfigToolDlgTest : public QObject {
         QVERIFY(w.Activate());
         QTest::keyClick(w.List(1010), Qt::Key_F1);
         QCOMPARE(w.messages.texts(), QStringList{HelpText()});
+        const std::optional<QFont> helpFont = w.messages.entries.at(0).message.font;
+        QVERIFY(helpFont && QFontInfo(*helpFont).fixedPitch());
         auto* menu = w.dialog.findChild<SystemMenu*>();
         QVERIFY(menu != nullptr);
         QStringList items;
@@ -278,6 +281,26 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(presenter.MakeBox(nullptr, {QStringLiteral("Log off"), {}, Message::Icon::None})
                      ->icon(),
                  QMessageBox::NoIcon);
+    }
+
+    // A message with a font of its own: the box shows it in that font, every line whole.
+    void messageInItsOwnFontKeepsItsLines() {
+        const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        QMessageBoxPresenter presenter(QStringLiteral("QK4410ConfTool"));
+        const auto box = presenter.MakeBox(nullptr, {HelpText(), {}, Message::Icon::None, fixed});
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label != nullptr && QFontInfo(label->font()).fixedPitch());
+        int widest = 0;
+        for (const QString& line : HelpText().split(u'\n')) {
+            widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+        }
+        QVERIFY2(label->contentsRect().width() >= widest,
+                 qPrintable(QStringLiteral("%1 < %2").arg(label->width()).arg(widest)));
+        QTextDocument shown;
+        shown.setHtml(label->text());
+        QCOMPARE(shown.toPlainText(), HelpText());
     }
 
     void captionsFitAndNothingOverlaps() {
