@@ -61,11 +61,14 @@ class FirstPaintReport final : public QObject {
 int CConfigToolApp::Run() {
     const QString name =
         ApplicationNameFromPath(QString::fromLocal8Bit(m_argc > 0 ? m_argv[0] : "QK4410ConfTool"));
-    std::vector<std::string> arguments(m_argv + std::min(m_argc, 1), m_argv + m_argc);
-    std::string error;
+    QStringList arguments;
+    for (int i = 1; i < m_argc; ++i) {
+        arguments << QString::fromLocal8Bit(m_argv[i]);
+    }
+    QString error;
     const auto options = AppOptions::Parse(arguments, error);
     if (!options) {
-        Print(stderr, name + QStringLiteral(": ") + QString::fromStdString(error));
+        Print(stderr, name + QStringLiteral(": ") + error);
         return 1;
     }
     if (options->action == AppOptions::Action::Help) {
