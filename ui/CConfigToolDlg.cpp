@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,7 +27,6 @@ namespace {
 constexpr Qt::WindowFlags kFrame = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
-constexpr int kComPorts = 14;
 // Right edges in pixels of the design font (DialogFont::kDesignBaseUnitX).
 const std::vector<int> kStatusPartEdges = {180, 300, -1};
 
@@ -95,7 +93,8 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
       m_parser(m_state, *this),
       m_controller(m_port, m_state, *this, m_pacer, m_receiveLoop, timing),
       m_fileCommands(*this, m_state, *this, files, messages),
-      m_log(*controls().Find<InfoLogBox>(kInfoLog)) {
+      m_log(*controls().Find<InfoLogBox>(kInfoLog)),
+      m_portList(*controls().Find<CComboBox>(kComList)) {
     BindControls();
     // Icon 128, large and small. A minimised window is drawn by the desktop from this icon:
     // there is no WM_PAINT-style painting of the icon into the client area, and no drag
@@ -155,15 +154,9 @@ void CConfigToolDlg::OnInitDialog() {
 }
 
 void CConfigToolDlg::FillLists() {
-    // COM numbers stand for device paths on Linux; each entry names its path where the
-    // operator looks for it, so the right adapter is picked without a terminal.
-    for (int port = 1; port <= kComPorts; ++port) {
-        const int index = m_comList->AddString(QStringLiteral("COM%1").arg(port));
-        const std::string path = m_ports.PathFor(port);
-        m_comList->setItemData(index,
-                               path.empty() ? QStringLiteral("no serial device") : QFile::decodeName(path.c_str()),
-                               Qt::ToolTipRole);
-    }
+    // COM numbers stand for device paths on Linux; each entry names its adapter where the
+    // operator looks for it, so the right one is picked without a terminal.
+    m_portList.Fill(m_ports);
     AddEntries(*m_dataBitsList, DataBitsList);
     AddEntries(*m_parityList, ParityList);
     for (const std::string_view baud : BaudRateList) {

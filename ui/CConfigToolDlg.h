@@ -9,6 +9,7 @@
 #include "CDialog.h"
 #include "CSerialPort.h"
 #include "CStatusBarCtrl.h"
+#include "ComPortList.h"
 #include "ConfigController.h"
 #include "ControllerView.h"
 #include "DeviceState.h"
@@ -158,6 +159,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     QLabel* m_loginLabel = nullptr;            // 1050
 
     InfoLogView m_log;
+    ComPortList m_portList;
     CStatusBarCtrl* m_statusBar = nullptr;
     SystemMenu* m_systemMenu = nullptr;
     int m_sequenceDepth = 0;
