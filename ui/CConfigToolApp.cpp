@@ -17,6 +17,7 @@
 #include "QFileDialogChooser.h"
 #include "QMessageBoxPresenter.h"
 #include "SimulatedDevice.h"
+#include "UdevPortWatcher.h"
 
 namespace qk::ui {
 namespace {
@@ -95,6 +96,7 @@ int CConfigToolApp::Run() {
     QApplication::setQuitOnLastWindowClosed(false);
 
     std::optional<sim::SimulatedDevice> device;
+    UdevPortWatcher portWatcher;  // before the ports are listed, so no change slips between
     PortDirectory ports = PortDirectory::Discover();
     for (const auto& pin : options->pins) {
         ports.Pin(pin.number, pin.path);
@@ -114,7 +116,7 @@ int CConfigToolApp::Run() {
     QFileDialogChooser files;
     FirstPaintReport firstPaint;
     {
-        CConfigToolDlg window(std::move(ports), messages, files);
+        CConfigToolDlg window(std::move(ports), messages, files, portWatcher);
         if (HasEnvironment("QK_REPORT_FIRST_PAINT")) {
             window.installEventFilter(&firstPaint);
         }

@@ -62,6 +62,11 @@ FileChooser& StandardFileChooser() {
     return chooser;
 }
 
+PortWatcher& FixedPorts() {
+    static NoPortWatcher watcher;
+    return watcher;
+}
+
 template <std::size_t N>
 void AddEntries(CComboBox& list, const std::array<std::string_view, N>& entries) {
     for (const std::string_view entry : entries) {
@@ -77,8 +82,13 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages,
 
 CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
                                ControllerTiming timing, QWidget* owner)
+    : CConfigToolDlg(std::move(ports), messages, files, FixedPorts(), timing, owner) {}
+
+CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
+                               PortWatcher& portWatcher, ControllerTiming timing, QWidget* owner)
     : CDialog(res::MainDialogTemplate(), owner, kFrame),
       m_messages(messages),
+      m_portWatcher(portWatcher),
       m_advParamDlg(messages),
       m_ports(std::move(ports)),
       m_serialSink(*this, messages),
@@ -103,6 +113,7 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
 }
 
 CConfigToolDlg::~CConfigToolDlg() {
+    m_portWatcher.Watch({});
     // The receive thread must be gone before the record and the port it uses.
     m_controller.Shutdown();
 }
@@ -149,6 +160,8 @@ void CConfigToolDlg::OnInitDialog() {
     m_parityList->SetCurSel(kDefaultParityIndex);
 
     DisableConfigButtons();
+    m_portWatcher.Watch(
+        [this](const std::vector<PortMonitor::Event>& events) { OnPortsChanged(events); });
     // The first focus goes where the platform puts it: the first visible, enabled tab
     // stop, which is "Cancel".
 }
@@ -282,6 +295,19 @@ void CConfigToolDlg::OnBlockWaiting() {
     if (m_sequenceDepth == 0) {
         RunSequence(&ConfigController::CloseLostLine, SequenceCursor::Unchanged);
     }
+}
+
+void CConfigToolDlg::OnPortsChanged(const std::vector<PortMonitor::Event>& events) {
+    // Safe in the middle of a sequence too: the port reads the directory only while it
+    // opens, and keeps its path from then on.
+    for (const PortMonitor::Event& event : events) {
+        if (event.added) {
+            m_ports.Add(event.port);
+        } else {
+            m_ports.Remove(event.port.path);
+        }
+    }
+    m_portList.Describe(m_ports);
 }
 
 void CConfigToolDlg::OnCommand(int id) {

@@ -19,6 +19,7 @@
 #include "InfoLogView.h"
 #include "MessagePresenter.h"
 #include "PortDirectory.h"
+#include "PortWatcher.h"
 #include "ReceiveLoop.h"
 #include "ResponseParser.h"
 #include "SystemMenu.h"
@@ -52,6 +53,10 @@ namespace qk::ui {
 // closed by the sequence that notices it, or at once when the window is idle. Ending the
 // window closes an open port and ends the receive loop first.
 //
+// Serial adapters plugged in or out while it runs come and go in the COM list, numbered by
+// the port directory: the entries and the selection stay, their descriptions follow. An
+// open port whose adapter is pulled hangs up and is closed as any lost line is.
+//
 // Its context menu's file items (Save Profile…, Load Profile…, Save Log…) go to
 // FileCommands, which asks the injected FileChooser for a file; like the rest of the
 // window's input they are refused while a sequence runs, and none of them needs the port.
@@ -61,6 +66,11 @@ namespace qk::ui {
 class CConfigToolDlg : public CDialog, public ControllerView {
     Q_OBJECT
   public:
+    // `ports` come and go as `portWatcher` says.
+    CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
+                   PortWatcher& portWatcher, ControllerTiming timing = {},
+                   QWidget* owner = nullptr);
+    // With ports that stay as given.
     CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
                    ControllerTiming timing = {}, QWidget* owner = nullptr);
     // With the standard file dialogs, for uses that never choose a file.
@@ -125,9 +135,11 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void RunSequence(void (ConfigController::*operation)(),
                      SequenceCursor cursor = SequenceCursor::Busy);
     void OnBlockWaiting();
+    void OnPortsChanged(const std::vector<PortMonitor::Event>& events);
     void RunFileCommand(void (FileCommands::*command)());
 
     MessagePresenter& m_messages;
+    PortWatcher& m_portWatcher;
     DeviceState m_state;
     CAdvParamDlg m_advParamDlg;
     PortDirectory m_ports;

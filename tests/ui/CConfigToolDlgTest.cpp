@@ -34,21 +34,6 @@ struct Window {
     QLabel* Label(int id) { return dialog.Item<QLabel>(id); }
 };
 
-// What the system says of a CH340 adapter on /dev/ttyUSB<index>.
-PortIdentity UsbAdapter(int index, const std::string& serial) {
-    PortIdentity port;
-    port.path = "/dev/ttyUSB" + std::to_string(index);
-    port.kind = PortIdentity::Kind::Usb;
-    port.product = "USB Serial";
-    port.manufacturer = "QinHeng Electronics";
-    port.serial = serial;
-    port.vendorId = "1a86";
-    port.productId = "7523";
-    port.driver = "ch341";
-    port.byId = "/dev/serial/by-id/usb-1a86_USB_Serial_" + serial + "-if00-port0";
-    return port;
-}
-
 }  // namespace
 
 class CConfigToolDlgTest : public QObject {
@@ -128,47 +113,6 @@ class CConfigToolDlgTest : public QObject {
                      qPrintable(status.GetText(part)));
             QCOMPARE(label->text(), status.GetText(part));  // not cut
         }
-    }
-
-    // The open list names what stands behind each number; the closed box keeps "COMn".
-    void comListNamesEachAdapter() {
-        PortIdentity builtIn;
-        builtIn.path = "/dev/ttyS0";
-        builtIn.kind = PortIdentity::Kind::BuiltIn;
-        builtIn.uartType = "16550A";
-        PortDirectory ports = PortDirectory::FromPorts({builtIn, UsbAdapter(0, "A1B2")});
-        ports.Pin(5, "/dev/pts/7");
-        Window w(std::move(ports));
-        QVERIFY(w.Activate());
-        CComboBox* list = w.List(1010);
-        QStringList rows;
-        for (const int index : {0, 1, 2, 4}) {
-            rows << list->itemData(index, ComPortList::kRowTextRole).toString();
-        }
-        QCOMPARE(rows, (QStringList{"COM1  USB Serial by QinHeng Electronics (1a86:7523, ch341, "
-                                    "serial A1B2)",
-                                    "COM2  built-in port (16550A UART)", "COM3  no serial device",
-                                    "COM5  /dev/pts/7"}));
-        QCOMPARE(list->itemData(1, Qt::ToolTipRole).toString(), "/dev/ttyS0");
-        test::Pick(list, 1);
-        QCOMPARE(list->currentText(), "COM2");
-        QCOMPARE(test::Entries(*list).size(), 14);
-
-        // Each row is drawn whole in the open list.
-        list->showPopup();
-        QAbstractItemView* view = list->view();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
-        QStyleOptionViewItem option;
-        option.initFrom(view);
-        option.font = view->font();
-        for (int index = 0; index < list->count(); ++index) {
-            const QModelIndex entry = view->model()->index(index, 0);
-            const QString row = entry.data(ComPortList::kRowTextRole).toString();
-            const int drawn = view->itemDelegate()->sizeHint(option, entry).width();
-            QVERIFY2(drawn >= view->fontMetrics().horizontalAdvance(row), qPrintable(row));
-            QVERIFY2(view->viewport()->width() >= drawn, qPrintable(row));
-        }
-        list->hidePopup();
     }
 
     void typedTextLeavesNoSelectionAndOpenRefuses_data() {
