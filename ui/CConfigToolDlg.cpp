@@ -103,6 +103,9 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
       m_parser(m_state, *this),
       m_controller(m_port, m_state, *this, m_pacer, m_receiveLoop, timing),
       m_fileCommands(*this, m_state, *this, files, messages),
+      m_deviceFinder(
+          *this, messages,
+          [this](int portNumber, std::uint32_t baud) { SelectFoundDevice(portNumber, baud); }),
       m_log(*controls().Find<InfoLogBox>(kInfoLog)),
       m_portList(*controls().Find<CComboBox>(kComList)) {
     BindControls();
@@ -375,6 +378,9 @@ void CConfigToolDlg::OnSysCommand(unsigned id) {
         case SystemMenu::kSaveLogCommand:
             RunFileCommand(&FileCommands::SaveLog);
             break;
+        case SystemMenu::kFindDeviceCommand:
+            FindDevice();
+            break;
         default:
             // Other system commands (move, size, minimise...) belong to the window manager.
             break;
@@ -389,6 +395,26 @@ void CConfigToolDlg::RunFileCommand(void (FileCommands::*command)()) {
     }
 }
 
+void CConfigToolDlg::FindDevice() {
+    // A sequence holds the port and the lists the search would change.
+    if (m_sequenceDepth > 0) {
+        return;
+    }
+    const int baudIndex = m_portBaudList->GetCurSel();
+    const std::string_view firstRate =
+        EntryAt(BaudRateList, baudIndex >= 0 ? baudIndex : kDefaultBaudIndex);
+    m_deviceFinder.Start(m_ports, static_cast<std::uint32_t>(std::stoul(std::string(firstRate))),
+                         m_port.IsOpen() ? m_port.path() : std::string());
+}
+
+void CConfigToolDlg::SelectFoundDevice(int portNumber, std::uint32_t baud) {
+    m_comList->SetCurSel(portNumber - PortDirectory::kFirstPort);
+    const auto rate = std::ranges::find(BaudRateList, std::to_string(baud));
+    if (rate != BaudRateList.end()) {
+        m_portBaudList->SetCurSel(static_cast<int>(rate - BaudRateList.begin()));
+    }
+}
+
 void CConfigToolDlg::OnHelp() {
     // The option table lines up in columns only in a fixed pitch.
     m_messages.Present(
@@ -400,6 +426,7 @@ void CConfigToolDlg::done(int result) {
     if (m_sequenceDepth > 0) {
         return;
     }
+    m_deviceFinder.Cancel();
     m_controller.Shutdown();
     CDialog::done(result);
 }

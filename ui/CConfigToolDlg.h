@@ -12,6 +12,7 @@
 #include "ComPortList.h"
 #include "ConfigController.h"
 #include "ControllerView.h"
+#include "DeviceFinder.h"
 #include "DeviceState.h"
 #include "FileChooser.h"
 #include "FileCommands.h"
@@ -60,6 +61,9 @@ namespace qk::ui {
 // Its context menu's file items (Save Profile…, Load Profile…, Save Log…) go to
 // FileCommands, which asks the injected FileChooser for a file; like the rest of the
 // window's input they are refused while a sequence runs, and none of them needs the port.
+// Find Device… goes to DeviceFinder, which searches every port in the background while the
+// window stays usable; it is refused during a sequence and while the port is open, and
+// ending the window cancels it.
 //
 // What it deliberately does not do: build commands, talk to the port, or decide anything
 // about the device.
@@ -113,6 +117,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     bool InSequence() const { return m_sequenceDepth > 0; }
     CStatusBarCtrl* statusBar() const { return m_statusBar; }
     SystemMenu* systemMenu() const { return m_systemMenu; }
+    DeviceFinder& deviceFinder() { return m_deviceFinder; }
 
     void done(int result) override;
 
@@ -137,6 +142,8 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void OnBlockWaiting();
     void OnPortsChanged(const std::vector<PortMonitor::Event>& events);
     void RunFileCommand(void (FileCommands::*command)());
+    void FindDevice();
+    void SelectFoundDevice(int portNumber, std::uint32_t baud);
 
     MessagePresenter& m_messages;
     PortWatcher& m_portWatcher;
@@ -151,6 +158,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     UiPacer m_pacer;
     ConfigController m_controller;
     FileCommands m_fileCommands;
+    DeviceFinder m_deviceFinder;
 
     // The controls the window works with, bound by ID.
     CComboBox* m_parityList = nullptr;         // 1048

@@ -244,7 +244,7 @@ class CConfigToolDlgTest : public QObject {
             }
         }
         QCOMPARE(items, (QStringList{"&Close", "", "Save Profile…", "Load Profile…", "Save Log…",
-                                     "", FromGbk(SystemMenu::AboutText())}));
+                                     "", "Find Device…", "", FromGbk(SystemMenu::AboutText())}));
         QString title;
         const auto watch = test::AnswerNextModal([&](QWidget* modal) {
             title = modal->windowTitle();

@@ -1,7 +1,9 @@
 // The COM list and the ports behind it: what it names, adapters that come and go while the
 // window runs, and Find Device against simulated devices on pseudo-terminals.
 #include <QAbstractItemView>
+#include <QProgressDialog>
 #include <QTest>
+#include <map>
 #include <optional>
 
 #include "CConfigToolDlg.h"
@@ -10,6 +12,7 @@
 
 using namespace qk;
 using namespace qk::ui;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -51,10 +54,34 @@ struct Window {
         dialog.show();
     }
     CComboBox* List(int id) { return dialog.Item<CComboBox>(id); }
+    DeviceFinder& finder() { return dialog.deviceFinder(); }
+    void FindDevice() { dialog.OnSysCommand(SystemMenu::kFindDeviceCommand); }
     // What the open COM list shows for a number.
     QString Row(int number) {
         return List(1010)->itemData(number - 1, ComPortList::kRowTextRole).toString();
     }
+};
+
+// Scans that take milliseconds per rate.
+DeviceScanner::Timing QuickScan() {
+    return {.polls = 2, .retry = 5ms, .queryGap = 2ms, .answerWait = 500ms, .readPoll = 2ms};
+}
+
+// Scans that would take minutes: a silent port keeps its first rate.
+DeviceScanner::Timing EndlessScan() {
+    return {.polls = 1000, .retry = 1s};
+}
+
+PortDirectory Pinned(const std::map<int, std::string>& pins) {
+    PortDirectory ports;
+    for (const auto& [number, path] : pins) {
+        ports.Pin(number, path);
+    }
+    return ports;
+}
+
+struct NoSink final : SerialMessageSink {
+    void SerialError(std::string_view, std::string_view) override {}
 };
 
 }  // namespace
@@ -153,6 +180,115 @@ class PortsTest : public QObject {
         w.watcher.Plug(UsbAdapter(2, "A"));
         QVERIFY2(w.Row(1).endsWith("serial A)"), qPrintable(w.Row(1)));
         QCOMPARE(w.messages.entries.size(), 1u);
+    }
+
+    // Every port at once, each at its own speed: the first by COM number is selected with
+    // its speed, the message names all and why a port could not be searched.
+    void findDeviceSelectsTheFirstPortFoundAndItsSpeed() {
+        sim::SimulatedDevice slow(sim::SimOptions{.lineSpeed = 57600});
+        sim::SimulatedDevice other(sim::SimOptions{.lineSpeed = 19200});
+        other.SetValue("ID", "QK4520-000777");
+        Window w(
+            Pinned({{6, other.slavePath()}, {3, slow.slavePath()}, {2, "/nonexistent/ttyQK"}}));
+        w.finder().SetTiming(QuickScan());
+        w.FindDevice();
+        QVERIFY(w.finder().IsRunning() && w.finder().progress()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.finder().IsRunning(), 10000);
+
+        QCOMPARE(w.messages.texts(),
+                 QStringList{"Found QK4520-000123 on COM3 at 57600 baud, QK4520-000777 on COM6 at "
+                             "19200 baud. COM3 is selected."});
+        const QString detail = w.messages.entries.front().message.detail;
+        QVERIFY2(detail.startsWith("COM2: /nonexistent/ttyQK: No such file"), qPrintable(detail));
+        QCOMPARE(w.List(1010)->currentText(), "COM3");
+        QCOMPARE(w.List(1046)->currentText(), "57600");
+        QVERIFY(!w.dialog.IsPortOpen());
+        QVERIFY(w.finder().progress() == nullptr);
+    }
+
+    void findDeviceWithNothingFound() {
+        sim::SimulatedDevice silent(sim::SimOptions{.noHandshake = true});
+        Window w(Pinned({{1, silent.slavePath()}}));
+        w.finder().SetTiming(QuickScan());
+        test::Pick(w.List(1046), 11);
+        w.FindDevice();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.finder().IsRunning(), 10000);
+        QCOMPARE(w.messages.texts(), QStringList{"No device answered on COM1, at any line speed."});
+        QCOMPARE(w.List(1046)->currentText(), "115200");
+    }
+
+    // Cancel, closing the window or its end stop the scans at once and change nothing;
+    // until then the window takes input.
+    void cancelStopsTheSearch_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel button") << "button";
+        QTest::newRow("progress closed") << "close progress";
+        QTest::newRow("window closed") << "close window";
+        QTest::newRow("window ended") << "destroy window";
+    }
+    void cancelStopsTheSearch() {
+        QFETCH(QString, how);
+        sim::SimulatedDevice silent(sim::SimOptions{.noHandshake = true});
+        const PortDirectory ports = Pinned({{1, silent.slavePath()}});
+        auto w = std::make_unique<Window>(ports);
+        w->finder().SetTiming(EndlessScan());
+        w->FindDevice();
+        QPointer<QProgressDialog> progress = w->finder().progress();
+        QTRY_VERIFY(progress->labelText().contains("COM1: 9600 baud"));
+        test::Pick(w->List(1046), 11);
+
+        if (how == "button") {
+            progress->findChild<QPushButton*>()->click();
+        } else if (how == "close progress") {
+            progress->close();
+        } else if (how == "close window") {
+            w->dialog.close();
+            QVERIFY(!w->dialog.isVisible());
+        } else {
+            w.reset();
+        }
+        if (w) {
+            QVERIFY(!w->finder().IsRunning());
+            QVERIFY(w->messages.entries.empty());
+            QCOMPARE(w->List(1010)->GetCurSel(), 0);
+            QCOMPARE(w->List(1046)->currentText(), "115200");
+        }
+        QTRY_VERIFY(progress.isNull());
+        // The scan's thread has let go of the port.
+        NoSink sink;
+        CSerialPort port(ports, sink);
+        QVERIFY(port.Open(1, 9600, 8, 0, 0));
+    }
+
+    // Refused while the port is open (saying why) and during a sequence (as other input is).
+    void findDeviceIsRefusedWhileThePortIsBusy() {
+        sim::SimulatedDevice device(sim::SimOptions{.noHandshake = true});
+        ControllerTiming timing = test::FastTiming();
+        timing.handshakeAttempts = 3;
+        Window w(Pinned({{1, device.slavePath()}}), timing);
+        w.finder().SetTiming(QuickScan());
+        bool startedInSequence = true;
+        QTimer::singleShot(0, &w.dialog, [&] {
+            QVERIFY(w.dialog.InSequence());
+            w.FindDevice();
+            startedInSequence = w.finder().IsRunning();
+        });
+        w.dialog.Item<QPushButton>(1001)->click();  // a handshake nobody answers
+        QVERIFY(!startedInSequence);
+
+        sim::SimulatedDevice answering;
+        Window open(Pinned({{1, answering.slavePath()}}));
+        open.dialog.Item<QPushButton>(1001)->click();
+        QVERIFY(open.dialog.IsPortOpen());
+        open.FindDevice();
+        QVERIFY(!open.finder().IsRunning());
+        QCOMPARE(open.messages.texts(),
+                 QStringList{"Close the port first: Find Device tries every port, " +
+                             QString::fromStdString(answering.slavePath()) + " included."});
+
+        Window none(PortDirectory{});
+        none.FindDevice();
+        QCOMPARE(none.messages.texts(), QStringList{"There is no serial port to search."});
     }
 };
 
