@@ -100,18 +100,14 @@ class PortsTest : public QObject {
         Window w(std::move(ports));
         QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
         CComboBox* list = w.List(1010);
-        QStringList rows;
-        for (const int index : {0, 1, 2, 4}) {
-            rows << list->itemData(index, ComPortList::kRowTextRole).toString();
-        }
-        QCOMPARE(rows, (QStringList{"COM1  USB Serial by QinHeng Electronics (1a86:7523, ch341, "
-                                    "serial A1B2)",
-                                    "COM2  built-in port (16550A UART)", "COM3  no serial device",
-                                    "COM5  /dev/pts/7"}));
+        QCOMPARE((QStringList{w.Row(1), w.Row(2), w.Row(3), w.Row(5)}),
+                 (QStringList{"COM1  USB Serial by QinHeng Electronics (1a86:7523, ch341, "
+                              "serial A1B2)",
+                              "COM2  built-in port (16550A UART)", "COM3  no serial device",
+                              "COM5  /dev/pts/7"}));
         QCOMPARE(list->itemData(1, Qt::ToolTipRole).toString(), "/dev/ttyS0");
         test::Pick(list, 1);
         QCOMPARE(list->currentText(), "COM2");
-        QCOMPARE(test::Entries(*list).size(), 14);
 
         // Each row is drawn whole in the open list.
         list->showPopup();
@@ -177,9 +173,6 @@ class PortsTest : public QObject {
         QCOMPARE(w.Row(1), "COM1  no serial device");
         w.watcher.Plug(UsbAdapter(1, "B"));
         QVERIFY2(w.Row(2).endsWith("serial B)"), qPrintable(w.Row(2)));
-        w.watcher.Plug(UsbAdapter(2, "A"));
-        QVERIFY2(w.Row(1).endsWith("serial A)"), qPrintable(w.Row(1)));
-        QCOMPARE(w.messages.entries.size(), 1u);
     }
 
     // Every port at once, each at its own speed: the first by COM number is selected with
@@ -206,23 +199,11 @@ class PortsTest : public QObject {
         QVERIFY(w.finder().progress() == nullptr);
     }
 
-    void findDeviceWithNothingFound() {
-        sim::SimulatedDevice silent(sim::SimOptions{.noHandshake = true});
-        Window w(Pinned({{1, silent.slavePath()}}));
-        w.finder().SetTiming(QuickScan());
-        test::Pick(w.List(1046), 11);
-        w.FindDevice();
-        QTRY_VERIFY_WITH_TIMEOUT(!w.finder().IsRunning(), 10000);
-        QCOMPARE(w.messages.texts(), QStringList{"No device answered on COM1, at any line speed."});
-        QCOMPARE(w.List(1046)->currentText(), "115200");
-    }
-
     // Cancel, closing the window or its end stop the scans at once and change nothing;
     // until then the window takes input.
     void cancelStopsTheSearch_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("Cancel button") << "button";
-        QTest::newRow("progress closed") << "close progress";
         QTest::newRow("window closed") << "close window";
         QTest::newRow("window ended") << "destroy window";
     }
@@ -239,8 +220,6 @@ class PortsTest : public QObject {
 
         if (how == "button") {
             progress->findChild<QPushButton*>()->click();
-        } else if (how == "close progress") {
-            progress->close();
         } else if (how == "close window") {
             w->dialog.close();
             QVERIFY(!w->dialog.isVisible());
@@ -285,10 +264,6 @@ class PortsTest : public QObject {
         QCOMPARE(open.messages.texts(),
                  QStringList{"Close the port first: Find Device tries every port, " +
                              QString::fromStdString(answering.slavePath()) + " included."});
-
-        Window none(PortDirectory{});
-        none.FindDevice();
-        QCOMPARE(none.messages.texts(), QStringList{"There is no serial port to search."});
     }
 };
 
