@@ -1,5 +1,8 @@
 #include "AppOptions.h"
 
+#include <QCommandLineParser>
+#include <QFile>
+
 #include "GbkText.h"
 #include "VersionInfo.h"
 
@@ -18,49 +21,57 @@ QString Dotted(const std::array<int, 4>& version) {
 
 }  // namespace
 
-std::optional<AppOptions> AppOptions::Parse(const std::vector<std::string>& arguments,
-                                            std::string& error) {
-    AppOptions options;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--help" || argument == "-h") {
-            options.action = Action::Help;
-        } else if (argument == "--version") {
-            options.action = Action::Version;
-        } else if (argument == "--demo") {
-            options.demo = true;
-        } else if (argument == "--com" || argument.starts_with("--com=")) {
-            std::string value;
-            if (argument == "--com") {
-                if (i + 1 == arguments.size()) {
-                    error = "--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)";
-                    return std::nullopt;
-                }
-                value = arguments[++i];
-            } else {
-                value = argument.substr(std::string_view("--com=").size());
-            }
-            std::string pinError;
-            const auto pin = PortDirectory::ParsePin(value, pinError);
-            if (!pin) {
-                error = "--com: " + pinError;
-                return std::nullopt;
-            }
-            options.pins.push_back(*pin);
+std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QString& error) {
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption demo(QStringLiteral("demo"));
+    const QCommandLineOption com(QStringLiteral("com"), {}, QStringLiteral("N=PATH"));
+    QCommandLineParser parser;
+    parser.addOptions({help, version, demo, com});
+    if (!parser.parse(QStringList{QStringLiteral("QK4410ConfTool")} + arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString& name = unknown.front();
+            error = QStringLiteral("unknown argument '%1%2' (see --help)")
+                        .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+        } else if (arguments.last() == QStringLiteral("--com")) {
+            error = QStringLiteral("--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)");
         } else {
-            error = "unknown argument '" + argument + "' (see --help)";
-            return std::nullopt;
+            error = parser.errorText();  // a value given to an option that takes none
+        }
+        return std::nullopt;
+    }
+    if (const QStringList extra = parser.positionalArguments(); !extra.isEmpty()) {
+        error = QStringLiteral("unknown argument '%1' (see --help)").arg(extra.front());
+        return std::nullopt;
+    }
+    AppOptions options;
+    for (const QString& name : parser.optionNames()) {  // the last of the two counts
+        if (help.names().contains(name)) {
+            options.action = Action::Help;
+        } else if (version.names().contains(name)) {
+            options.action = Action::Version;
         }
     }
+    options.demo = parser.isSet(demo);
+    for (const QString& value : parser.values(com)) {
+        std::string pinError;
+        const auto pin = PortDirectory::ParsePin(QFile::encodeName(value).toStdString(), pinError);
+        if (!pin) {
+            error = QStringLiteral("--com: ") + QFile::decodeName(pinError.c_str());
+            return std::nullopt;
+        }
+        options.pins.push_back(*pin);
+    }
     if (const std::string twice = PortDirectory::ConflictingPins(options.pins); !twice.empty()) {
-        error = "--com: " + twice;
+        error = QStringLiteral("--com: ") + QFile::decodeName(twice.c_str());
         return std::nullopt;
     }
     if (options.demo) {
         for (const auto& pin : options.pins) {
             if (pin.number == kDemoPort) {
-                error =
-                    "--demo puts the simulated device on COM1; --com 1=... cannot be used with it";
+                error = QStringLiteral(
+                    "--demo puts the simulated device on COM1; --com 1=... cannot be used with it");
                 return std::nullopt;
             }
         }
@@ -78,9 +89,10 @@ QString HelpText() {
         "  --com N=PATH  make COM N (1 to 14) stand for the serial device PATH, for\n"
         "                example --com 3=/dev/ttyUSB0; may be given more than once.\n"
         "                Without it, COM1, COM2, ... are the serial ports found at start:\n"
-        "                USB and ACM adapters first, then built-in ports.\n"
+        "                USB and ACM adapters first, then built-in ports; adapters\n"
+        "                plugged in later take the free numbers.\n"
         "  --demo        start a simulated device and put it on COM1.\n"
-        "  --help        show this text.\n"
+        "  -h, --help    show this text.\n"
         "  --version     show the version.\n"
         "\n"
         "Qt's own settings are taken from its environment variables, for example\n"

@@ -1,17 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "PortDirectory.h"
 
 namespace qk::ui {
 
-// The program's command line. Qt's own options are not taken here: they are read before a
-// display is needed, so --help and --version work anywhere; Qt's settings come through its
-// environment variables (QT_QPA_PLATFORM, QT_SCALE_FACTOR, ...).
+// The program's command line, read by QCommandLineParser: a value follows its option as
+// the next argument or after "=". Qt's own options are not taken here: they are read before
+// a display is needed, so --help and --version work anywhere; Qt's settings come through
+// its environment variables (QT_QPA_PLATFORM, QT_SCALE_FACTOR, ...).
 struct AppOptions {
     enum class Action { Run, Help, Version };
 
@@ -19,9 +20,9 @@ struct AppOptions {
     std::vector<PortDirectory::Entry> pins;  // --com N=PATH, in order
     bool demo = false;                       // --demo: a simulated device on COM1
 
-    // nullopt and `error` set when the arguments are not understood.
-    static std::optional<AppOptions> Parse(const std::vector<std::string>& arguments,
-                                           std::string& error);
+    // `arguments` without the program's name. nullopt and `error` set when they are not
+    // understood.
+    static std::optional<AppOptions> Parse(const QStringList& arguments, QString& error);
 };
 
 // The --help text (also what F1 shows in the window).

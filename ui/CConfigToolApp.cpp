@@ -17,6 +17,7 @@
 #include "QFileDialogChooser.h"
 #include "QMessageBoxPresenter.h"
 #include "SimulatedDevice.h"
+#include "UdevPortWatcher.h"
 
 namespace qk::ui {
 namespace {
@@ -61,11 +62,14 @@ class FirstPaintReport final : public QObject {
 int CConfigToolApp::Run() {
     const QString name =
         ApplicationNameFromPath(QString::fromLocal8Bit(m_argc > 0 ? m_argv[0] : "QK4410ConfTool"));
-    std::vector<std::string> arguments(m_argv + std::min(m_argc, 1), m_argv + m_argc);
-    std::string error;
+    QStringList arguments;
+    for (int i = 1; i < m_argc; ++i) {
+        arguments << QString::fromLocal8Bit(m_argv[i]);
+    }
+    QString error;
     const auto options = AppOptions::Parse(arguments, error);
     if (!options) {
-        Print(stderr, name + QStringLiteral(": ") + QString::fromStdString(error));
+        Print(stderr, name + QStringLiteral(": ") + error);
         return 1;
     }
     if (options->action == AppOptions::Action::Help) {
@@ -92,6 +96,7 @@ int CConfigToolApp::Run() {
     QApplication::setQuitOnLastWindowClosed(false);
 
     std::optional<sim::SimulatedDevice> device;
+    UdevPortWatcher portWatcher;  // before the ports are listed, so no change slips between
     PortDirectory ports = PortDirectory::Discover();
     for (const auto& pin : options->pins) {
         ports.Pin(pin.number, pin.path);
@@ -111,7 +116,7 @@ int CConfigToolApp::Run() {
     QFileDialogChooser files;
     FirstPaintReport firstPaint;
     {
-        CConfigToolDlg window(std::move(ports), messages, files);
+        CConfigToolDlg window(std::move(ports), messages, files, portWatcher);
         if (HasEnvironment("QK_REPORT_FIRST_PAINT")) {
             window.installEventFilter(&firstPaint);
         }

@@ -2,16 +2,18 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFile>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <optional>
 #include <utility>
 
 #include "AppIcon.h"
 #include "AppOptions.h"
 #include "CAboutDlg.h"
+#include "DialogFont.h"
 #include "DialogTemplates.h"
 #include "GbkText.h"
 #include "OverrideCursor.h"
@@ -26,7 +28,7 @@ namespace {
 constexpr Qt::WindowFlags kFrame = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
-constexpr int kComPorts = 14;
+// Right edges in pixels of the design font (DialogFont::kDesignBaseUnitX).
 const std::vector<int> kStatusPartEdges = {180, 300, -1};
 
 enum ControlId : int {
@@ -61,6 +63,11 @@ FileChooser& StandardFileChooser() {
     return chooser;
 }
 
+PortWatcher& FixedPorts() {
+    static NoPortWatcher watcher;
+    return watcher;
+}
+
 template <std::size_t N>
 void AddEntries(CComboBox& list, const std::array<std::string_view, N>& entries) {
     for (const std::string_view entry : entries) {
@@ -76,8 +83,13 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages,
 
 CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
                                ControllerTiming timing, QWidget* owner)
+    : CConfigToolDlg(std::move(ports), messages, files, FixedPorts(), timing, owner) {}
+
+CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
+                               PortWatcher& portWatcher, ControllerTiming timing, QWidget* owner)
     : CDialog(res::MainDialogTemplate(), owner, kFrame),
       m_messages(messages),
+      m_portWatcher(portWatcher),
       m_advParamDlg(messages),
       m_ports(std::move(ports)),
       m_serialSink(*this, messages),
@@ -92,7 +104,11 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
       m_parser(m_state, *this),
       m_controller(m_port, m_state, *this, m_pacer, m_receiveLoop, timing),
       m_fileCommands(*this, m_state, *this, files, messages),
-      m_log(*controls().Find<InfoLogBox>(kInfoLog)) {
+      m_deviceFinder(
+          *this, messages,
+          [this](int portNumber, std::uint32_t baud) { SelectFoundDevice(portNumber, baud); }),
+      m_log(*controls().Find<InfoLogBox>(kInfoLog)),
+      m_portList(*controls().Find<CComboBox>(kComList)) {
     BindControls();
     // Icon 128, large and small. A minimised window is drawn by the desktop from this icon:
     // there is no WM_PAINT-style painting of the icon into the client area, and no drag
@@ -101,6 +117,7 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
 }
 
 CConfigToolDlg::~CConfigToolDlg() {
+    m_portWatcher.Watch({});
     // The receive thread must be gone before the record and the port it uses.
     m_controller.Shutdown();
 }
@@ -132,7 +149,13 @@ void CConfigToolDlg::OnInitDialog() {
 
     m_statusBar = new CStatusBarCtrl(*this);
     m_statusBar->setObjectName(QStringLiteral("0"));
-    m_statusBar->SetParts(kStatusPartEdges);
+    // Fixed pixels would cut "ID:860000000001" with a font wider than the design's.
+    const DialogFont units(font());
+    std::vector<int> edges;
+    for (const int edge : kStatusPartEdges) {
+        edges.push_back(edge < 0 ? edge : units.FromDesignPixelsX(edge));
+    }
+    m_statusBar->SetParts(edges);
 
     FillLists();
     m_comList->SetCurSel(kDefaultComIndex);
@@ -141,20 +164,16 @@ void CConfigToolDlg::OnInitDialog() {
     m_parityList->SetCurSel(kDefaultParityIndex);
 
     DisableConfigButtons();
+    m_portWatcher.Watch(
+        [this](const std::vector<PortMonitor::Event>& events) { OnPortsChanged(events); });
     // The first focus goes where the platform puts it: the first visible, enabled tab
     // stop, which is "Cancel".
 }
 
 void CConfigToolDlg::FillLists() {
-    // COM numbers stand for device paths on Linux; each entry names its path where the
-    // operator looks for it, so the right adapter is picked without a terminal.
-    for (int port = 1; port <= kComPorts; ++port) {
-        const int index = m_comList->AddString(QStringLiteral("COM%1").arg(port));
-        const std::string path = m_ports.PathFor(port);
-        m_comList->setItemData(index,
-                               path.empty() ? QStringLiteral("no serial device") : QFile::decodeName(path.c_str()),
-                               Qt::ToolTipRole);
-    }
+    // COM numbers stand for device paths on Linux; each entry names its adapter where the
+    // operator looks for it, so the right one is picked without a terminal.
+    m_portList.Fill(m_ports);
     AddEntries(*m_dataBitsList, DataBitsList);
     AddEntries(*m_parityList, ParityList);
     for (const std::string_view baud : BaudRateList) {
@@ -282,6 +301,19 @@ void CConfigToolDlg::OnBlockWaiting() {
     }
 }
 
+void CConfigToolDlg::OnPortsChanged(const std::vector<PortMonitor::Event>& events) {
+    // Safe in the middle of a sequence too: the port reads the directory only while it
+    // opens, and keeps its path from then on.
+    for (const PortMonitor::Event& event : events) {
+        if (event.added) {
+            m_ports.Add(event.port);
+        } else {
+            m_ports.Remove(event.port.path);
+        }
+    }
+    m_portList.Describe(m_ports);
+}
+
 void CConfigToolDlg::OnCommand(int id) {
     switch (id) {
         case kOpenClose:
@@ -347,6 +379,9 @@ void CConfigToolDlg::OnSysCommand(unsigned id) {
         case SystemMenu::kSaveLogCommand:
             RunFileCommand(&FileCommands::SaveLog);
             break;
+        case SystemMenu::kFindDeviceCommand:
+            FindDevice();
+            break;
         default:
             // Other system commands (move, size, minimise...) belong to the window manager.
             break;
@@ -361,14 +396,38 @@ void CConfigToolDlg::RunFileCommand(void (FileCommands::*command)()) {
     }
 }
 
+void CConfigToolDlg::FindDevice() {
+    // A sequence holds the port and the lists the search would change.
+    if (m_sequenceDepth > 0) {
+        return;
+    }
+    const int baudIndex = m_portBaudList->GetCurSel();
+    const std::string_view firstRate =
+        EntryAt(BaudRateList, baudIndex >= 0 ? baudIndex : kDefaultBaudIndex);
+    m_deviceFinder.Start(m_ports, static_cast<std::uint32_t>(std::stoul(std::string(firstRate))),
+                         m_port.IsOpen() ? m_port.path() : std::string());
+}
+
+void CConfigToolDlg::SelectFoundDevice(int portNumber, std::uint32_t baud) {
+    m_comList->SetCurSel(portNumber - PortDirectory::kFirstPort);
+    const auto rate = std::ranges::find(BaudRateList, std::to_string(baud));
+    if (rate != BaudRateList.end()) {
+        m_portBaudList->SetCurSel(static_cast<int>(rate - BaudRateList.begin()));
+    }
+}
+
 void CConfigToolDlg::OnHelp() {
-    m_messages.Present(this, {HelpText(), {}, Message::Icon::None});
+    // The option table lines up in columns only in a fixed pitch.
+    m_messages.Present(
+        this,
+        {HelpText(), {}, Message::Icon::None, QFontDatabase::systemFont(QFontDatabase::FixedFont)});
 }
 
 void CConfigToolDlg::done(int result) {
     if (m_sequenceDepth > 0) {
         return;
     }
+    m_deviceFinder.Cancel();
     m_controller.Shutdown();
     CDialog::done(result);
 }

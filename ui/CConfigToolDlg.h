@@ -9,8 +9,10 @@
 #include "CDialog.h"
 #include "CSerialPort.h"
 #include "CStatusBarCtrl.h"
+#include "ComPortList.h"
 #include "ConfigController.h"
 #include "ControllerView.h"
+#include "DeviceFinder.h"
 #include "DeviceState.h"
 #include "FileChooser.h"
 #include "FileCommands.h"
@@ -18,6 +20,7 @@
 #include "InfoLogView.h"
 #include "MessagePresenter.h"
 #include "PortDirectory.h"
+#include "PortWatcher.h"
 #include "ReceiveLoop.h"
 #include "ResponseParser.h"
 #include "SystemMenu.h"
@@ -51,15 +54,27 @@ namespace qk::ui {
 // closed by the sequence that notices it, or at once when the window is idle. Ending the
 // window closes an open port and ends the receive loop first.
 //
+// Serial adapters plugged in or out while it runs come and go in the COM list, numbered by
+// the port directory: the entries and the selection stay, their descriptions follow. An
+// open port whose adapter is pulled hangs up and is closed as any lost line is.
+//
 // Its context menu's file items (Save Profile…, Load Profile…, Save Log…) go to
 // FileCommands, which asks the injected FileChooser for a file; like the rest of the
 // window's input they are refused while a sequence runs, and none of them needs the port.
+// Find Device… goes to DeviceFinder, which searches every port in the background while the
+// window stays usable; it is refused during a sequence and while the port is open, and
+// ending the window cancels it.
 //
 // What it deliberately does not do: build commands, talk to the port, or decide anything
 // about the device.
 class CConfigToolDlg : public CDialog, public ControllerView {
     Q_OBJECT
   public:
+    // `ports` come and go as `portWatcher` says.
+    CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
+                   PortWatcher& portWatcher, ControllerTiming timing = {},
+                   QWidget* owner = nullptr);
+    // With ports that stay as given.
     CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, FileChooser& files,
                    ControllerTiming timing = {}, QWidget* owner = nullptr);
     // With the standard file dialogs, for uses that never choose a file.
@@ -102,6 +117,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     bool InSequence() const { return m_sequenceDepth > 0; }
     CStatusBarCtrl* statusBar() const { return m_statusBar; }
     SystemMenu* systemMenu() const { return m_systemMenu; }
+    DeviceFinder& deviceFinder() { return m_deviceFinder; }
 
     void done(int result) override;
 
@@ -124,9 +140,13 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void RunSequence(void (ConfigController::*operation)(),
                      SequenceCursor cursor = SequenceCursor::Busy);
     void OnBlockWaiting();
+    void OnPortsChanged(const std::vector<PortMonitor::Event>& events);
     void RunFileCommand(void (FileCommands::*command)());
+    void FindDevice();
+    void SelectFoundDevice(int portNumber, std::uint32_t baud);
 
     MessagePresenter& m_messages;
+    PortWatcher& m_portWatcher;
     DeviceState m_state;
     CAdvParamDlg m_advParamDlg;
     PortDirectory m_ports;
@@ -138,6 +158,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     UiPacer m_pacer;
     ConfigController m_controller;
     FileCommands m_fileCommands;
+    DeviceFinder m_deviceFinder;
 
     // The controls the window works with, bound by ID.
     CComboBox* m_parityList = nullptr;         // 1048
@@ -158,6 +179,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     QLabel* m_loginLabel = nullptr;            // 1050
 
     InfoLogView m_log;
+    ComPortList m_portList;
     CStatusBarCtrl* m_statusBar = nullptr;
     SystemMenu* m_systemMenu = nullptr;
     int m_sequenceDepth = 0;

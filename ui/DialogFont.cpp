@@ -53,6 +53,10 @@ QSize DialogFont::ClientSize(const res::DialogTemplate& dialog) const {
     return QSize(ToPixelsX(dialog.width), ToPixelsY(dialog.height));
 }
 
+int DialogFont::FromDesignPixelsX(int pixels) const {
+    return MulDiv(pixels, m_baseX, kDesignBaseUnitX);
+}
+
 QFont DialogFont::FontFor(std::string_view gbkFace, int pointSize) {
     QFont font;
     if (gbkFace == res::kSongFace) {

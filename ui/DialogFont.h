@@ -32,10 +32,17 @@ class DialogFont {
     int baseUnitX() const { return m_baseX; }
     int baseUnitY() const { return m_baseY; }
 
+    // The horizontal base unit of the font the templates were laid out with (8 x 16).
+    // Sizes the original program fixed in pixels were meant for it.
+    static constexpr int kDesignBaseUnitX = 8;
+
     int ToPixelsX(int dialogUnits) const;
     int ToPixelsY(int dialogUnits) const;
     QRect ToPixels(const res::DialogRect& rect) const;
     QSize ClientSize(const res::DialogTemplate& dialog) const;
+    // A width in pixels meant for the design font, in pixels of this one, scaled as dialog
+    // units are.
+    int FromDesignPixelsX(int pixels) const;
 
     // The QFont for a template's face and point size.
     static QFont FontFor(std::string_view gbkFace, int pointSize);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -15,6 +17,9 @@ struct Message {
     QString text;
     QString detail;
     Icon icon = Icon::None;
+    // A font of its own for the text, whose lines are then shown as they are, never
+    // wrapped (a table's columns, the command-line help); the box's font otherwise.
+    std::optional<QFont> font = std::nullopt;
 };
 
 // Shows a modal message with a single OK button and returns when the operator has

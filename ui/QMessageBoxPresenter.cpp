@@ -1,5 +1,7 @@
 #include "QMessageBoxPresenter.h"
 
+#include <QLabel>
+
 namespace qk::ui {
 
 void QMessageBoxPresenter::Present(QWidget* owner, const Message& message) {
@@ -12,6 +14,15 @@ std::unique_ptr<QMessageBox> QMessageBoxPresenter::MakeBox(QWidget* owner,
         message.icon == Message::Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon;
     auto box = std::make_unique<QMessageBox>(icon, m_caption, message.text, QMessageBox::Ok, owner);
     box->setTextFormat(Qt::PlainText);
+    if (message.font) {
+        // QMessageBox wraps a text wider than half the screen; a preformatted block keeps
+        // each line whole and widens the box instead.
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            label->setFont(*message.font);
+            box->setTextFormat(Qt::RichText);
+            box->setText(QStringLiteral("<pre>%1</pre>").arg(message.text.toHtmlEscaped()));
+        }
+    }
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
     if (!message.detail.isEmpty()) {

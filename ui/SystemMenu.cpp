@@ -20,6 +20,8 @@ SystemMenu::SystemMenu(QWidget* owner, std::string_view aboutText, CommandHandle
     AddWindowCommand(tr("Save Profile…"), kSaveProfileCommand, QKeySequence::Save);
     AddWindowCommand(tr("Load Profile…"), kLoadProfileCommand, QKeySequence::Open);
     AddCommand(tr("Save Log…"), kSaveLogCommand);
+    addSeparator();
+    AddWindowCommand(tr("Find Device…"), kFindDeviceCommand, QKeySequence::Find);
     if (!aboutText.empty()) {
         addSeparator();
         AddCommand(FromGbk(aboutText), kAboutCommand);

@@ -21,12 +21,22 @@ class AppTest : public QObject {
         QTest::newRow("nothing") << QStringList{} << "run 0";
         QTest::newRow("help") << QStringList{"--help"} << "help 0";
         QTest::newRow("version") << QStringList{"--version"} << "version 0";
-        QTest::newRow("two pins") << QStringList{"--com", "3=/dev/ttyUSB0", "--com=4=/dev/pts/7"}
-                                  << "run 2";
+        QTest::newRow("-h") << QStringList{"-h"} << "help 0";
+        QTest::newRow("last of help and version")
+            << QStringList{"--help", "--version"} << "version 0";
+        QTest::newRow("both value styles")
+            << QStringList{"--com", "3=/dev/ttyUSB0", "--com=4=/dev/pts/7"} << "run 2";
+        QTest::newRow("value that looks like an option")
+            << QStringList{"--com", "--demo"} << "--com: expected N=PATH";
         QTest::newRow("demo") << QStringList{"--demo", "--com", "2=/dev/x"} << "run 1 demo";
         QTest::newRow("demo takes COM1") << QStringList{"--demo", "--com", "1=/dev/x"} << "--demo";
         QTest::newRow("unknown") << QStringList{"--bogus"} << "unknown argument '--bogus'";
-        QTest::newRow("com without value") << QStringList{"--com"} << "--com needs a value";
+        QTest::newRow("unknown after a good one")
+            << QStringList{"--demo", "--bogus=1"} << "unknown argument '--bogus'";
+        QTest::newRow("unknown short") << QStringList{"-x"} << "unknown argument '-x'";
+        QTest::newRow("com without value")
+            << QStringList{"--demo", "--com"} << "--com needs a value";
+        QTest::newRow("value for a switch") << QStringList{"--demo=yes"} << "Unexpected value";
         QTest::newRow("com 15") << QStringList{"--com", "15=/dev/x"} << "--com:";
         QTest::newRow("com without path") << QStringList{"--com", "2="} << "--com:";
         QTest::newRow("com without =") << QStringList{"--com", "3"} << "--com: expected N=PATH";
@@ -39,13 +49,9 @@ class AppTest : public QObject {
     void parsesTheCommandLine() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, outcome);
-        std::vector<std::string> args;
-        for (const QString& argument : arguments) {
-            args.push_back(argument.toStdString());
-        }
-        std::string message;
-        const auto options = AppOptions::Parse(args, message);
-        QString got = QString::fromStdString(message);
+        QString message;
+        const auto options = AppOptions::Parse(arguments, message);
+        QString got = message;
         if (options) {
             static constexpr std::array actions = {"run", "help", "version"};
             got = QStringLiteral("%1 %2%3")

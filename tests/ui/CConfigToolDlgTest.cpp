@@ -1,3 +1,4 @@
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QTest>
 #include <QTextDocument>
@@ -71,11 +72,14 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(QApplication::focusWidget(), w.Button(2));
         QVERIFY(w.messages.entries.empty());
         const CStatusBarCtrl& status = *w.dialog.statusBar();
-        // Parts start where the one before ends (each keeps a border's gap at its right).
-        QCOMPARE(
-            (std::array{status.GetParts(), status.GetRect(1).left(), status.GetRect(2).left()}),
-            (std::array{3, 180, 300}));
-        QVERIFY(status.GetRect(0).right() < 180 && status.GetRect(1).right() < 300);
+        // Parts start where the one before ends (each keeps a border's gap at its right),
+        // at 180 and 300 pixels of the design font, scaled to this one.
+        const int first = status.GetRect(1).left();
+        const int second = status.GetRect(2).left();
+        QCOMPARE(status.GetParts(), 3);
+        QVERIFY2(first >= 180 && std::abs(second * 180 - first * 300) <= 300,
+                 qPrintable(QStringLiteral("%1 %2").arg(first).arg(second)));
+        QVERIFY(status.GetRect(0).right() < first && status.GetRect(1).right() < second);
         QVERIFY(status.GetRect(2).right() >= w.dialog.width() - 4);
 
         // The lists keep the order of their value lists; COM entries name their device paths.
@@ -93,6 +97,22 @@ class CConfigToolDlgTest : public QObject {
                                             test::Texts(ProtocolList)}));
         QCOMPARE(w.List(1010)->itemData(2, Qt::ToolTipRole).toString(), "/dev/ttyUSB0");
         QCOMPARE(w.List(1010)->itemData(0, Qt::ToolTipRole).toString(), "no serial device");
+    }
+
+    // The device's ID and versions, as long as they get, show whole in their parts.
+    void statusPartsShowTheIdAndVersionsWhole() {
+        Window w;
+        w.dialog.HandleReceivedBlock("+ID:860000000001\r\n+VER:QK4520-1 HW:V2.1 SW:V3.5\r\n");
+        const CStatusBarCtrl& status = *w.dialog.statusBar();
+        const QStringList shown{status.GetText(1), status.GetText(2)};
+        QCOMPARE(shown, (QStringList{"ID:860000000001", "Hardware Ver:V2.1,Software Ver:V3.5"}));
+        for (int part = 1; part <= 2; ++part) {
+            const auto* label = status.findChild<QLabel*>(QStringLiteral("part%1").arg(part));
+            const int room = label->contentsRect().width() - label->indent();
+            QVERIFY2(label->fontMetrics().horizontalAdvance(status.GetText(part)) <= room,
+                     qPrintable(status.GetText(part)));
+            QCOMPARE(label->text(), status.GetText(part));  // not cut
+        }
     }
 
     void typedTextLeavesNoSelectionAndOpenRefuses_data() {
@@ -211,6 +231,8 @@ class CConfigToolDlgTest : public QObject {
         QVERIFY(w.Activate());
         QTest::keyClick(w.List(1010), Qt::Key_F1);
         QCOMPARE(w.messages.texts(), QStringList{HelpText()});
+        const std::optional<QFont> helpFont = w.messages.entries.at(0).message.font;
+        QVERIFY(helpFont && QFontInfo(*helpFont).fixedPitch());
         auto* menu = w.dialog.findChild<SystemMenu*>();
         QVERIFY(menu != nullptr);
         QStringList items;
@@ -222,7 +244,7 @@ class CConfigToolDlgTest : public QObject {
             }
         }
         QCOMPARE(items, (QStringList{"&Close", "", "Save Profile…", "Load Profile…", "Save Log…",
-                                     "", FromGbk(SystemMenu::AboutText())}));
+                                     "", "Find Device…", "", FromGbk(SystemMenu::AboutText())}));
         QString title;
         const auto watch = test::AnswerNextModal([&](QWidget* modal) {
             title = modal->windowTitle();
@@ -259,6 +281,26 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(presenter.MakeBox(nullptr, {QStringLiteral("Log off"), {}, Message::Icon::None})
                      ->icon(),
                  QMessageBox::NoIcon);
+    }
+
+    // A message with a font of its own: the box shows it in that font, every line whole.
+    void messageInItsOwnFontKeepsItsLines() {
+        const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        QMessageBoxPresenter presenter(QStringLiteral("QK4410ConfTool"));
+        const auto box = presenter.MakeBox(nullptr, {HelpText(), {}, Message::Icon::None, fixed});
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label != nullptr && QFontInfo(label->font()).fixedPitch());
+        int widest = 0;
+        for (const QString& line : HelpText().split(u'\n')) {
+            widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+        }
+        QVERIFY2(label->contentsRect().width() >= widest,
+                 qPrintable(QStringLiteral("%1 < %2").arg(label->width()).arg(widest)));
+        QTextDocument shown;
+        shown.setHtml(label->text());
+        QCOMPARE(shown.toPlainText(), HelpText());
     }
 
     void captionsFitAndNothingOverlaps() {

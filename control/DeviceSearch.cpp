@@ -1,0 +1,108 @@
+#include "DeviceSearch.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "CSerialPort.h"
+
+namespace qk {
+namespace {
+
+// Keeps why the port would not open, for the port's finding; the scan's other reports
+// (a write that failed half-way) say nothing the finding does not.
+class OpenFailure final : public SerialMessageSink {
+  public:
+    void SerialError(std::string_view message, std::string_view detail) override {
+        if (message == kOpenComFailed) {
+            reason = detail;
+        }
+    }
+    std::string reason;
+};
+
+}  // namespace
+
+// Pauses shared by all the scans that end at once when the search is cancelled; without
+// that, a cancelled scan would sleep out its handshake retry before it looked again.
+class DeviceSearch::StopPacer final : public Pacer {
+  public:
+    void Pause(std::chrono::milliseconds duration) override {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_for(lock, duration, [this] { return m_stop.load(); });
+    }
+    bool StopRequested() const override { return m_stop.load(); }
+    void Stop() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::atomic<bool> m_stop{false};
+};
+
+DeviceSearch::DeviceSearch(PortDirectory ports, std::uint32_t firstRate,
+                           DeviceScanner::Timing timing, Observer observer)
+    : m_ports(std::move(ports)),
+      m_rates(ScanRates(firstRate)),
+      m_timing(timing),
+      m_observer(std::move(observer)),
+      m_pacer(std::make_unique<StopPacer>()) {
+    for (const auto& entry : m_ports.Entries()) {
+        m_numbers.push_back(entry.number);
+    }
+    m_threads.reserve(m_numbers.size());
+    try {
+        for (const int number : m_numbers) {
+            m_threads.emplace_back([this, number] {
+                PortFinding finding = ScanPort(number);
+                if (m_observer.finished) {
+                    m_observer.finished(std::move(finding));
+                }
+            });
+        }
+    } catch (...) {
+        // No destructor runs for a half-built search: the threads already started would
+        // outlive the members they use.
+        Cancel();
+        throw;
+    }
+}
+
+DeviceSearch::~DeviceSearch() {
+    Cancel();
+}
+
+void DeviceSearch::Cancel() {
+    m_pacer->Stop();
+    Wait();
+}
+
+void DeviceSearch::Wait() {
+    for (auto& thread : m_threads) {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+}
+
+PortFinding DeviceSearch::ScanPort(int number) {
+    OpenFailure sink;
+    CSerialPort port(m_ports, sink);
+    DeviceScanner scanner(port, number, *m_pacer, m_timing);
+    PortFinding finding{number, m_ports.PathFor(number), {}, {}};
+    finding.result = scanner.Scan(m_rates, [&](std::uint32_t rate) {
+        if (m_observer.trying) {
+            m_observer.trying(number, rate);
+        }
+    });
+    finding.openFailure = sink.reason;
+    return finding;
+}
+
+}  // namespace qk

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DeviceScanner.h"
+#include "PortDirectory.h"
+
+namespace qk {
+
+// What a search learnt of one port.
+struct PortFinding {
+    int number = 0;  // the COM number
+    std::string path;
+    ScanResult result;
+    std::string openFailure;  // why the port would not open; empty when it did
+};
+
+// Looks for a device on every port of a directory at once, one thread per port, each a
+// DeviceScanner over ScanRates(firstRate): what `qk4410-cli scan` does, for a front end
+// that keeps running meanwhile. The search works on its own copy of the directory, so
+// ports that come and go while it runs change nothing under it.
+//
+// Cancel() asks every scan to stop (pauses end at once, a scan ends between two reads)
+// and waits for the threads; the destructor does the same, so an owner that goes away
+// during a search leaves no thread behind.
+//
+// The observer's calls come from the scan threads, each port's in order, and may overlap
+// between ports; an owner with a thread of its own posts them there.
+class DeviceSearch {
+  public:
+    struct Observer {
+        std::function<void(int number, std::uint32_t rate)> trying;  // before each rate
+        std::function<void(PortFinding finding)> finished;           // once per port
+    };
+
+    DeviceSearch(PortDirectory ports, std::uint32_t firstRate, DeviceScanner::Timing timing,
+                 Observer observer);
+    ~DeviceSearch();
+    DeviceSearch(const DeviceSearch&) = delete;
+    DeviceSearch& operator=(const DeviceSearch&) = delete;
+
+    // The COM numbers searched, ascending, and the rates each is tried at, in order.
+    const std::vector<int>& numbers() const { return m_numbers; }
+    const std::vector<std::uint32_t>& rates() const { return m_rates; }
+
+    // Stops the scans and waits for their threads; harmless when they have ended.
+    void Cancel();
+    // Waits for the threads without stopping them.
+    void Wait();
+
+  private:
+    class StopPacer;
+
+    PortFinding ScanPort(int number);
+
+    const PortDirectory m_ports;
+    const std::vector<std::uint32_t> m_rates;
+    const DeviceScanner::Timing m_timing;
+    const Observer m_observer;
+    std::vector<int> m_numbers;
+    std::unique_ptr<StopPacer> m_pacer;
+    std::vector<std::thread> m_threads;
+};
+
+}  // namespace qk

@@ -1,0 +1,271 @@
+// The COM list and the ports behind it: what it names, adapters that come and go while the
+// window runs, and Find Device against simulated devices on pseudo-terminals.
+#include <QAbstractItemView>
+#include <QProgressDialog>
+#include <QTest>
+#include <map>
+#include <optional>
+
+#include "CConfigToolDlg.h"
+#include "SimulatedDevice.h"
+#include "UiTestSupport.h"
+
+using namespace qk;
+using namespace qk::ui;
+using namespace std::chrono_literals;
+
+namespace {
+
+// What the system says of a CH340 adapter on /dev/ttyUSB<index>.
+PortIdentity UsbAdapter(int index, const std::string& serial) {
+    PortIdentity port;
+    port.path = "/dev/ttyUSB" + std::to_string(index);
+    port.kind = PortIdentity::Kind::Usb;
+    port.product = "USB Serial";
+    port.manufacturer = "QinHeng Electronics";
+    port.serial = serial;
+    port.vendorId = "1a86";
+    port.productId = "7523";
+    port.driver = "ch341";
+    port.byId = "/dev/serial/by-id/usb-1a86_USB_Serial_" + serial + "-if00-port0";
+    return port;
+}
+
+// Ports that come and go when the test says so.
+struct ScriptedPortWatcher final : PortWatcher {
+    void Watch(Handler h) override { handler = std::move(h); }
+    void Plug(const PortIdentity& port) { handler({{true, port}}); }
+    void Unplug(const std::string& path) {
+        PortIdentity gone;
+        gone.path = path;
+        handler({{false, gone}});
+    }
+    Handler handler;
+};
+
+struct Window {
+    test::RecordingPresenter messages;
+    test::ScriptedFileChooser files;
+    ScriptedPortWatcher watcher;
+    CConfigToolDlg dialog;
+
+    explicit Window(PortDirectory ports, ControllerTiming timing = test::FastTiming())
+        : dialog(std::move(ports), messages, files, watcher, timing) {
+        dialog.show();
+    }
+    CComboBox* List(int id) { return dialog.Item<CComboBox>(id); }
+    DeviceFinder& finder() { return dialog.deviceFinder(); }
+    void FindDevice() { dialog.OnSysCommand(SystemMenu::kFindDeviceCommand); }
+    // What the open COM list shows for a number.
+    QString Row(int number) {
+        return List(1010)->itemData(number - 1, ComPortList::kRowTextRole).toString();
+    }
+};
+
+// Scans that take milliseconds per rate.
+DeviceScanner::Timing QuickScan() {
+    return {.polls = 2, .retry = 5ms, .queryGap = 2ms, .answerWait = 500ms, .readPoll = 2ms};
+}
+
+// Scans that would take minutes: a silent port keeps its first rate.
+DeviceScanner::Timing EndlessScan() {
+    return {.polls = 1000, .retry = 1s};
+}
+
+PortDirectory Pinned(const std::map<int, std::string>& pins) {
+    PortDirectory ports;
+    for (const auto& [number, path] : pins) {
+        ports.Pin(number, path);
+    }
+    return ports;
+}
+
+struct NoSink final : SerialMessageSink {
+    void SerialError(std::string_view, std::string_view) override {}
+};
+
+}  // namespace
+
+class PortsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // The open list names what stands behind each number; the closed box keeps "COMn".
+    void comListNamesEachAdapter() {
+        PortIdentity builtIn;
+        builtIn.path = "/dev/ttyS0";
+        builtIn.kind = PortIdentity::Kind::BuiltIn;
+        builtIn.uartType = "16550A";
+        PortDirectory ports = PortDirectory::FromPorts({builtIn, UsbAdapter(0, "A1B2")});
+        ports.Pin(5, "/dev/pts/7");
+        Window w(std::move(ports));
+        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        CComboBox* list = w.List(1010);
+        QCOMPARE((QStringList{w.Row(1), w.Row(2), w.Row(3), w.Row(5)}),
+                 (QStringList{"COM1  USB Serial by QinHeng Electronics (1a86:7523, ch341, "
+                              "serial A1B2)",
+                              "COM2  built-in port (16550A UART)", "COM3  no serial device",
+                              "COM5  /dev/pts/7"}));
+        QCOMPARE(list->itemData(1, Qt::ToolTipRole).toString(), "/dev/ttyS0");
+        test::Pick(list, 1);
+        QCOMPARE(list->currentText(), "COM2");
+
+        // Each row is drawn whole in the open list.
+        list->showPopup();
+        QAbstractItemView* view = list->view();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.font = view->font();
+        for (int index = 0; index < list->count(); ++index) {
+            const QModelIndex entry = view->model()->index(index, 0);
+            const QString row = entry.data(ComPortList::kRowTextRole).toString();
+            const int drawn = view->itemDelegate()->sizeHint(option, entry).width();
+            QVERIFY2(drawn >= view->fontMetrics().horizontalAdvance(row), qPrintable(row));
+            QVERIFY2(view->viewport()->width() >= drawn, qPrintable(row));
+        }
+        list->hidePopup();
+    }
+
+    // Adapters plugged in and out take and leave numbers as the directory gives them; the
+    // entries and the operator's choice stay, pins win.
+    void adaptersComeAndGoWhileTheSelectionStays() {
+        PortDirectory ports = PortDirectory::FromPorts({UsbAdapter(0, "A")});
+        ports.Pin(5, "/dev/pts/7");
+        Window w(std::move(ports));
+        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        test::Pick(w.List(1010), 1);  // COM2, nothing behind it yet
+        QCOMPARE(w.Row(2), "COM2  no serial device");
+
+        w.watcher.Plug(UsbAdapter(1, "B"));
+        QVERIFY2(w.Row(2).endsWith("serial B)"), qPrintable(w.Row(2)));
+        QCOMPARE(w.List(1010)->itemData(1, Qt::ToolTipRole).toString(), "/dev/ttyUSB1");
+        w.watcher.Unplug("/dev/ttyUSB0");
+        QCOMPARE(w.Row(1), "COM1  no serial device");
+        // COM1 is kept for the adapter that left; it gets it back under another node.
+        w.watcher.Plug(UsbAdapter(2, "C"));
+        QVERIFY2(w.Row(3).endsWith("serial C)"), qPrintable(w.Row(3)));
+        w.watcher.handler({{false, UsbAdapter(1, "B")}, {true, UsbAdapter(3, "A")}});
+        QVERIFY2(w.Row(1).endsWith("serial A)"), qPrintable(w.Row(1)));
+        QCOMPARE(w.Row(2), "COM2  no serial device");
+        w.watcher.Unplug("/dev/pts/7");
+        QCOMPARE(w.Row(5), "COM5  /dev/pts/7");
+
+        QCOMPARE(w.List(1010)->count(), 14);
+        QCOMPARE(w.List(1010)->GetCurSel(), 1);
+        QCOMPARE(w.List(1010)->currentText(), "COM2");
+        QVERIFY(w.messages.entries.empty());
+    }
+
+    // Pulling the open port's adapter: the port closes with the one message of a lost
+    // line, and the number waits for that adapter.
+    void pullingTheOpenPortsAdapterClosesItAndKeepsItsNumber() {
+        std::optional<sim::SimulatedDevice> device(std::in_place);
+        PortIdentity adapter = UsbAdapter(0, "A");
+        adapter.path = device->slavePath();
+        Window w(PortDirectory::FromPorts({adapter}));
+        w.dialog.Item<QPushButton>(1001)->click();
+        QVERIFY(w.dialog.IsPortOpen() && w.dialog.IsReceiving());
+
+        device.reset();
+        w.watcher.Unplug(adapter.path);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.dialog.IsPortOpen(), 2000);
+        QCOMPARE(w.messages.texts(), QStringList{"Device lost, port closed"});
+        QCOMPARE(w.Row(1), "COM1  no serial device");
+        w.watcher.Plug(UsbAdapter(1, "B"));
+        QVERIFY2(w.Row(2).endsWith("serial B)"), qPrintable(w.Row(2)));
+    }
+
+    // Every port at once, each at its own speed: the first by COM number is selected with
+    // its speed, the message names all and why a port could not be searched.
+    void findDeviceSelectsTheFirstPortFoundAndItsSpeed() {
+        sim::SimulatedDevice slow(sim::SimOptions{.lineSpeed = 57600});
+        sim::SimulatedDevice other(sim::SimOptions{.lineSpeed = 19200});
+        other.SetValue("ID", "QK4520-000777");
+        Window w(
+            Pinned({{6, other.slavePath()}, {3, slow.slavePath()}, {2, "/nonexistent/ttyQK"}}));
+        w.finder().SetTiming(QuickScan());
+        w.FindDevice();
+        QVERIFY(w.finder().IsRunning() && w.finder().progress()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.finder().IsRunning(), 10000);
+
+        QCOMPARE(w.messages.texts(),
+                 QStringList{"Found QK4520-000123 on COM3 at 57600 baud, QK4520-000777 on COM6 at "
+                             "19200 baud. COM3 is selected."});
+        const QString detail = w.messages.entries.front().message.detail;
+        QVERIFY2(detail.startsWith("COM2: /nonexistent/ttyQK: No such file"), qPrintable(detail));
+        QCOMPARE(w.List(1010)->currentText(), "COM3");
+        QCOMPARE(w.List(1046)->currentText(), "57600");
+        QVERIFY(!w.dialog.IsPortOpen());
+        QVERIFY(w.finder().progress() == nullptr);
+    }
+
+    // Cancel, closing the window or its end stop the scans at once and change nothing;
+    // until then the window takes input.
+    void cancelStopsTheSearch_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel button") << "button";
+        QTest::newRow("window closed") << "close window";
+        QTest::newRow("window ended") << "destroy window";
+    }
+    void cancelStopsTheSearch() {
+        QFETCH(QString, how);
+        sim::SimulatedDevice silent(sim::SimOptions{.noHandshake = true});
+        const PortDirectory ports = Pinned({{1, silent.slavePath()}});
+        auto w = std::make_unique<Window>(ports);
+        w->finder().SetTiming(EndlessScan());
+        w->FindDevice();
+        QPointer<QProgressDialog> progress = w->finder().progress();
+        QTRY_VERIFY(progress->labelText().contains("COM1: 9600 baud"));
+        test::Pick(w->List(1046), 11);
+
+        if (how == "button") {
+            progress->findChild<QPushButton*>()->click();
+        } else if (how == "close window") {
+            w->dialog.close();
+            QVERIFY(!w->dialog.isVisible());
+        } else {
+            w.reset();
+        }
+        if (w) {
+            QVERIFY(!w->finder().IsRunning());
+            QVERIFY(w->messages.entries.empty());
+            QCOMPARE(w->List(1010)->GetCurSel(), 0);
+            QCOMPARE(w->List(1046)->currentText(), "115200");
+        }
+        QTRY_VERIFY(progress.isNull());
+        // The scan's thread has let go of the port.
+        NoSink sink;
+        CSerialPort port(ports, sink);
+        QVERIFY(port.Open(1, 9600, 8, 0, 0));
+    }
+
+    // Refused while the port is open (saying why) and during a sequence (as other input is).
+    void findDeviceIsRefusedWhileThePortIsBusy() {
+        sim::SimulatedDevice device(sim::SimOptions{.noHandshake = true});
+        ControllerTiming timing = test::FastTiming();
+        timing.handshakeAttempts = 3;
+        Window w(Pinned({{1, device.slavePath()}}), timing);
+        w.finder().SetTiming(QuickScan());
+        bool startedInSequence = true;
+        QTimer::singleShot(0, &w.dialog, [&] {
+            QVERIFY(w.dialog.InSequence());
+            w.FindDevice();
+            startedInSequence = w.finder().IsRunning();
+        });
+        w.dialog.Item<QPushButton>(1001)->click();  // a handshake nobody answers
+        QVERIFY(!startedInSequence);
+
+        sim::SimulatedDevice answering;
+        Window open(Pinned({{1, answering.slavePath()}}));
+        open.dialog.Item<QPushButton>(1001)->click();
+        QVERIFY(open.dialog.IsPortOpen());
+        open.FindDevice();
+        QVERIFY(!open.finder().IsRunning());
+        QCOMPARE(open.messages.texts(),
+                 QStringList{"Close the port first: Find Device tries every port, " +
+                             QString::fromStdString(answering.slavePath()) + " included."});
+    }
+};
+
+QTEST_MAIN(PortsTest)
+#include "PortsTest.moc"
