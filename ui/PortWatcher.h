@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "UdevPorts.h"
+#include "SystemPorts.h"
 
 namespace qk::ui {
 
