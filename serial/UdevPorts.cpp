@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
 #include <string_view>
 
@@ -22,6 +23,13 @@ struct UdevDeleter {
 };
 template <typename T>
 using UdevPtr = std::unique_ptr<T, UdevDeleter>;
+
+// libudev keeps some state of its own in globals (the seed of its hash tables, set up on
+// first use), so the program's threads, several devices at once, take turns with it.
+std::mutex& UdevMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 std::string Text(const char* value) {
     return value != nullptr ? value : "";
@@ -115,6 +123,7 @@ std::optional<PortIdentity> Identify(udev* context, udev_device* tty) {
 }  // namespace
 
 std::vector<PortIdentity> ListSerialPorts() {
+    std::lock_guard lock(UdevMutex());
     std::vector<PortIdentity> ports;
     UdevPtr<udev> context(udev_new());
     if (!context) {
@@ -155,11 +164,13 @@ std::optional<PortIdentity> IdentifyPort(const std::string& path) {
 }
 
 struct PortMonitor::State {
-    UdevPtr<udev> context{udev_new()};
+    UdevPtr<udev> context;
     UdevPtr<udev_monitor> monitor;
 };
 
 PortMonitor::PortMonitor() : m_state(std::make_unique<State>()) {
+    std::lock_guard lock(UdevMutex());
+    m_state->context.reset(udev_new());
     if (!m_state->context) {
         return;
     }
@@ -183,6 +194,7 @@ std::vector<PortMonitor::Event> PortMonitor::Receive() {
     if (!m_state->monitor) {
         return events;
     }
+    std::lock_guard lock(UdevMutex());
     for (;;) {
         pollfd ready{fd(), POLLIN, 0};
         if (poll(&ready, 1, 0) <= 0) {
