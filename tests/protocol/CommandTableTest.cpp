@@ -8,24 +8,6 @@ namespace {
 
 const CommandTable kTable;
 
-TEST(CommandTableTest, BothLanguagesHoldTheSameCommandTextsAndDifferOnlyInTheAboutMenu) {
-    const CommandTable chinese(Language::Chinese);
-    for (int id = 102; id <= 128; ++id) {
-        const auto command = static_cast<CommandId>(id);
-        EXPECT_FALSE(kTable.Text(command).empty()) << id;
-        EXPECT_EQ(kTable.Text(command), chinese.Text(command)) << id;
-    }
-    EXPECT_EQ(kTable.Text(CommandId::AboutMenu), "About QK4410ConfTool(&A)...");
-    EXPECT_EQ(chinese.Text(CommandId::AboutMenu), "\xB9\xD8\xD3\xDA QK4410ConfTool(&A)...");
-    EXPECT_TRUE(res::LoadString(Language::English, 100).empty());
-    EXPECT_TRUE(res::LoadString(Language::English, 129).empty());
-
-    EXPECT_EQ(res::LanguageFromLocale("zh_CN.UTF-8"), Language::Chinese);
-    EXPECT_EQ(res::LanguageFromLocale("zh_TW"), Language::Chinese);
-    EXPECT_EQ(res::LanguageFromLocale("en_US.UTF-8"), Language::English);
-    EXPECT_EQ(res::LanguageFromLocale(""), Language::English);
-}
-
 TEST(CommandBuilderTest, EveryBuilderGivesExactlyItsBytes) {
     const std::pair<std::string, std::string_view> cases[] = {
         // The query suffix is appended even where the text already ends in it.

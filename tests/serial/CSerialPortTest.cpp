@@ -135,6 +135,50 @@ TEST_F(SerialPortOnPty, EveryByteValueCrossesUnchangedAndAHangUpIsNoFailedWrite)
     EXPECT_EQ(sink.Count(kWriteComFailed), 1u);
 }
 
+// What the device sent before the port opened is gone when it opens: a stale answer would
+// stand in for the handshake reply.
+TEST_F(SerialPortOnPty, OpeningDiscardsWhatArrivedBefore) {
+    ASSERT_TRUE(test::WriteAllTo(pty.masterFd(), "+PPORT:1\r\nCFG MODE\r"));
+    ASSERT_TRUE(Open(port));
+    char buffer[64];
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
+    ASSERT_TRUE(test::WriteAllTo(pty.masterFd(), "CFG MODE\r"));
+    int got = 0;
+    EXPECT_TRUE(test::Eventually([&] { return (got += port.Read(buffer + got, sizeof buffer - got)) >= 9; }));
+    EXPECT_EQ(std::string(buffer, got), "CFG MODE\r");
+}
+
+// A timed read waits up to m * n + m ms for n bytes, returns early once they are there,
+// and a write that cannot go out is given 100 ms per byte plus 500 ms, then reported.
+TEST_F(SerialPortOnPty, TimedReadsAndTheWriteDeadlineKeepTheirTimes) {
+    ASSERT_TRUE(Open(port));
+    ASSERT_TRUE(port.SetReadTimeouts(20));
+    char buffer[10];
+    auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, 220ms);
+    EXPECT_LT(waited, 1s);
+    std::thread late([&] {
+        std::this_thread::sleep_for(50ms);
+        test::WriteAllTo(pty.masterFd(), "0123456789");
+    });
+    start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 10);
+    EXPECT_LT(Clock::now() - start, 200ms);
+    late.join();
+
+    // Nobody reads the other end: the line fills up, and then a write waits out its
+    // deadline before it is reported.
+    std::size_t writes = 0;
+    Clock::time_point lastStart;
+    do {
+        lastStart = Clock::now();
+    } while (port.Write("x", 1) && ++writes < (1u << 22));
+    EXPECT_GE(Clock::now() - lastStart, 600ms);
+    EXPECT_EQ(sink.LastDetail(), pty.slavePath() + ": timed out after 600 ms (0 of 1 bytes written)");
+}
+
 // Terminal programs and other tools find the line as they left it: speed, canonical mode
 // and echo come back on Close, even after a rate only termios2 can express.
 TEST_F(SerialPortOnPty, CloseHandsTheLineBackAsItWasFound) {

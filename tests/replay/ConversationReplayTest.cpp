@@ -1,0 +1,115 @@
+// The conversation format: recorded sessions replay through the parser as they did, and
+// every malformed line is reported with its number.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ConversationReplay.h"
+
+namespace qk {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+TEST(ConversationReplayTest, RecordedSessionsReplayAsExpected) {
+    for (const char* name : {"session.conv", "malformed.conv", "logged.conv"}) {
+        std::ifstream file(std::string(QK_TEST_DATA_DIR) + "/" + name);
+        ASSERT_TRUE(file) << name;
+        const auto result = replay::RunReplay(file);
+        for (const auto& failure : result.failures) {
+            ADD_FAILURE() << name << ": " << failure;
+        }
+    }
+}
+
+TEST(ConversationReplayTest, MismatchesAreReportedWithTheirLine) {
+    std::istringstream script(
+        "< +ID:7\\r\\n\n"
+        "@ SetStatusText(1,\"ID:8\")\n"
+        "= destPort \"1\"\n"
+        "= nosuchfield \"\"\n"
+        "< +PPORT:2\\x\n"
+        "< +LOGIN:no\\r\\n\n");
+    const auto result = replay::RunReplay(script);
+    ASSERT_EQ(result.failures.size(), 5u);
+    EXPECT_EQ(result.failures[0],
+              R"(line 2: expected SetStatusText(1,"ID:8"), got SetStatusText(1,"ID:7"))");
+    EXPECT_EQ(result.failures[1], R"(line 3: destPort is "", expected "1")");
+    EXPECT_EQ(result.failures[2], "line 4: no field named nosuchfield");
+    EXPECT_EQ(result.failures[3], "line 5: malformed escape in block");
+    EXPECT_EQ(result.failures[4], R"(unexpected call ShowMessage("Login fail!"))");
+}
+
+TEST(ConversationReplayTest, MalformedTimedLinesFailWithTheirLine) {
+    struct Case {
+        std::string_view line;
+        std::string_view failure;
+    };
+    const Case cases[] = {
+        {"12 < +PPORT:1\\r\\n", "malformed time"},
+        {"1.2.3 < +PPORT:1\\r\\n", "malformed time"},
+        {"6.000< +PPORT:1\\r\\n", "expected a space after the time"},
+        {"6.000", "a time must be followed by an item"},
+        {"6.000 # a comment", "a time must be followed by an item"},
+        {"4.999 < +PPORT:1\\r\\n", "time 4.999 is before the previous 5.000"},
+        {"6.000 ? +PPORT:1\\r\\n", "expected '<', '>', '~', '@' or '=' and a space"},
+        {"6.000 <+PPORT:1\\r\\n", "expected '<', '>', '~', '@' or '=' and a space"},
+        {"6.000 > QK+PPORT?\\q", "malformed escape in written bytes"},
+        {"6.000 ~ CFG MODE\\x0", "malformed escape in handshake read"},
+    };
+    for (const auto& c : cases) {
+        std::istringstream script("5.000 > QK+PPORT?\\r\\n\n" + std::string(c.line) +
+                                  "\n7.000 < +PIPADD:a\\r\\n\n");
+        const auto result = replay::RunReplay(script);
+        EXPECT_EQ(result.failures, Calls{"line 2: " + std::string(c.failure)}) << c.line;
+    }
+}
+
+// Times compare as the decimals they are written as, not as text or as a bounded number.
+TEST(ConversationReplayTest, TimesMayRepeatAndGrowWithoutBound) {
+    std::istringstream script(
+        "0.000 > QK+PPORT?\\r\\n\n"
+        "0.000 < +PPORT:1\\r\\n\n"
+        "< +PPORT:2\\r\\n\n"  // an untimed item leaves the order alone
+        "9.999 > QK+PPORT?\\r\\n\n"
+        "10.0 < +PPORT:3\\r\\n\n"
+        "10.000 = destPort \"3\"\n"
+        "123456789012345678901234567890.5 < +PPORT:4\\r\\n\n"
+        "123456789012345678901234567890.50 = destPort \"4\"\n");
+    const auto result = replay::RunReplay(script);
+    EXPECT_TRUE(result.ok()) << ::testing::PrintToString(result.failures);
+}
+
+// Written bytes and handshake reads are shown in their place but never reach the parser.
+TEST(ConversationReplayTest, WrittenBytesAndHandshakeReadsAreShownNotParsed) {
+    std::istringstream script(
+        "0.000 > REQUEST CFG MODE\n"
+        "0.200 ~ +PPORT:1\\r\\n\n"
+        "0.300 > +PPORT:2\\r\\n\n"
+        "0.450 < +ID:7\\r\\n+PIPADD:a\\r\\n\n"
+        "@ SetStatusText(1,\"ID:7\")\n"
+        "= destPort \"\"\n"
+        "= infoLog \"+ID:7\\r\\n+PIPADD:a\\r\\n\"\n"
+        "< +PIPADD:b\\r\\n\n");
+    const auto result = replay::RunReplay(script);
+    EXPECT_TRUE(result.ok()) << ::testing::PrintToString(result.failures);
+    EXPECT_EQ(result.transcript,
+              (Calls{"0.000 > REQUEST CFG MODE", "0.200 ~ +PPORT:1\\r\\n", "0.300 > +PPORT:2\\r\\n",
+                     "0.450 < +ID:7\\r\\n+PIPADD:a\\r\\n", R"(@ SetStatusText(1,"ID:7"))",
+                     "< +PIPADD:b\\r\\n"}));
+}
+
+// A recording states no expectations: its calls are shown, not held against it.
+TEST(ConversationReplayTest, CallsAreCheckedOnceAnythingIsExpected) {
+    for (const std::string expectation :
+         {"", "= destPort \"\"\n", "@ SetStatusText(1,\"ID:7\")\n"}) {
+        std::istringstream script("0.1 < +ID:7\\r\\n\n0.2 < +BAUD:9600\\r\\n\n" + expectation);
+        const auto result = replay::RunReplay(script);
+        EXPECT_EQ(result.ok(), expectation.empty()) << expectation;
+        EXPECT_EQ(result.calls.size(), 2u) << expectation;
+    }
+}
+
+}  // namespace
+}  // namespace qk
