@@ -32,7 +32,9 @@ stop_sim() {
 expect() {
     local status=$1 text=$2
     shift 2
-    "$wine_run" "$prefix" "$cli" --com 5 --settle 500 "$@" >"$work/out" 2>&1
+    # A loaded machine can hold Wine up for a while: a generous wait for late answers
+    # costs nothing when they come in time.
+    "$wine_run" "$prefix" "$cli" --com 5 --settle 3000 "$@" >"$work/out" 2>&1
     local got=$?
     if [ "$got" -ne "$status" ] || ! grep -qF -- "$text" "$work/out"; then
         echo "qk4410-cli $*: expected status $status and '$text', got $got:"
