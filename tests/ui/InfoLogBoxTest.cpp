@@ -39,14 +39,6 @@ QString Copied(InfoLogBox& box, int from, int to) {
     return QApplication::clipboard()->text();
 }
 
-struct PaintCounter : QObject {
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        count += event->type() == QEvent::Paint ? 1 : 0;
-        return false;
-    }
-};
-
 // A shown box with its view, `log` handed to it.
 struct Shown {
     InfoLogBox box;
@@ -190,47 +182,6 @@ class InfoLogBoxTest : public QObject {
             return;
         }
         QCOMPARE(box.document()->toPlainText(), GbkLogDecoder().Decode(s.log));
-    }
-
-    void theScrollBarRepaintsWhenItsHandleMovesAndOnlyThen() {
-        Shown s;
-        QVERIFY(s.exposed);
-        // Line by line, each laid out as it comes: the handle is as small as it gets.
-        s.box.SetFrameInterval(std::chrono::milliseconds(0));
-        for (int line = 0; line < 500; ++line) {
-            s.Add("+DATA:" + std::to_string(line) + "\r\n");
-        }
-        QScrollBar& bar = *s.box.verticalScrollBar();
-        PaintCounter barPaints;
-        PaintCounter viewportPaints;
-        bar.installEventFilter(&barPaints);
-        s.box.viewport()->installEventFilter(&viewportPaints);
-        // Repaints of one window are done together: once the viewport has been repainted,
-        // so has anything else that was due.
-        const auto repaintsDone = [&] {
-            viewportPaints.count = 0;
-            s.box.viewport()->update();
-            return QTest::qWaitFor([&] { return viewportPaints.count > 0; });
-        };
-        // The bar's first showing settles over a few repaints.
-        for (int settling = 0;
-             settling < 10 && (barPaints.count = 0, repaintsDone()) && barPaints.count > 0;
-             ++settling) {
-        }
-        QCOMPARE(barPaints.count, 0);
-
-        // Lines more at the end of a long log, then the scroll to them, leave the handle
-        // where it was, though it moves in between.
-        s.box.ChangeTogether([&bar] {
-            bar.setMaximum(bar.maximum() + 100);
-            bar.setValue(bar.maximum());
-        });
-        QVERIFY(repaintsDone());
-        QCOMPARE(barPaints.count, 0);
-        // Scrolling to the top moves it.
-        bar.setValue(bar.minimum());
-        QVERIFY(repaintsDone());
-        QVERIFY(barPaints.count > 0);
     }
 };
 
