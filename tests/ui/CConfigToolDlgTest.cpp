@@ -118,6 +118,7 @@ class CConfigToolDlgTest : public QObject {
     // Block by block the log shows what it shows for all of it at once, characters split
     // between blocks included; values that are no valid GBK, hold control or zero bytes or
     // run on for thousands of bytes are shown, and go back to the record byte for byte.
+    // Clear empties the log and keeps the edits.
     void receivedBytesShowInTheLogAndGoBackToTheRecordUnchanged() {
         const std::string address = "A\x81\x20\xFF\xFE\x80\x01\x7FZ";
         const std::string port = "5\0\x01\xFE"s;
@@ -160,28 +161,20 @@ class CConfigToolDlgTest : public QObject {
         byBlock.dialog.UpdateState();
         QCOMPARE(byBlock.dialog.state().destAddress + "|" + byBlock.dialog.state().destPort,
                  address + "|7000");
+        // A block shows the record: an address typed and not yet taken goes; Clear keeps it.
+        QTest::keyClicks(byBlock.Edit(1019), QStringLiteral("typed.example"));
         byBlock.dialog.HandleReceivedBlock("+PPORT:6000\r\n");
-        QCOMPARE(byBlock.Edit(1020)->text(), QStringLiteral("6000"));
-        QVERIFY(byBlock.messages.entries.empty());
-    }
-
-    void typedDestAddressIsReplacedByABlockAndKeptByClear() {
-        test::MainWindow w;
-        QVERIFY(w.Activate());
-        w.Edit(1019)->setFocus();
-        QTest::keyClicks(w.Edit(1019), QStringLiteral("typed.example"));
-        w.dialog.HandleReceivedBlock("+STAT:25,36,330\r\n");
-        QCOMPARE(w.Edit(1019)->text(), QString());  // the stored value, still empty
-
-        QTest::keyClicks(w.Edit(1019), QStringLiteral("kept.example"));
-        w.Button(1007)->click();
-        QCOMPARE(w.Edit(1019)->text(), QStringLiteral("kept.example"));
-        QCOMPARE(w.dialog.state().destAddress, "kept.example"s);
+        QCOMPARE(byBlock.Edit(1020)->text() + "|" + byBlock.Edit(1019)->text(), "6000|" + FromGbk(address));
+        test::Retype(byBlock.Edit(1019), QStringLiteral("kept.example"));
+        byBlock.Button(1007)->click();
+        QCOMPARE(byBlock.Edit(1019)->text(), QStringLiteral("kept.example"));
+        QCOMPARE(byBlock.dialog.state().destAddress, "kept.example"s);
         // Clear empties the log, which starts over.
-        QCOMPARE(test::LogText(w.dialog), QString());
-        QVERIFY(w.dialog.state().infoLog.empty());
-        w.dialog.HandleReceivedBlock("+ID:2\r\n");
-        QCOMPARE(test::LogText(w.dialog), QStringLiteral("+ID:2\n"));
+        QCOMPARE(test::LogText(byBlock.dialog), QString());
+        QVERIFY(byBlock.dialog.state().infoLog.empty());
+        byBlock.dialog.HandleReceivedBlock("+ID:2\r\n");
+        QCOMPARE(test::LogText(byBlock.dialog), QStringLiteral("+ID:2\n"));
+        QVERIFY(byBlock.messages.entries.empty());
     }
 
     // Linux gives programs no system menu: the window's context menu stands in for it, its

@@ -19,9 +19,6 @@ using namespace std::string_literals;
 
 namespace {
 
-constexpr unsigned kSaveProfile = SystemMenu::kSaveProfileCommand;
-constexpr unsigned kLoadProfile = SystemMenu::kLoadProfileCommand;
-constexpr unsigned kSaveLog = SystemMenu::kSaveLogCommand;
 const QString kProfileFilter = QStringLiteral("Profiles (*.profile);;All files (*)");
 
 QByteArray Contents(const QString& path) {
@@ -110,7 +107,9 @@ class FileItemsTest : public QObject {
             test::Retype(w.Edit(1020), QStringLiteral("6001"));
         }
         const QString path = folder.filePath(name);
-        w.Run(kSaveProfile, path);
+        w.files.answers << path;
+        w.Edit(1019)->setFocus();  // Ctrl+S works on the window, not only in the open menu
+        QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_S));
 
         QStringList saved = QString::fromUtf8(Contents(path)).split(u'\n');
         const auto time =
@@ -145,7 +144,7 @@ class FileItemsTest : public QObject {
         QVERIFY(Put(path, "# QK4410 profile, format 1\r\n" +
                               QByteArray(settings).replace("\n", "\r\n").replace("UDP", "udp")));
         const auto before = w.device->ReceivedCommands();
-        w.Run(kLoadProfile, path);
+        w.Run(SystemMenu::kLoadProfileCommand, path);
 
         QCOMPARE(w.messages.texts(), QStringList{});
         QCOMPARE(w.files.requests.at(0).at(2), kProfileFilter);
@@ -203,7 +202,9 @@ class FileItemsTest : public QObject {
         test::Retype(w.Edit(1019), QStringLiteral("typed.example"));
         const QString settings = Settings(w.dialog.state());
 
-        w.Run(kLoadProfile, path);
+        w.files.answers << path;
+        QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_O));
+        QCOMPARE(w.files.captions(), QStringList{"Load Profile"});
         QCOMPARE(w.messages.texts(),
                  message.isEmpty() ? QStringList{} : QStringList{message.arg(path)});
         if (!message.isEmpty()) {
@@ -228,7 +229,7 @@ class FileItemsTest : public QObject {
         }
         const QString path = folder.filePath(QStringLiteral("站07.log"));
         QVERIFY(Put(path, QByteArray(100, 'x')));
-        w.Run(kSaveLog, path);
+        w.Run(SystemMenu::kSaveLogCommand, path);
 
         QCOMPARE(Contents(path), QByteArray::fromStdString(id + rest));
         QCOMPARE(w.files.requests.at(0),
@@ -236,30 +237,11 @@ class FileItemsTest : public QObject {
         QCOMPARE(w.messages.texts(), QStringList{});
 
         // A file that cannot be written whole is not written at all, and the operator told.
-        w.Run(kSaveLog, folder.path());
+        w.Run(SystemMenu::kSaveLogCommand, folder.path());
         QCOMPARE(w.messages.texts(), QStringList{"Cannot write " + folder.path()});
         QVERIFY(!w.messages.entries.at(0).message.detail.isEmpty());
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"站07.log"});
-    }
-
-    // Ctrl+S and Ctrl+O work on the window itself, not only inside the open menu, with the
-    // port closed.
-    void shortcutsReachTheItems_data() {
-        QTest::addColumn<QKeySequence>("keys");
-        QTest::addColumn<QString>("caption");  // of the file dialog asked for
-        QTest::newRow("Ctrl+S") << QKeySequence(Qt::CTRL | Qt::Key_S) << "Save Profile";
-        QTest::newRow("Ctrl+O") << QKeySequence(Qt::CTRL | Qt::Key_O) << "Load Profile";
-    }
-    void shortcutsReachTheItems() {
-        QFETCH(QKeySequence, keys);
-        QFETCH(QString, caption);
-        Window w;
-        QVERIFY(w.Activate());
-        w.Edit(1019)->setFocus();
-        QTest::keySequence(w.Edit(1019), keys);
-        QCOMPARE(w.files.captions(), QStringList{caption});
-        QVERIFY(!w.dialog.IsPortOpen());
     }
 };
 

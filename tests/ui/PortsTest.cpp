@@ -116,6 +116,7 @@ class PortsTest : public QObject {
 
     // Pulling the open port's adapter: the port closes with the one message of a lost
     // line, and the number waits for that adapter, which opens again once it is back.
+    // Find Device is refused while the port is open, saying why.
     void pullingTheOpenPortsAdapterClosesItAndKeepsItsNumber() {
         std::optional<sim::SimulatedDevice> device(std::in_place);
         PortIdentity adapter = UsbAdapter(0, "A");
@@ -142,7 +143,12 @@ class PortsTest : public QObject {
         QCOMPARE(w.Button(1001)->text(), QStringLiteral("Close"));
         QVERIFY(w.dialog.IsPortOpen() && w.dialog.IsReceiving());
         QTRY_COMPARE(w.Edit(1019)->text(), QStringLiteral("10.20.30.40"));
-        QCOMPARE(w.messages.entries.size(), 1u);
+        w.FindDevice();
+        QVERIFY(!w.finder().IsRunning());
+        QCOMPARE(w.messages.texts(),
+                 (QStringList{"Device lost, port closed",
+                              "Close the port first: Find Device tries every port, " +
+                                  QString::fromStdString(back.slavePath()) + " included."}));
     }
 
     // Every port at once, each at its own speed: the first by COM number is selected with
@@ -207,19 +213,6 @@ class PortsTest : public QObject {
         NoSink sink;
         CSerialPort port(ports, sink);
         QVERIFY(port.Open(1, 9600, 8, 0, 0));
-    }
-
-    // Refused while the port is open, saying why.
-    void findDeviceIsRefusedWhileThePortIsOpen() {
-        sim::SimulatedDevice answering;
-        Window open(test::Pinned({{1, answering.slavePath()}}));
-        open.Button(1001)->click();
-        QVERIFY(open.dialog.IsPortOpen());
-        open.FindDevice();
-        QVERIFY(!open.finder().IsRunning());
-        QCOMPARE(open.messages.texts(),
-                 QStringList{"Close the port first: Find Device tries every port, " +
-                             QString::fromStdString(answering.slavePath()) + " included."});
     }
 };
 
