@@ -17,7 +17,9 @@ using namespace std::string_literals;
 class CConfigToolDlgTest : public QObject {
     Q_OBJECT
   private slots:
-    void stateRightAfterStart() {
+    // What the window shows right after start, every caption fitting and every control
+    // inside its frame.
+    void stateAndLayoutRightAfterStart() {
         test::MainWindow w(test::Pinned({{3, "/dev/ttyUSB0"}}));
         QVERIFY(w.Activate());
         QStringList shown;  // lists, edits, labels, status parts, log, Open
@@ -44,6 +46,34 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(w.List(1010)->itemData(2, Qt::ToolTipRole).toString(), "/dev/ttyUSB0");
         QCOMPARE(w.List(1010)->itemData(0, Qt::ToolTipRole).toString(), "no serial device");
         QVERIFY(w.messages.entries.empty());
+
+        // Every control is inside its group box (IDs, or label captions).
+        for (const auto& [group, controls] :
+             {std::pair{"Serial Paramters",
+                        "COM:|1001|1010|Baund Rate:|1046|Data Bits|1051|Parity|1048"},
+              std::pair{"Login ", "Login Key:|1038|1003|1007"},
+              std::pair{"TCP/IP",
+                        "Baund Rate|1044|Dest. IP/Name|1019|Dest. Port|1020|Protocol:|1011"},
+              std::pair{"Status", "Config Mode:|Login:|1049|1050"},
+              std::pair{"Information", "1002"}}) {
+            QCOMPARE(test::Outside(w.dialog, group, controls), QStringList{});
+        }
+        QCOMPARE(test::LayoutFaults(w.dialog), QStringList{});
+        for (const auto& control : w.dialog.controls().All()) {
+            QVERIFY(control.widget->geometry().bottom() < w.dialog.statusBar()->y());
+        }
+        // Texts set later must fit as well.
+        const std::pair<int, QStringList> later[] = {
+            {1049, {"Entering Config Mode...", "已进入配置模式"}}, {1050, {"off", "Login", "未登陆"}}};
+        for (const auto& [id, texts] : later) {
+            for (const QString& text : texts) {
+                QVERIFY2(test::ShowsWhole(*w.dialog.Item<QLabel>(id), text), qPrintable(text));
+            }
+        }
+        QVERIFY(w.Button(1001)->fontMetrics().horizontalAdvance(QStringLiteral("Close")) + 8 <=
+                w.Button(1001)->width());
+        CAboutDlg about(&w.dialog);
+        QCOMPARE(test::LayoutFaults(about), QStringList{});
     }
 
     // The device's ID and versions, as long as they get, show whole in their parts, also
@@ -261,37 +291,6 @@ class CConfigToolDlgTest : public QObject {
         QTextDocument shown;
         shown.setHtml(label->text());
         QCOMPARE(shown.toPlainText(), HelpText());
-    }
-
-    void captionsFitAndNothingOverlaps() {
-        test::MainWindow w;
-        // Every control is inside its group box (IDs, or label captions).
-        for (const auto& [group, controls] :
-             {std::pair{"Serial Paramters",
-                        "COM:|1001|1010|Baund Rate:|1046|Data Bits|1051|Parity|1048"},
-              std::pair{"Login ", "Login Key:|1038|1003|1007"},
-              std::pair{"TCP/IP",
-                        "Baund Rate|1044|Dest. IP/Name|1019|Dest. Port|1020|Protocol:|1011"},
-              std::pair{"Status", "Config Mode:|Login:|1049|1050"},
-              std::pair{"Information", "1002"}}) {
-            QCOMPARE(test::Outside(w.dialog, group, controls), QStringList{});
-        }
-        QCOMPARE(test::LayoutFaults(w.dialog), QStringList{});
-        for (const auto& control : w.dialog.controls().All()) {
-            QVERIFY(control.widget->geometry().bottom() < w.dialog.statusBar()->y());
-        }
-        // Texts set later must fit as well.
-        const std::pair<int, QStringList> later[] = {
-            {1049, {"Entering Config Mode...", "已进入配置模式"}}, {1050, {"off", "Login", "未登陆"}}};
-        for (const auto& [id, texts] : later) {
-            for (const QString& text : texts) {
-                QVERIFY2(test::ShowsWhole(*w.dialog.Item<QLabel>(id), text), qPrintable(text));
-            }
-        }
-        QVERIFY(w.Button(1001)->fontMetrics().horizontalAdvance(QStringLiteral("Close")) + 8 <=
-                w.Button(1001)->width());
-        CAboutDlg about(&w.dialog);
-        QCOMPARE(test::LayoutFaults(about), QStringList{});
     }
 };
 
