@@ -79,8 +79,8 @@ class FileItemsTest : public QObject {
             << "device"
             << "站07.profile"
             << format +
-                   "# device ID: 站07\ndeviceBaud=9600\ndestAddress=站点.example\n"
-                   "destPort=6001\nprotocol=TCP\nworkType=0\nheartbeat=30s\n"
+                   "# device ID: 站07\ndeviceBaud=115200\ndestAddress=站点.example\n"
+                   "destPort=6001\nprotocol=UDP\nworkType=0\nheartbeat=30s\n"
                    "heartbeatData=心跳\\xFF\\\\\ndnsServer=114.114.114.114\ndataBits=8\nparity=N\n"
                    "registerEnable=0\nregisterData=QK4520-000123\n"
             << "";
@@ -105,6 +105,8 @@ class FileItemsTest : public QObject {
             QVERIFY(w.OpenAndRead());
             test::Retype(w.Edit(1019), QStringLiteral("站点.example"));
             test::Retype(w.Edit(1020), QStringLiteral("6001"));
+            test::Pick(w.List(1044), 11);
+            test::Pick(w.List(1011), 1);
         }
         const QString path = folder.filePath(name);
         w.files.answers << path;
