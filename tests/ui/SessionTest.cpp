@@ -122,7 +122,7 @@ class SessionTest : public QObject {
     // and the operator's pointer wait until it ends, the menu's items do nothing. What waits
     // for the operator inside one gets the arrow; at any other time the widgets' own cursors
     // show.
-    void theWindowTakesNoInputDuringASequence() {
+    void theCursorShowsWhetherTheWindowTakesInput() {
         ControllerTiming timing = test::FastTiming();
         timing.basicQueryGap = 40ms;
         Session s({}, timing);
