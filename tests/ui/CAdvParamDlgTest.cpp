@@ -67,6 +67,23 @@ struct Harness {
         });
         return texts.join(u'|');
     }
+    // The login key shown when the dialog opens; every opening lists the same entries.
+    QString KeyAtOpening(AdvancedParams& record) {
+        QString key;
+        Open(record, true, [&](CDialog& w) {
+            key = Edit(w, 1028)->text();
+            QList<QStringList> lists;
+            for (const int id : {1010, 1048, 1051, 1052, 1011, 1044}) {
+                lists << Entries(*List(w, id));
+            }
+            if (entries.isEmpty()) {
+                entries = lists;
+            }
+            QCOMPARE(lists, entries);
+        });
+        return key;
+    }
+    QList<QStringList> entries;  // of the lists at the first opening
 };
 
 }  // namespace
@@ -79,10 +96,6 @@ class CAdvParamDlgTest : public QObject {
         // what the lists show for them.
         QTest::addColumn<QString>("row");
         QTest::newRow("every list") << "1|3|8|E|1 > 数据触发上线|60s|8|E|1";
-        QTest::newRow("first entries") << "0|1|5|N|0 > 实时在线|30s|5|N|0";
-        QTest::newRow("lower-case parity") << "1|3|8|o|1 > 数据触发上线|60s|8|O|1";
-        QTest::newRow("data bits with a blank") << "1|3|8 |E|1 > 数据触发上线|60s||E|1";
-        QTest::newRow("empty texts") << "1|3|||1 > 数据触发上线|60s|||1";
         QTest::newRow("out of range") << "2|4|8|E|-1 > ||8|E|";
         QTest::newRow("before any answer") << "-1|-1|||-1 > ||||";
     }
@@ -115,29 +128,6 @@ class CAdvParamDlgTest : public QObject {
             }
             QVERIFY(Label(w, QStringLiteral("Logout Packet Content:"))->isHidden());
         });
-        QVERIFY(h.messages.entries.empty());
-    }
-
-    void setWhileLoggedInStoresTheChoicesAndEndsWithOk() {
-        AdvancedParams record = DeviceRecord();
-        AdvancedParams expected = record;
-        Harness h;
-        const int result = h.Open(record, true, [&](CDialog& w) {
-            QCOMPARE(w.focusWidget(), w.Item<QPushButton>(1));  // focus starts on "Set"
-            for (const int id : kListIds) {
-                Pick(List(w, id), id == 1048 || id == 1051 ? 1 : 0);
-            }
-            Retype(Edit(w, 1027), QStringLiteral("心跳"));
-            Retype(Edit(w, 1021), QStringLiteral("1.1.1.1"));
-            Retype(Edit(w, 1029), QStringLiteral("REG"));
-            Press(w, 1);
-        });
-        QCOMPARE(result, CDialog::IDOK);
-        QVERIFY(!h.leftOpen && !h.dlg.IsOpen());
-        // Heartbeat: the list position of "45s", not the device's code.
-        Fields(expected) = std::tuple(0, 1, true, "\xD0\xC4\xCC\xF8" /* 心跳 */, "1.1.1.1", "6",
-                                      "N", "100", "1024", 0, "REG", "30", "5", "600", 0, "bye");
-        QVERIFY(Fields(record) == Fields(expected));
         QVERIFY(h.messages.entries.empty());
     }
 
@@ -179,133 +169,104 @@ class CAdvParamDlgTest : public QObject {
         QVERIFY(!h.leftOpen && stayedOpen);
         QCOMPARE(result, CDialog::IDCANCEL);
         QVERIFY(Fields(record) == Fields(before));
+        QCOMPARE(h.KeyAtOpening(record), QString());
         QCOMPARE(h.messages.texts(), (how == 3 ? QStringList{"Logout", "Logout"} : QStringList{}));
         for (const auto& entry : h.messages.entries) {
             QVERIFY(entry.owner == window && entry.message.icon == Message::Icon::None);
         }
     }
 
-    void typingIntoTheRegistrationContentStopsAt40Bytes_data() {
-        QTest::addColumn<QString>("typed");
+    // Typing stops at 40 bytes. A longer text can only come from the device: it is kept
+    // whole, and each edit that leaves more than 40 bytes says so.
+    void registrationContentKeeps40BytesAndWarnsAboveThem_data() {
+        QTest::addColumn<QString>("fromDevice");
+        QTest::addColumn<QString>("typed");  // after deleting the last character
         QTest::addColumn<QString>("kept");
+        QTest::addColumn<bool>("warns");
         const QString twenty = QString(20, QChar(u'注'));
-        QTest::newRow("Chinese") << twenty + QStringLiteral("册") << twenty;
-        QTest::newRow("ASCII") << QString(41, u'a') << QString(40, u'a');
-        QTest::newRow("mixed") << "a" + twenty << "a" + QString(19, QChar(u'注'));
+        QTest::newRow("Chinese typed") << "" << twenty + "册" << twenty << false;
+        QTest::newRow("ASCII typed") << "" << QString(41, u'a') << QString(40, u'a') << false;
+        QTest::newRow("mixed typed") << "" << "a" + twenty << "a" + twenty.chopped(1) << false;
+        QTest::newRow("41 bytes sent, 40 left") << QString(41, u'a') << "X" << QString(40, u'a')
+                                                << false;
+        QTest::newRow("42 bytes sent, 41 left") << QString(42, u'a') << "X" << QString(41, u'a')
+                                                << true;
+        QTest::newRow("50 bytes sent") << twenty + "0123456789" << "X" << twenty + "012345678"
+                                       << true;
     }
-    void typingIntoTheRegistrationContentStopsAt40Bytes() {
+    void registrationContentKeeps40BytesAndWarnsAboveThem() {
+        QFETCH(QString, fromDevice);
         QFETCH(QString, typed);
         QFETCH(QString, kept);
+        QFETCH(bool, warns);
         AdvancedParams record;
+        record.registerData = ToGbk(fromDevice);
         Harness h;
         QStringList shown;
-        h.Open(record, true, [&](CDialog& w) {
-            Edit(w, 1029)->insert(typed);  // a paste is cut to fit as well
-            shown << Edit(w, 1029)->text();
-            Edit(w, 1029)->clear();
-            TypeText(Edit(w, 1029), typed);
-            shown << Edit(w, 1029)->text();
-            Press(w, 1);
-        });
-        QCOMPARE(shown, (QStringList{kept, kept}));
-        QCOMPARE(record.registerData, ToGbk(kept));  // 40 bytes or less, stored whole
-        QVERIFY(h.messages.entries.empty());
-    }
-
-    void longerTextFromTheDeviceWarnsOnEachEditAndIsStoredWhole() {
-        // 20 Chinese characters and 10 letters: 50 bytes.
-        const QString longText = QString(20, QChar(u'注')) + QStringLiteral("0123456789");
-        AdvancedParams record;
-        record.registerData = ToGbk(longText);
-        Harness h;
-        QList<QStringList> messages;
         QWidget* window = nullptr;
         h.Open(record, true, [&](CDialog& w) {
             window = &w;
             GbkLineEdit* edit = Edit(w, 1029);
-            QCOMPARE(edit->text(), longText);
-            messages << h.messages.texts();  // filled from the record: no message
+            shown << edit->text() << h.messages.texts();  // filled from the record: no message
             edit->setFocus();
             edit->end(false);
             QTest::keyClick(edit, Qt::Key_Backspace);
-            messages << h.messages.texts();
-            TypeText(edit, QStringLiteral("X"));  // refused: still 49 bytes
-            messages << h.messages.texts();
+            TypeText(edit, typed);
+            shown << edit->text();
             Press(w, 1);
         });
-        QCOMPARE(messages, (QList<QStringList>{{}, {kRegistTooLong}, {kRegistTooLong}}));
-        QCOMPARE(h.messages.entries[0].owner, window);
-        QCOMPARE(record.registerData, ToGbk(longText).substr(0, 49));
+        QCOMPARE(shown, (QStringList{fromDevice, kept}));
+        QCOMPARE(h.messages.texts(), warns ? QStringList{kRegistTooLong} : QStringList{});
+        QVERIFY(h.messages.entries.empty() || h.messages.entries[0].owner == window);
+        QCOMPARE(record.registerData, ToGbk(kept));
     }
 
-    void loginKeyIsKeptOnlyAfterAnAcceptedSetAndListsStayTheSame() {
-        AdvancedParams record = DeviceRecord();
-        const AdvancedParams before = record;
-        Harness h;
-        // The lists keep their entries, in list order, over all these openings.
-        const QList<QStringList> entries = {Texts(WorkModeList), Texts(HeartbeatList),
-                                            Texts(DataBitsList), {"N", "O", "E"},
-                                            Texts(SwitchList),   Texts(SwitchList)};
-        auto typeKeyAndEnd = [&](bool loggedIn, const QString& key, int button) {
-            QString shownAtOpening;
-            h.Open(record, loggedIn, [&](CDialog& w) {
-                shownAtOpening = Edit(w, 1028)->text();
-                QList<QStringList> lists;
-                for (const int id : {1010, 1048, 1051, 1052, 1011, 1044}) {
-                    lists << Entries(*List(w, id));
-                }
-                QCOMPARE(lists, entries);
-                Retype(Edit(w, 1028), key);
-                Press(w, button);
-            });
-            return shownAtOpening;
-        };
-        QCOMPARE(typeKeyAndEnd(true, "111111", 2), QString());   // Cancel
-        QCOMPARE(typeKeyAndEnd(false, "222222", 1), QString());  // refused Set, then cancelled
-        QCOMPARE(typeKeyAndEnd(true, "333333", 1), QString());   // accepted Set
-        QCOMPARE(typeKeyAndEnd(true, "444444", 2), QStringLiteral("333333"));
-        QCOMPARE(typeKeyAndEnd(true, "555555", 1), QStringLiteral("333333"));
-        QCOMPARE(typeKeyAndEnd(true, "666666", 2), QStringLiteral("555555"));
-        QVERIFY(record.packetGap == before.packetGap && record.logoutData == before.logoutData);
-    }
-
-    void reopeningAfterSetShowsTheChosenHeartbeat_data() {
+    // "Set" stores the choices and what was typed, the heartbeat as its list position, and
+    // keeps the login key for the next opening; a field left alone keeps the device's bytes, even ones a round trip through the widgets
+    // would change. Opened again the dialog shows the choice, as it does for the device's
+    // own code for it.
+    void setWhileLoggedInStoresTheChoices_data() {
         QTest::addColumn<int>("position");
         QTest::newRow("30s") << 0;
         QTest::newRow("45s") << 1;
         QTest::newRow("60s") << 2;
     }
-    void reopeningAfterSetShowsTheChosenHeartbeat() {
+    void setWhileLoggedInStoresTheChoices() {
         QFETCH(int, position);
-        // Device bytes that are not GBK: a round trip through the widgets would change them,
-        // but a Set that leaves their fields alone must not.
         const std::string raw = "\x81\x20\xFF\xFE\x80";
         QVERIFY(ToGbk(FromGbk(raw)) != raw);
         AdvancedParams record = DeviceRecord();
         record.heartbeatData = raw;
-        record.dnsServer = "dns" + raw;
-        record.registerData = raw + "reg";
-        const QString shown = Texts(HeartbeatList)[position];
+        AdvancedParams expected = record;
         Harness h;
-        QCOMPARE(h.Open(record, true,
-                        [&](CDialog& w) {
-                            Pick(List(w, 1048), position);
-                            Press(w, 1);
-                        }),
-                 CDialog::IDOK);
-        QCOMPARE(record.heartbeatCode, position);
-        QVERIFY(record.heartbeatCodeIsPosition);
-        QCOMPARE(h.Shown(record).section(u'|', 1, 1), shown);
-        // An unchanged "Set" keeps the position and the bytes.
-        h.Open(record, true, [&](CDialog& w) { Press(w, 1); });
-        QCOMPARE(record.heartbeatCode, position);
-        QVERIFY(record.heartbeatCodeIsPosition);
-        QCOMPARE(record.heartbeatData + record.dnsServer + record.registerData,
-                 raw + "dns" + raw + raw + "reg");
-        // The device's answer (code = position + 1) shows the same entry.
-        record.heartbeatCode = position + 1;
+        const int result = h.Open(record, true, [&](CDialog& w) {
+            QCOMPARE(w.focusWidget(), w.Item<QPushButton>(1));  // focus starts on "Set"
+            for (const int id : kListIds) {
+                Pick(List(w, id), id == 1048 ? position : id == 1051 ? 1 : 0);
+            }
+            Retype(Edit(w, 1021), QStringLiteral("1.1.1.1"));
+            Retype(Edit(w, 1029), QStringLiteral("注册"));
+            Retype(Edit(w, 1028), QStringLiteral("333333"));
+            Press(w, 1);
+        });
+        QCOMPARE(result, CDialog::IDOK);
+        QVERIFY(!h.leftOpen && !h.dlg.IsOpen());
+        Fields(expected) = std::tuple(0, position, true, raw, "1.1.1.1", "6", "N", "100", "1024",
+                                      0, "\xD7\xA2\xB2\xE1" /* 注册 */, "30", "5", "600", 0, "bye");
+        QVERIFY(Fields(record) == Fields(expected));
+        QCOMPARE(h.Shown(record).section(u'|', 1, 1), QTest::currentDataTag());
+        h.Open(record, true, [&](CDialog& w) { Press(w, 1); });  // an unchanged "Set"
+        QVERIFY(Fields(record) == Fields(expected));
+        // The login key is kept from an accepted "Set" only.
+        h.Open(record, true, [&](CDialog& w) {
+            Retype(Edit(w, 1028), QStringLiteral("444444"));
+            Press(w, 2);
+        });
+        QCOMPARE(h.KeyAtOpening(record), QStringLiteral("333333"));
+        QCOMPARE(h.KeyAtOpening(record), QStringLiteral("333333"));
+        record.heartbeatCode = position + 1;  // the device's answer
         record.heartbeatCodeIsPosition = false;
-        QCOMPARE(h.Shown(record).section(u'|', 1, 1), shown);
+        QCOMPARE(h.Shown(record).section(u'|', 1, 1), QTest::currentDataTag());
         QVERIFY(h.messages.entries.empty());
     }
 };

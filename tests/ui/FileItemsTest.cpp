@@ -7,7 +7,6 @@
 #include <QTest>
 #include <algorithm>
 
-#include "CConfigToolDlg.h"
 #include "Profile.h"
 #include "RecordSettings.h"
 #include "SimulatedDevice.h"
@@ -20,9 +19,6 @@ using namespace std::string_literals;
 
 namespace {
 
-constexpr unsigned kSaveProfile = SystemMenu::kSaveProfileCommand;
-constexpr unsigned kLoadProfile = SystemMenu::kLoadProfileCommand;
-constexpr unsigned kSaveLog = SystemMenu::kSaveLogCommand;
 const QString kProfileFilter = QStringLiteral("Profiles (*.profile);;All files (*)");
 
 QByteArray Contents(const QString& path) {
@@ -40,36 +36,23 @@ QString Settings(const DeviceState& state) {
     return QString::fromStdString(WriteProfile(SettingsFromRecord(state), {}));
 }
 
-struct Window {
+// The device comes first: the window it is pinned into needs its path.
+struct OptionalDevice {
     std::unique_ptr<sim::SimulatedDevice> device;
-    test::RecordingPresenter messages;
-    test::ScriptedFileChooser files;
-    CConfigToolDlg dialog;
+    PortDirectory Ports() const {
+        return device ? test::Pinned({{1, device->slavePath()}}) : PortDirectory{};
+    }
+};
 
-    explicit Window(bool withDevice = false, ControllerTiming timing = test::FastTiming())
-        : device(withDevice ? std::make_unique<sim::SimulatedDevice>() : nullptr),
-          dialog(Ports(), messages, files, timing) {
-        dialog.show();
-    }
-    PortDirectory Ports() {
-        PortDirectory ports;
-        if (device) {
-            ports.Pin(1, device->slavePath());
-        }
-        return ports;
-    }
+struct Window : OptionalDevice, test::MainWindow {
+    explicit Window(bool withDevice = false)
+        : OptionalDevice{withDevice ? std::make_unique<sim::SimulatedDevice>() : nullptr},
+          MainWindow(Ports()) {}
     // Opens the port and waits until every parameter has been read.
     bool OpenAndRead() {
-        dialog.Item<QPushButton>(1001)->click();
+        Button(1001)->click();
         const std::string last = "+ENROL:" + *device->Value("ENROL") + "\r\n";
         return QTest::qWaitFor([&] { return dialog.state().infoLog.ends_with(last); });
-    }
-    GbkLineEdit* Edit(int id) { return dialog.Item<GbkLineEdit>(id); }
-    CComboBox* List(int id) { return dialog.Item<CComboBox>(id); }
-    // A context-menu item, the operator choosing `file` in its file dialog.
-    void Run(unsigned command, const QString& file) {
-        files.answers << file;
-        dialog.OnSysCommand(command);
     }
     // The destination edits and the two TCP/IP lists.
     QStringList Shown() {
@@ -87,28 +70,19 @@ class FileItemsTest : public QObject {
     // with the device's ID for a comment and a name; a file that loading would refuse is
     // saved all the same, and the operator told.
     void saveProfileWritesWhatTheWindowShows_data() {
-        QTest::addColumn<QString>("source");  // "device", "by hand" or nothing
+        QTest::addColumn<QString>("source");  // "device" or nothing
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");  // the time of saving taken out
         QTest::addColumn<QString>("warning");
         const QString format = QStringLiteral("# QK4410 profile, format 1\n");
         QTest::newRow("after Open")
             << "device"
-            << "QK4520-000123.profile"
+            << "站07.profile"
             << format +
-                   "# device ID: QK4520-000123\ndeviceBaud=9600\ndestAddress=192.168.1.10\n"
-                   "destPort=6001\nprotocol=TCP\nworkType=0\nheartbeat=30s\n"
-                   "heartbeatData=HEART\ndnsServer=114.114.114.114\ndataBits=8\nparity=N\n"
+                   "# device ID: 站07\ndeviceBaud=115200\ndestAddress=站点.example\n"
+                   "destPort=6001\nprotocol=UDP\nworkType=0\nheartbeat=30s\n"
+                   "heartbeatData=心跳\\xFF\\\\\ndnsServer=114.114.114.114\ndataBits=8\nparity=N\n"
                    "registerEnable=0\nregisterData=QK4520-000123\n"
-            << "";
-        QTest::newRow("by hand")
-            << "by hand"
-            << "device.profile"
-            << format +
-                   "deviceBaud=115200\ndestAddress=站点.example\ndestPort=6001\n"
-                   "protocol=UDP\nworkType=1\nheartbeat=60s\nheartbeatData=心跳\\xFF\n"
-                   "dnsServer=8.8.8.8\ndataBits=7\nparity=E\nregisterEnable=1\n"
-                   "registerData=泵房\n"
             << "";
         QTest::newRow("nothing read")
             << ""
@@ -123,25 +97,21 @@ class FileItemsTest : public QObject {
         QFETCH(QString, warning);
         QTemporaryDir folder;
         Window w(source == "device");
-        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        QVERIFY(w.Activate());
         if (source == "device") {
+            // Bytes a profile must escape: one that is no GBK, and the escape itself.
+            w.device->SetValue("ID", ToGbk(QStringLiteral("站")) + "07");
+            w.device->SetValue("HEARTDAT", ToGbk(QStringLiteral("心跳")) + "\xFF\\");
             QVERIFY(w.OpenAndRead());
-        } else if (source == "by hand") {
-            // The Advanced record takes only what a device reports, or what the dialog's
-            // Set stores after a login.
-            w.dialog.HandleReceivedBlock(
-                "+WORKTYPE:1\r\n+HEARTIME:3\r\n+HEARTDAT:" + ToGbk(QStringLiteral("心跳")) +
-                "\xFF\r\n+PDNS:8.8.8.8\r\n+DATAB:7\r\n+CHECKB:E\r\n+REGEN:1\r\n+ENROL:" +
-                ToGbk(QStringLiteral("泵房")) + "\r\n");
             test::Retype(w.Edit(1019), QStringLiteral("站点.example"));
+            test::Retype(w.Edit(1020), QStringLiteral("6001"));
             test::Pick(w.List(1044), 11);
             test::Pick(w.List(1011), 1);
         }
-        if (!source.isEmpty()) {
-            test::Retype(w.Edit(1020), QStringLiteral("6001"));
-        }
         const QString path = folder.filePath(name);
-        w.Run(kSaveProfile, path);
+        w.files.answers << path;
+        w.Edit(1019)->setFocus();  // Ctrl+S works on the window, not only in the open menu
+        QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_S));
 
         QStringList saved = QString::fromUtf8(Contents(path)).split(u'\n');
         const auto time =
@@ -149,10 +119,8 @@ class FileItemsTest : public QObject {
         QVERIFY2(saved.removeIf([&](const QString& l) { return time.match(l).hasMatch(); }) == 1,
                  qPrintable(saved.join(u'\n')));
         QCOMPARE(saved.join(u'\n'), text);
-        const auto& request = w.files.requests.at(0);
-        QCOMPARE((QStringList{request.caption, request.suggestedName, request.filter}),
-                 (QStringList{"Save Profile", name, kProfileFilter}));
-        QCOMPARE(request.owner, &w.dialog);
+        QCOMPARE(w.files.requests.at(0), (QStringList{"Save Profile", name, kProfileFilter}));
+        QCOMPARE(w.files.owners.at(0), &w.dialog);
         QCOMPARE(w.messages.texts(),
                  warning.isEmpty() ? QStringList{}
                                    : QStringList{path + " was saved, but Load Profile and "
@@ -178,25 +146,21 @@ class FileItemsTest : public QObject {
         QVERIFY(Put(path, "# QK4410 profile, format 1\r\n" +
                               QByteArray(settings).replace("\n", "\r\n").replace("UDP", "udp")));
         const auto before = w.device->ReceivedCommands();
-        w.Run(kLoadProfile, path);
+        w.Run(SystemMenu::kLoadProfileCommand, path);
 
         QCOMPARE(w.messages.texts(), QStringList{});
-        QCOMPARE(w.files.requests.at(0).filter, kProfileFilter);
+        QCOMPARE(w.files.requests.at(0).at(2), kProfileFilter);
         QCOMPARE(w.Shown(), (QStringList{"站点.example", "7001", "115200", "UDP"}));
         QCOMPARE(w.Edit(1038)->text(), QStringLiteral("111111"));
         QCOMPARE(Settings(w.dialog.state()), "# QK4410 profile, format 1\n" + settings);
         QStringList advanced;
-        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
-            auto* d = qobject_cast<CDialog*>(modal);
-            advanced << d->Item<CComboBox>(1048)->currentText()
-                     << d->Item<GbkLineEdit>(1029)->text();
-            d->reject();
+        w.RunAdvanced([&](CDialog& d) {
+            advanced << d.Item<CComboBox>(1048)->currentText() << d.Item<GbkLineEdit>(1029)->text();
         });
-        w.dialog.Item<QPushButton>(1041)->click();
         QCOMPARE(advanced, (QStringList{"60s", "泵房07"}));
 
         // Get Param.'s queries mark the line: anything the load had sent would be before them.
-        w.dialog.Item<QPushButton>(1008)->click();
+        w.Button(1008)->click();
         QVERIFY(w.device->WaitUntil(
             [](const sim::DeviceModel& m) {
                 return std::ranges::count(m.ReceivedCommands(), "QK+ENROL?\r\n"s) == 2;
@@ -235,12 +199,14 @@ class FileItemsTest : public QObject {
         const QString path = file.isEmpty() ? QString() : QDir(folder.path()).filePath(file);
         QVERIFY(contents.isEmpty() || Put(path, contents));
         Window w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        QVERIFY(w.Activate());
         w.dialog.HandleReceivedBlock("+PIPADD:old.example\r\n+PPORT:5000\r\n+PROTOCOL:TCP\r\n");
         test::Retype(w.Edit(1019), QStringLiteral("typed.example"));
         const QString settings = Settings(w.dialog.state());
 
-        w.Run(kLoadProfile, path);
+        w.files.answers << path;
+        QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_O));
+        QCOMPARE(w.files.captions(), QStringList{"Load Profile"});
         QCOMPARE(w.messages.texts(),
                  message.isEmpty() ? QStringList{} : QStringList{message.arg(path)});
         if (!message.isEmpty()) {
@@ -265,94 +231,19 @@ class FileItemsTest : public QObject {
         }
         const QString path = folder.filePath(QStringLiteral("站07.log"));
         QVERIFY(Put(path, QByteArray(100, 'x')));
-        w.Run(kSaveLog, path);
+        w.Run(SystemMenu::kSaveLogCommand, path);
 
         QCOMPARE(Contents(path), QByteArray::fromStdString(id + rest));
-        const auto& request = w.files.requests.at(0);
-        QCOMPARE((QStringList{request.caption, request.suggestedName, request.filter}),
+        QCOMPARE(w.files.requests.at(0),
                  (QStringList{"Save Log", "站07.log", "Logs (*.log);;All files (*)"}));
         QCOMPARE(w.messages.texts(), QStringList{});
 
         // A file that cannot be written whole is not written at all, and the operator told.
-        w.Run(kSaveLog, folder.path());
+        w.Run(SystemMenu::kSaveLogCommand, folder.path());
         QCOMPARE(w.messages.texts(), QStringList{"Cannot write " + folder.path()});
         QVERIFY(!w.messages.entries.at(0).message.detail.isEmpty());
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"站07.log"});
-    }
-
-    // Ctrl+S and Ctrl+O work on the window itself, not only inside the open menu, with the
-    // port closed.
-    void shortcutsReachTheItems_data() {
-        QTest::addColumn<QKeySequence>("keys");
-        QTest::addColumn<QString>("caption");  // of the file dialog asked for
-        QTest::newRow("Ctrl+S") << QKeySequence(Qt::CTRL | Qt::Key_S) << "Save Profile";
-        QTest::newRow("Ctrl+O") << QKeySequence(Qt::CTRL | Qt::Key_O) << "Load Profile";
-    }
-    void shortcutsReachTheItems() {
-        QFETCH(QKeySequence, keys);
-        QFETCH(QString, caption);
-        Window w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
-        w.Edit(1019)->setFocus();
-        QTest::keySequence(w.Edit(1019), keys);
-        QCOMPARE(w.files.captions(), QStringList{caption});
-        QVERIFY(!w.dialog.IsPortOpen());
-    }
-
-    // While a command sequence holds the window, the items do nothing; afterwards they work.
-    void theItemsAreRefusedDuringASequence() {
-        ControllerTiming timing = test::FastTiming();
-        timing.basicQueryGap = 40ms;
-        Window w(true, timing);
-        bool inSequence = false;
-        QTimer::singleShot(60, &w.dialog, [&] {
-            inSequence = w.dialog.InSequence();
-            for (QAction* action : w.dialog.systemMenu()->actions()) {
-                if (action->text().endsWith(u'…')) {
-                    action->trigger();
-                }
-            }
-        });
-        w.dialog.Item<QPushButton>(1001)->click();  // the queries take 7 x 40 ms
-        QVERIFY(inSequence);
-        QCOMPARE(w.files.captions(), QStringList{});
-        for (const unsigned command : {kSaveProfile, kLoadProfile, kSaveLog}) {
-            w.dialog.OnSysCommand(command);
-        }
-        QCOMPARE(w.files.captions(), (QStringList{"Save Profile", "Load Profile", "Save Log"}));
-    }
-
-    // A device's values saved by one window and loaded by a fresh one give the same record
-    // fields, odd bytes included.
-    void aSavedProfileLoadsIntoAFreshWindowUnchanged() {
-        QTemporaryDir folder;
-        Window saving(true);
-        for (const auto& [key, value] : std::vector<std::pair<const char*, std::string>>{
-                 {"ID", ToGbk(QStringLiteral("站")) + "07"},
-                 {"BAUD", "115200"},
-                 {"PIPADD", ToGbk(QStringLiteral("站点.example"))},
-                 {"PROTOCOL", "UDP"},
-                 {"WORKTYPE", "1"},
-                 {"HEARTIME", "3"},
-                 {"HEARTDAT", "\\ \x81\x20\xFF"},
-                 {"DATAB", "7"},
-                 {"CHECKB", "O"},
-                 {"EN_ENROL", "1"},
-                 {"ENROL", ToGbk(QStringLiteral("泵房07"))}}) {
-            saving.device->SetValue(key, value);
-        }
-        QVERIFY(saving.OpenAndRead());
-        const QString path = folder.filePath(QStringLiteral("site.profile"));
-        saving.Run(kSaveProfile, path);
-        QCOMPARE(saving.files.requests.at(0).suggestedName, QStringLiteral("站07.profile"));
-
-        Window fresh;
-        fresh.Run(kLoadProfile, path);
-        QCOMPARE(fresh.messages.texts(), QStringList{});
-        QCOMPARE(Settings(fresh.dialog.state()), Settings(saving.dialog.state()));
-        QCOMPARE(fresh.Shown(), saving.Shown());
-        QVERIFY(Settings(fresh.dialog.state()).contains(QStringLiteral("heartbeat=60s\n")));
     }
 };
 

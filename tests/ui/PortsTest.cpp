@@ -3,10 +3,8 @@
 #include <QAbstractItemView>
 #include <QProgressDialog>
 #include <QTest>
-#include <map>
 #include <optional>
 
-#include "CConfigToolDlg.h"
 #include "SimulatedDevice.h"
 #include "UiTestSupport.h"
 
@@ -31,29 +29,9 @@ PortIdentity UsbAdapter(int index, const std::string& serial) {
     return port;
 }
 
-// Ports that come and go when the test says so.
-struct ScriptedPortWatcher final : PortWatcher {
-    void Watch(Handler h) override { handler = std::move(h); }
-    void Plug(const PortIdentity& port) { handler({{true, port}}); }
-    void Unplug(const std::string& path) {
-        PortIdentity gone;
-        gone.path = path;
-        handler({{false, gone}});
-    }
-    Handler handler;
-};
-
-struct Window {
-    test::RecordingPresenter messages;
-    test::ScriptedFileChooser files;
-    ScriptedPortWatcher watcher;
-    CConfigToolDlg dialog;
-
-    explicit Window(PortDirectory ports, ControllerTiming timing = test::FastTiming())
-        : dialog(std::move(ports), messages, files, watcher, timing) {
-        dialog.show();
-    }
-    CComboBox* List(int id) { return dialog.Item<CComboBox>(id); }
+// The main window with Find Device at hand.
+struct Window : test::MainWindow {
+    using MainWindow::MainWindow;
     DeviceFinder& finder() { return dialog.deviceFinder(); }
     void FindDevice() { dialog.OnSysCommand(SystemMenu::kFindDeviceCommand); }
     // What the open COM list shows for a number.
@@ -72,14 +50,6 @@ DeviceScanner::Timing EndlessScan() {
     return {.polls = 1000, .retry = 1s};
 }
 
-PortDirectory Pinned(const std::map<int, std::string>& pins) {
-    PortDirectory ports;
-    for (const auto& [number, path] : pins) {
-        ports.Pin(number, path);
-    }
-    return ports;
-}
-
 struct NoSink final : SerialMessageSink {
     void SerialError(std::string_view, std::string_view) override {}
 };
@@ -89,27 +59,25 @@ struct NoSink final : SerialMessageSink {
 class PortsTest : public QObject {
     Q_OBJECT
   private slots:
-    // The open list names what stands behind each number; the closed box keeps "COMn".
-    void comListNamesEachAdapter() {
+    // The open list names what stands behind each number, each row whole; the closed box
+    // keeps "COMn". Adapters plugged in and out take and leave numbers as the directory
+    // gives them; the entries and the operator's choice stay, pins win.
+    void comListNamesEachAdapterAsTheyComeAndGo() {
         PortIdentity builtIn;
         builtIn.path = "/dev/ttyS0";
         builtIn.kind = PortIdentity::Kind::BuiltIn;
         builtIn.uartType = "16550A";
-        PortDirectory ports = PortDirectory::FromPorts({builtIn, UsbAdapter(0, "A1B2")});
+        PortDirectory ports = PortDirectory::FromPorts({builtIn, UsbAdapter(0, "A")});
         ports.Pin(5, "/dev/pts/7");
         Window w(std::move(ports));
-        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
+        QVERIFY(w.Activate());
         CComboBox* list = w.List(1010);
         QCOMPARE((QStringList{w.Row(1), w.Row(2), w.Row(3), w.Row(5)}),
                  (QStringList{"COM1  USB Serial by QinHeng Electronics (1a86:7523, ch341, "
-                              "serial A1B2)",
+                              "serial A)",
                               "COM2  built-in port (16550A UART)", "COM3  no serial device",
                               "COM5  /dev/pts/7"}));
         QCOMPARE(list->itemData(1, Qt::ToolTipRole).toString(), "/dev/ttyS0");
-        test::Pick(list, 1);
-        QCOMPARE(list->currentText(), "COM2");
-
-        // Each row is drawn whole in the open list.
         list->showPopup();
         QAbstractItemView* view = list->view();
         QVERIFY(QTest::qWaitForWindowExposed(view));
@@ -124,55 +92,63 @@ class PortsTest : public QObject {
             QVERIFY2(view->viewport()->width() >= drawn, qPrintable(row));
         }
         list->hidePopup();
-    }
-
-    // Adapters plugged in and out take and leave numbers as the directory gives them; the
-    // entries and the operator's choice stay, pins win.
-    void adaptersComeAndGoWhileTheSelectionStays() {
-        PortDirectory ports = PortDirectory::FromPorts({UsbAdapter(0, "A")});
-        ports.Pin(5, "/dev/pts/7");
-        Window w(std::move(ports));
-        QVERIFY(QTest::qWaitForWindowActive(&w.dialog));
-        test::Pick(w.List(1010), 1);  // COM2, nothing behind it yet
-        QCOMPARE(w.Row(2), "COM2  no serial device");
+        test::Pick(list, 2);  // COM3, nothing behind it yet
 
         w.watcher.Plug(UsbAdapter(1, "B"));
-        QVERIFY2(w.Row(2).endsWith("serial B)"), qPrintable(w.Row(2)));
-        QCOMPARE(w.List(1010)->itemData(1, Qt::ToolTipRole).toString(), "/dev/ttyUSB1");
+        QVERIFY2(w.Row(3).endsWith("serial B)"), qPrintable(w.Row(3)));
+        QCOMPARE(list->itemData(2, Qt::ToolTipRole).toString(), "/dev/ttyUSB1");
         w.watcher.Unplug("/dev/ttyUSB0");
         QCOMPARE(w.Row(1), "COM1  no serial device");
         // COM1 is kept for the adapter that left; it gets it back under another node.
         w.watcher.Plug(UsbAdapter(2, "C"));
-        QVERIFY2(w.Row(3).endsWith("serial C)"), qPrintable(w.Row(3)));
+        QVERIFY2(w.Row(4).endsWith("serial C)"), qPrintable(w.Row(4)));
         w.watcher.handler({{false, UsbAdapter(1, "B")}, {true, UsbAdapter(3, "A")}});
         QVERIFY2(w.Row(1).endsWith("serial A)"), qPrintable(w.Row(1)));
-        QCOMPARE(w.Row(2), "COM2  no serial device");
+        QCOMPARE(w.Row(3), "COM3  no serial device");
         w.watcher.Unplug("/dev/pts/7");
         QCOMPARE(w.Row(5), "COM5  /dev/pts/7");
 
-        QCOMPARE(w.List(1010)->count(), 14);
-        QCOMPARE(w.List(1010)->GetCurSel(), 1);
-        QCOMPARE(w.List(1010)->currentText(), "COM2");
+        QCOMPARE(list->count(), 14);
+        QCOMPARE(list->GetCurSel(), 2);
+        QCOMPARE(list->currentText(), "COM3");
         QVERIFY(w.messages.entries.empty());
     }
 
     // Pulling the open port's adapter: the port closes with the one message of a lost
-    // line, and the number waits for that adapter.
+    // line, and the number waits for that adapter, which opens again once it is back.
+    // Find Device is refused while the port is open, saying why.
     void pullingTheOpenPortsAdapterClosesItAndKeepsItsNumber() {
         std::optional<sim::SimulatedDevice> device(std::in_place);
         PortIdentity adapter = UsbAdapter(0, "A");
         adapter.path = device->slavePath();
         Window w(PortDirectory::FromPorts({adapter}));
-        w.dialog.Item<QPushButton>(1001)->click();
+        w.Button(1001)->click();
         QVERIFY(w.dialog.IsPortOpen() && w.dialog.IsReceiving());
 
         device.reset();
         w.watcher.Unplug(adapter.path);
         QTRY_VERIFY_WITH_TIMEOUT(!w.dialog.IsPortOpen(), 2000);
         QCOMPARE(w.messages.texts(), QStringList{"Device lost, port closed"});
+        QVERIFY(w.messages.entries.front().message.detail.contains(adapter.path.c_str()));
         QCOMPARE(w.Row(1), "COM1  no serial device");
         w.watcher.Plug(UsbAdapter(1, "B"));
         QVERIFY2(w.Row(2).endsWith("serial B)"), qPrintable(w.Row(2)));
+
+        sim::SimulatedDevice back;
+        back.SetValue("PIPADD", "10.20.30.40");
+        adapter.path = back.slavePath();
+        w.watcher.Plug(adapter);
+        QVERIFY2(w.Row(1).endsWith("serial A)"), qPrintable(w.Row(1)));
+        w.Button(1001)->click();
+        QCOMPARE(w.Button(1001)->text(), QStringLiteral("Close"));
+        QVERIFY(w.dialog.IsPortOpen() && w.dialog.IsReceiving());
+        QTRY_COMPARE(w.Edit(1019)->text(), QStringLiteral("10.20.30.40"));
+        w.FindDevice();
+        QVERIFY(!w.finder().IsRunning());
+        QCOMPARE(w.messages.texts(),
+                 (QStringList{"Device lost, port closed",
+                              "Close the port first: Find Device tries every port, " +
+                                  QString::fromStdString(back.slavePath()) + " included."}));
     }
 
     // Every port at once, each at its own speed: the first by COM number is selected with
@@ -182,7 +158,7 @@ class PortsTest : public QObject {
         sim::SimulatedDevice other(sim::SimOptions{.lineSpeed = 19200});
         other.SetValue("ID", "QK4520-000777");
         Window w(
-            Pinned({{6, other.slavePath()}, {3, slow.slavePath()}, {2, "/nonexistent/ttyQK"}}));
+            test::Pinned({{6, other.slavePath()}, {3, slow.slavePath()}, {2, "/nonexistent/ttyQK"}}));
         w.finder().SetTiming(QuickScan());
         w.FindDevice();
         QVERIFY(w.finder().IsRunning() && w.finder().progress()->isVisible());
@@ -210,7 +186,7 @@ class PortsTest : public QObject {
     void cancelStopsTheSearch() {
         QFETCH(QString, how);
         sim::SimulatedDevice silent(sim::SimOptions{.noHandshake = true});
-        const PortDirectory ports = Pinned({{1, silent.slavePath()}});
+        const PortDirectory ports = test::Pinned({{1, silent.slavePath()}});
         auto w = std::make_unique<Window>(ports);
         w->finder().SetTiming(EndlessScan());
         w->FindDevice();
@@ -237,33 +213,6 @@ class PortsTest : public QObject {
         NoSink sink;
         CSerialPort port(ports, sink);
         QVERIFY(port.Open(1, 9600, 8, 0, 0));
-    }
-
-    // Refused while the port is open (saying why) and during a sequence (as other input is).
-    void findDeviceIsRefusedWhileThePortIsBusy() {
-        sim::SimulatedDevice device(sim::SimOptions{.noHandshake = true});
-        ControllerTiming timing = test::FastTiming();
-        timing.handshakeAttempts = 3;
-        Window w(Pinned({{1, device.slavePath()}}), timing);
-        w.finder().SetTiming(QuickScan());
-        bool startedInSequence = true;
-        QTimer::singleShot(0, &w.dialog, [&] {
-            QVERIFY(w.dialog.InSequence());
-            w.FindDevice();
-            startedInSequence = w.finder().IsRunning();
-        });
-        w.dialog.Item<QPushButton>(1001)->click();  // a handshake nobody answers
-        QVERIFY(!startedInSequence);
-
-        sim::SimulatedDevice answering;
-        Window open(Pinned({{1, answering.slavePath()}}));
-        open.dialog.Item<QPushButton>(1001)->click();
-        QVERIFY(open.dialog.IsPortOpen());
-        open.FindDevice();
-        QVERIFY(!open.finder().IsRunning());
-        QCOMPARE(open.messages.texts(),
-                 QStringList{"Close the port first: Find Device tries every port, " +
-                             QString::fromStdString(answering.slavePath()) + " included."});
     }
 };
 

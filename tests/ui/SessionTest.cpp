@@ -1,14 +1,10 @@
 // The main window and the advanced-parameters dialog against a simulated device on a
 // pseudo-terminal pinned as COM1.
-#include <QFile>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
 
-#include "CConfigToolDlg.h"
-#include "GbkLineEdit.h"
 #include "SimulatedDevice.h"
 #include "UiTestSupport.h"
 
@@ -19,48 +15,24 @@ using namespace std::string_literals;
 
 namespace {
 
-PortDirectory Pinned(const std::string& path) {
-    PortDirectory ports;
-    ports.Pin(1, path);
-    return ports;
-}
-
-// Everything a simulated device wrote to the line, collected on its thread.
-class SentBytes {
-  public:
-    sim::SimulatedDevice::TrafficObserver Observer() {
-        return [this](sim::SimulatedDevice::Direction direction, std::string_view bytes) {
-            if (direction == sim::SimulatedDevice::Direction::Sent) {
-                std::lock_guard lock(m_mutex);
-                m_bytes += bytes;
-            }
-        };
-    }
-    std::string Bytes() const {
-        std::lock_guard lock(m_mutex);
-        return m_bytes;
-    }
-
-  private:
-    mutable std::mutex m_mutex;
-    std::string m_bytes;
+// The device comes first: the window it is pinned into needs its path.
+struct Device {
+    std::mutex mutex;
+    std::string sent;  // what the device wrote to the line, collected on its thread
+    sim::SimulatedDevice device;
+    explicit Device(sim::SimOptions options)
+        : device(options, [this](sim::SimulatedDevice::Direction direction, std::string_view bytes) {
+              if (direction == sim::SimulatedDevice::Direction::Sent) {
+                  std::lock_guard lock(mutex);
+                  sent += bytes;
+              }
+          }) {}
 };
 
-struct Session {
-    SentBytes sent;  // before the device, whose thread reports to it
-    sim::SimulatedDevice device;
-    test::RecordingPresenter messages;
-    CConfigToolDlg dialog;
-
+struct Session : Device, test::MainWindow {
     explicit Session(sim::SimOptions options = {}, ControllerTiming timing = test::FastTiming())
-        : device(options, sent.Observer()), dialog(Pinned(device.slavePath()), messages, timing) {
-        dialog.show();
-    }
+        : Device(options), MainWindow(test::Pinned({{1, device.slavePath()}}), timing) {}
 
-    QPushButton* Button(int id) { return dialog.Item<QPushButton>(id); }
-    GbkLineEdit* Edit(int id) { return dialog.Item<GbkLineEdit>(id); }
-    QString LabelText(int id) { return dialog.Item<QLabel>(id)->text(); }
-    QString Status(int part) { return dialog.statusBar()->GetText(part); }
     // The opening and login state at a glance: the Open/Close button, the config mode and
     // login labels, how many of Login, Get Param., Set Param. and Adv Param. are enabled,
     // the port and the receive loop.
@@ -72,39 +44,26 @@ struct Session {
             .arg(enabled)
             .arg(dialog.IsPortOpen() ? "open" : "closed", dialog.IsReceiving() ? "receiving" : "-");
     }
-    // What a window shows for the device's answer to the status bar's `part`.
-    QString ExpectedStatus(int part) {
-        static constexpr std::array keys = {"STAT", "ID", "VER"};
-        test::RecordingPresenter none;
-        CConfigToolDlg oracle(PortDirectory{}, none);
-        oracle.InitDialog();
-        oracle.HandleReceivedBlock("+"s + keys.at(part) + ":" + *device.Value(keys.at(part)) +
-                                   "\r\n");
-        return oracle.statusBar()->GetText(part);
-    }
-
-    // Presses "Adv Param." and runs `drive` with the dialog while it is open, cancelling it
-    // if `drive` left it open; returns when the dialog and any set commands have ended.
-    void RunAdvanced(const std::function<void(CDialog&)>& drive) {
-        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
-            auto* advanced = qobject_cast<CDialog*>(modal);
-            if (advanced == nullptr) {
-                modal->close();
-                return;
-            }
-            drive(*advanced);
-            if (advanced->isVisible()) {
-                advanced->reject();
-            }
-        });
-        Button(1041)->click();
-    }
     QString ShownHeartbeat() {
         QString shown;
         RunAdvanced([&](CDialog& d) { shown = d.Item<CComboBox>(1048)->currentText(); });
         return shown;
     }
 };
+
+// Notes whether the pointer reached a widget while the window ran a sequence.
+struct EnterWatch final : QObject {
+    const CConfigToolDlg& window;
+    bool duringSequence = false;
+    explicit EnterWatch(const CConfigToolDlg& w) : window(w) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        duringSequence = duringSequence || (event->type() == QEvent::Enter && window.InSequence());
+        return false;
+    }
+};
+
+const QString kOpened = QStringLiteral("Close|已进入配置模式|off|4|open|receiving");
+const QString kClosed = QStringLiteral("Open||未登陆|0|closed|-");
 
 }  // namespace
 
@@ -116,15 +75,15 @@ class SessionTest : public QObject {
         s.dialog.HandleReceivedBlock(QByteArray("earlier line\r\n").repeated(100).toStdString());
 
         s.Button(1001)->click();
-        QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|off|4|open|receiving"));
+        QCOMPARE(s.Shown(), kOpened);
         // The fifteen answers.
         QTRY_COMPARE(s.Edit(1019)->text(), QStringLiteral("192.168.1.10"));
         QTRY_COMPARE(s.Edit(1020)->text(), QStringLiteral("5000"));
-        QTRY_COMPARE(s.dialog.Item<CComboBox>(1044)->currentText(), QStringLiteral("9600"));
-        QTRY_COMPARE(s.dialog.Item<CComboBox>(1011)->currentText(), QStringLiteral("TCP"));
-        for (int part = 0; part < 3; ++part) {
-            QTRY_COMPARE(s.Status(part), s.ExpectedStatus(part));
-        }
+        QTRY_COMPARE(s.List(1044)->currentText(), QStringLiteral("9600"));
+        QTRY_COMPARE(s.List(1011)->currentText(), QStringLiteral("TCP"));
+        QTRY_COMPARE((QStringList{s.Status(0), s.Status(1), s.Status(2)}),
+                     (QStringList{"field strength:25  temperature:36℃  Voltage:3.30V",
+                                  "ID:QK4520-000123", "Hardware Ver:V2.1,Software Ver:V3.5"}));
         QTRY_COMPARE(s.dialog.state().advanced.registerData, *s.device.Value("ENROL"));
         QCOMPARE(s.dialog.state().advanced.heartbeatCode, 1);
         QVERIFY(test::LogText(s.dialog).contains(QStringLiteral("+PIPADD:192.168.1.10\n")));
@@ -135,7 +94,7 @@ class SessionTest : public QObject {
         s.Button(1009)->click();  // Set Param. before a login
         QCOMPARE(s.messages.texts(), QStringList{QStringLiteral("Log off")});
         s.Button(1003)->click();
-        QTRY_COMPARE(s.LabelText(1050), QStringLiteral("Login"));
+        QTRY_COMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|Login|4|open|receiving"));
         QVERIFY(s.dialog.state().loggedIn);
 
         s.Edit(1019)->setText(QStringLiteral("10.1.2.3"));
@@ -151,7 +110,7 @@ class SessionTest : public QObject {
         QTRY_VERIFY(s.dialog.state().infoLog.ends_with("+PROTOCOL:TCP\r\n"));
 
         s.Button(1001)->click();
-        QCOMPARE(s.Shown(), QStringLiteral("Open||未登陆|0|closed|-"));
+        QCOMPARE(s.Shown(), kClosed);
         // Every opening needs its own login.
         s.Button(1001)->click();
         QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|未登陆|4|open|receiving"));
@@ -159,20 +118,55 @@ class SessionTest : public QObject {
         QCOMPARE(s.messages.texts(), (QStringList{"Log off", "Log off"}));
     }
 
-    void answersWaitUntilTheSequenceEnds() {
+    // While a sequence runs the window shows the busy cursor and takes nothing in: answers
+    // and the operator's pointer wait until it ends, the menu's items do nothing. What waits
+    // for the operator inside one gets the arrow; at any other time the widgets' own cursors
+    // show.
+    void theCursorShowsWhetherTheWindowTakesInput() {
         ControllerTiming timing = test::FastTiming();
         timing.basicQueryGap = 40ms;
         Session s({}, timing);
-        bool inSequence = false;
-        QString status = QStringLiteral("not checked");
-        QTimer::singleShot(120, &s.dialog, [&] {
-            inSequence = s.dialog.InSequence();
-            status = s.Status(1);
+        QVERIFY(s.Activate());
+        QPushButton* clear = s.Button(1007);
+        QCursor::setPos(s.dialog.mapToGlobal(QPoint(s.dialog.width() + 20, 0)));
+        QTRY_VERIFY(!clear->underMouse());
+        EnterWatch entered(s.dialog);
+        clear->installEventFilter(&entered);
+        QStringList during;  // in sequence, status ID, cursor
+        QTimer::singleShot(60, &s.dialog, [&] {
+            QCursor::setPos(clear->mapToGlobal(clear->rect().center()));
+            for (QAction* action : s.dialog.systemMenu()->actions()) {
+                if (action->text().endsWith(u'…')) {  // the file items and Find Device
+                    action->trigger();
+                }
+            }
         });
-        s.Button(1001)->click();  // handshake, then 15 queries with 40 ms pauses
-        QVERIFY(inSequence);
-        QCOMPARE(status, QString());
-        QTRY_COMPARE(s.Status(1), s.ExpectedStatus(1));
+        QTimer::singleShot(150, &s.dialog, [&] {
+            during << QString::number(s.dialog.InSequence()) << s.Status(1)
+                   << QString::number(test::OverrideShape());
+        });
+        s.Button(1001)->click();  // handshake, then 15 queries, 7 of them 40 ms apart
+        QCOMPARE(during, (QStringList{"1", "", QString::number(Qt::WaitCursor)}));
+        QVERIFY(s.files.requests.isEmpty() && !s.dialog.deviceFinder().IsRunning());
+        QCOMPARE(test::OverrideShape(), -1);
+        QTRY_COMPARE(s.Status(1), QStringLiteral("ID:QK4520-000123"));
+        QTRY_VERIFY(clear->underMouse());
+        QVERIFY(!entered.duringSequence);
+        for (const unsigned command : {SystemMenu::kSaveProfileCommand,
+                                       SystemMenu::kLoadProfileCommand, SystemMenu::kSaveLogCommand}) {
+            s.dialog.OnSysCommand(command);
+        }
+        QCOMPARE(s.files.captions(), (QStringList{"Save Profile", "Load Profile", "Save Log"}));
+
+        s.Button(1009)->click();  // Set Param. before a login: "Log off"
+        s.dialog.OnHelp();
+        QCOMPARE(s.messages.entries.size(), 2u);
+        QCOMPARE((QList<int>{s.messages.entries[0].cursor, s.messages.entries[1].cursor}),
+                 (QList<int>{Qt::ArrowCursor, -1}));
+        int advanced = 0;
+        s.RunAdvanced([&](CDialog&) { advanced = test::OverrideShape(); });
+        QCOMPARE(advanced, Qt::ArrowCursor);
+        QCOMPARE(test::OverrideShape(), -1);
     }
 
     // A close request made during a sequence ends the window once the sequence has ended,
@@ -207,8 +201,8 @@ class SessionTest : public QObject {
         // The sequence ran to its end: the last query went out before the port closed.
         QVERIFY(s.device.WaitUntil(
             [&](const sim::DeviceModel& m) {
-                const auto& sent = m.ReceivedCommands();
-                return std::count(sent.begin(), sent.end(), "QK+ENROL?\r\n") == (handshake ? 1 : 2);
+                return std::ranges::count(m.ReceivedCommands(), "QK+ENROL?\r\n"s) ==
+                       (handshake ? 1 : 2);
             },
             5s));
         QVERIFY(!s.dialog.isVisible());
@@ -237,31 +231,31 @@ class SessionTest : public QObject {
         }
         Session s(options, timing);
         s.Button(1001)->click();
-        const QString closed = QStringLiteral("Open||未登陆|0|closed|-");
         if (midSequence) {
             // The sequence closed the port itself.
             QVERIFY(s.device.HungUp());
-            QCOMPARE(s.Shown(), closed);
+            QCOMPARE(s.Shown(), kClosed);
         } else {
-            QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|off|4|open|receiving"));
+            QCOMPARE(s.Shown(), kOpened);
             QVERIFY(s.device.WaitUntilHungUp(5s));
-            QTRY_COMPARE_WITH_TIMEOUT(s.Shown(), closed, 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(s.Shown(), kClosed, 2000);
         }
-        QCOMPARE(s.messages.entries.size(), 1u);
-        const Message& lost = s.messages.entries.front().message;
-        QCOMPARE(lost.text, QStringLiteral("Device lost, port closed"));
+        QCOMPARE(s.messages.texts(), QStringList{"Device lost, port closed"});
+        const auto& [owner, lost, cursor] = s.messages.entries.front();
         QCOMPARE(lost.icon, Message::Icon::Warning);
         const QString port = "COM1 (" + QString::fromStdString(s.device.slavePath()) + "): ";
         QVERIFY2(lost.detail.startsWith(port) && lost.detail.size() > port.size(),
                  qPrintable(lost.detail));
-        QCOMPARE(s.messages.entries.front().owner, &s.dialog);
+        QCOMPARE(owner, &s.dialog);
         // The arrow over a box the sequence waits on; nothing to override when idle.
-        QCOMPARE(s.messages.entries.front().cursor, midSequence ? Qt::ArrowCursor : -1);
+        QCOMPARE(cursor, midSequence ? Qt::ArrowCursor : -1);
         QCOMPARE(test::OverrideShape(), -1);
 
         // Every answer sent before the hang-up is in the log; the handshake reply is read by
         // the handshake itself.
-        std::string answers = s.sent.Bytes();
+        std::unique_lock lock(s.mutex);
+        std::string answers = s.sent;
+        lock.unlock();
         QVERIFY(answers.starts_with(kHandshakeReply));
         answers.erase(0, kHandshakeReply.size());
         QVERIFY(answers.find("+PROTOCOL:") != std::string::npos);
@@ -269,74 +263,19 @@ class SessionTest : public QObject {
         QVERIFY(s.dialog.isVisible());
     }
 
-    // The same window opens again once a device answers at the path it was given, as when
-    // the operator plugs the adapter back in.
-    void openWorksAgainOnceADeviceIsBack() {
-        QTemporaryDir links;
-        const QString link = links.filePath(QStringLiteral("ttyUSB0"));
-        std::optional<sim::SimulatedDevice> device(std::in_place);
-        QVERIFY(QFile::link(QString::fromStdString(device->slavePath()), link));
-        test::RecordingPresenter messages;
-        CConfigToolDlg dialog(Pinned(link.toStdString()), messages, test::FastTiming());
-        dialog.show();
-        auto* open = dialog.Item<QPushButton>(1001);
-        open->click();
-        QVERIFY(dialog.IsReceiving());
-        device.reset();  // closes both ends of its line: unplugged
-        QTRY_VERIFY(!dialog.IsPortOpen());
-        QCOMPARE(messages.texts(), QStringList{"Device lost, port closed"});
-        QVERIFY(messages.entries.front().message.detail.contains(link));
-
-        sim::SimulatedDevice back;
-        back.SetValue("PIPADD", "10.20.30.40");
-        QVERIFY(QFile::remove(link));
-        QVERIFY(QFile::link(QString::fromStdString(back.slavePath()), link));
-        open->click();
-        QCOMPARE(open->text(), QStringLiteral("Close"));
-        QVERIFY(dialog.IsPortOpen() && dialog.IsReceiving());
-        QTRY_COMPARE(dialog.Item<GbkLineEdit>(1019)->text(), QStringLiteral("10.20.30.40"));
-        open->click();
-        QVERIFY(!dialog.IsPortOpen());
-        QCOMPARE(messages.entries.size(), 1u);
-    }
-
-    // The busy cursor while a sequence holds the window's input, the arrow for what waits for
-    // the operator inside one, and the widgets' own cursors at any other time.
-    void theCursorShowsWhetherTheWindowTakesInput() {
-        ControllerTiming timing = test::FastTiming();
-        timing.basicQueryGap = 40ms;
-        Session s({}, timing);
-        int paused = 0;
-        QTimer::singleShot(60, &s.dialog, [&] { paused = test::OverrideShape(); });
-        s.Button(1001)->click();  // the queries take 7 x 40 ms
-        QCOMPARE(paused, Qt::WaitCursor);
-        QCOMPARE(test::OverrideShape(), -1);
-
-        s.Button(1009)->click();  // Set Param. before a login: "Log off"
-        s.dialog.OnHelp();
-        QCOMPARE(s.messages.entries.size(), 2u);
-        QCOMPARE((QList<int>{s.messages.entries[0].cursor, s.messages.entries[1].cursor}),
-                 (QList<int>{Qt::ArrowCursor, -1}));
-        int advanced = 0;
-        s.RunAdvanced([&](CDialog&) { advanced = test::OverrideShape(); });
-        QCOMPARE(advanced, Qt::ArrowCursor);
-        QCOMPARE(test::OverrideShape(), -1);
-    }
-
     void endingTheWindowWithThePortOpenClosesItAndEndsTheLoop_data() {
         QTest::addColumn<int>("how");
-        QTest::newRow("Cancel") << 0;
-        QTest::newRow("Enter") << 1;
-        QTest::newRow("close box") << 2;
-        QTest::newRow("Escape") << 3;
-        QTest::newRow("system command SC_CLOSE") << 4;
+        int how = 0;
+        for (const char* row : {"Cancel", "Enter", "close box", "Escape", "SC_CLOSE"}) {
+            QTest::newRow(row) << how++;
+        }
     }
     void endingTheWindowWithThePortOpenClosesItAndEndsTheLoop() {
         QFETCH(int, how);
         sim::SimOptions options;
         options.streamBytesPerSecond = 20000;  // blocks keep arriving while the window ends
         Session s(options);
-        QVERIFY(QTest::qWaitForWindowActive(&s.dialog));
+        QVERIFY(s.Activate());
         s.Button(1001)->click();
         QTRY_VERIFY(s.dialog.state().infoLog.find("+DATA:") != std::string::npos);
         test::Retype(s.Edit(1038), QStringLiteral("111111"));
@@ -356,9 +295,9 @@ class SessionTest : public QObject {
     void advancedSetSendsTheOperatorsChoicesAndCancelNothing() {
         Session s;
         s.Button(1001)->click();  // opening reads every parameter
-        QVERIFY(QTest::qWaitFor([&] { return !s.dialog.state().advanced.registerData.empty(); }));
+        QTRY_VERIFY(!s.dialog.state().advanced.registerData.empty());
         s.Button(1003)->click();
-        QVERIFY(QTest::qWaitFor([&] { return s.dialog.state().loggedIn; }));
+        QTRY_VERIFY(s.dialog.state().loggedIn);
         QCOMPARE(s.dialog.state().advanced.heartbeatCode, 1);  // the device's "30s"
         s.RunAdvanced([&](CDialog& d) {
             test::Pick(d.Item<CComboBox>(1048), 2);
@@ -390,9 +329,9 @@ class SessionTest : public QObject {
         // Nothing set before the Set but these two.
         const auto sent = s.device.ReceivedCommands();
         for (const std::string& command : {"QK+HEARTIME=2\r\n"s, "QK+ENROL=" + content + "\r\n"}) {
-            QVERIFY(std::find(sent.begin(), sent.end(), command) != sent.end());
+            QVERIFY(std::ranges::count(sent, command) == 1);
         }
-        QVERIFY(std::none_of(before.begin(), before.end(), [](const std::string& c) {
+        QVERIFY(std::ranges::none_of(before, [](const std::string& c) {
             return c.find('=') != std::string::npos && !c.starts_with("QK+LOGIN=");
         }));
         QVERIFY(s.messages.entries.empty());
@@ -401,10 +340,8 @@ class SessionTest : public QObject {
         // stored position or already the device's confirmation (its code 2).
         QCOMPARE(s.ShownHeartbeat(), QStringLiteral("45s"));
         s.Button(1008)->click();
-        QVERIFY(QTest::qWaitFor([&] {
-            const AdvancedParams& a = s.dialog.state().advanced;
-            return a.heartbeatCode == 2 && !a.heartbeatCodeIsPosition;
-        }));
+        QTRY_VERIFY(s.dialog.state().advanced.heartbeatCode == 2 &&
+                    !s.dialog.state().advanced.heartbeatCodeIsPosition);
         QCOMPARE(s.ShownHeartbeat(), QStringLiteral("45s"));
     }
 };

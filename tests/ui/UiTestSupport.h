@@ -16,14 +16,15 @@
 #include <memory>
 
 #include "CComboBox.h"
+#include "CConfigToolDlg.h"
 #include "CDialog.h"
 #include "ConfigController.h"
 #include "FileChooser.h"
+#include "GbkLineEdit.h"
 #include "GbkText.h"
 #include "InfoLogBox.h"
 #include "LabelFitter.h"
 #include "MessagePresenter.h"
-#include "ValueLists.h"
 
 namespace qk::test {
 
@@ -56,15 +57,10 @@ struct RecordingPresenter final : ui::MessagePresenter {
 // Answers file dialogs from a script instead of showing them: each request takes the next
 // of `answers` ("" when none is left: the operator cancelled) and is recorded.
 struct ScriptedFileChooser final : ui::FileChooser {
-    struct Request {
-        QWidget* owner;
-        QString caption;
-        QString suggestedName;  // empty for a file to open
-        QString filter;
-    };
     QString ChooseFileToSave(QWidget* owner, const QString& caption, const QString& suggestedName,
                              const QString& filter) override {
-        requests.push_back({owner, caption, suggestedName, filter});
+        owners.push_back(owner);
+        requests << QStringList{caption, suggestedName, filter};
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
     QString ChooseFileToOpen(QWidget* owner, const QString& caption,
@@ -73,13 +69,14 @@ struct ScriptedFileChooser final : ui::FileChooser {
     }
     QStringList captions() const {
         QStringList list;
-        for (const Request& request : requests) {
-            list << request.caption;
+        for (const QStringList& request : requests) {
+            list << request.front();
         }
         return list;
     }
     QStringList answers;
-    std::vector<Request> requests;
+    QList<QStringList> requests;  // caption, suggested name (empty for a file to open), filter
+    std::vector<QWidget*> owners;
 };
 
 // Runs `answer` with the next modal window that opens (one not open now), from inside
@@ -141,14 +138,6 @@ inline QStringList Entries(const ui::CComboBox& list) {
     return entries;
 }
 
-inline QStringList Texts(ValueList values) {
-    QStringList texts;
-    for (const std::string_view value : values) {
-        texts << ui::FromGbk(value);
-    }
-    return texts;
-}
-
 // The information log as a copy of all of it gives it: the box may cut overlong lines into
 // continuation paragraphs, which toPlainText() would show as line breaks.
 inline QString LogText(const ui::CDialog& window) {
@@ -163,6 +152,66 @@ inline ControllerTiming FastTiming() {
         std::chrono::milliseconds(2);
     return timing;
 }
+
+// Ports that come and go when the test says so.
+struct ScriptedPortWatcher final : ui::PortWatcher {
+    void Watch(Handler h) override { handler = std::move(h); }
+    void Plug(const PortIdentity& port) { handler({{true, port}}); }
+    void Unplug(const std::string& path) {
+        PortIdentity gone;
+        gone.path = path;
+        handler({{false, gone}});
+    }
+    Handler handler;
+};
+
+inline PortDirectory Pinned(const std::vector<std::pair<int, std::string>>& pins) {
+    PortDirectory ports;
+    for (const auto& [number, path] : pins) {
+        ports.Pin(number, path);
+    }
+    return ports;
+}
+
+// The main window, shown, with every party outside it scripted by the test.
+struct MainWindow {
+    RecordingPresenter messages;
+    ScriptedFileChooser files;
+    ScriptedPortWatcher watcher;
+    ui::CConfigToolDlg dialog;
+
+    explicit MainWindow(PortDirectory ports = {}, ControllerTiming timing = FastTiming())
+        : dialog(std::move(ports), messages, files, watcher, timing) {
+        dialog.show();
+    }
+    bool Activate() { return QTest::qWaitForWindowActive(&dialog); }
+    QPushButton* Button(int id) { return dialog.Item<QPushButton>(id); }
+    ui::CComboBox* List(int id) { return dialog.Item<ui::CComboBox>(id); }
+    ui::GbkLineEdit* Edit(int id) { return dialog.Item<ui::GbkLineEdit>(id); }
+    QString LabelText(int id) { return dialog.Item<QLabel>(id)->text(); }
+    QString Status(int part) { return dialog.statusBar()->GetText(part); }
+    // A context-menu command, the operator choosing `file` in its file dialog.
+    void Run(unsigned command, const QString& file) {
+        files.answers << file;
+        dialog.OnSysCommand(command);
+    }
+    // Presses "Adv Param." and runs `drive` with the dialog while it is open, cancelling it
+    // if `drive` left it open; returns when the dialog and any set commands have ended.
+    void RunAdvanced(const std::function<void(ui::CDialog&)>& drive) {
+        const auto watch = AnswerNextModal([&](QWidget* modal) {
+            auto* advanced = qobject_cast<ui::CDialog*>(modal);
+            if (advanced == nullptr) {
+                modal->close();
+                return;
+            }
+            drive(*advanced);
+            if (advanced->isVisible()) {
+                advanced->reject();
+            }
+        });
+        Button(1041)->click();
+    }
+};
 
 // Geometry: templates drawn for SimSun must stay readable and inside their frames with the
 // fonts this platform has.
