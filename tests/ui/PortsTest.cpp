@@ -40,9 +40,10 @@ struct Window : test::MainWindow {
     }
 };
 
-// Scans that take milliseconds per rate.
+// Scans that take a fraction of a second per rate, with room for a loaded machine's late
+// replies: a reply missed at the device's own rate would lose the device.
 DeviceScanner::Timing QuickScan() {
-    return {.polls = 2, .retry = 5ms, .queryGap = 2ms, .answerWait = 500ms, .readPoll = 2ms};
+    return {.polls = 3, .retry = 50ms, .queryGap = 2ms, .answerWait = 1000ms, .readPoll = 2ms};
 }
 
 // Scans that would take minutes: a silent port keeps its first rate.
