@@ -69,8 +69,8 @@ TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecord
 TEST(ConversationRecorderReplayTest, TimesAreWholeMillisecondsThatNeverGoBack) {
     const std::chrono::steady_clock::time_point start{1h};
     const std::pair<std::chrono::steady_clock::duration, std::string_view> cases[] = {
-        {-1s, "0.000"}, {0s, "0.000"},       {7ms, "0.007"},  {999999us, "0.999"},
-        {1s, "1.000"},  {61050ms, "61.050"}, {40s, "61.050"}, {100000500ms, "100000.500"},
+        {-1s, "0.000"}, {7ms, "0.007"}, {999999us, "0.999"}, {61050ms, "61.050"},
+        {40s, "61.050"}, {100000500ms, "100000.500"},
     };
     auto now = start;
     ConversationRecorder recorder([&now] { return now; });
@@ -92,7 +92,6 @@ TEST(ConversationRecorderReplayTest, TimesAreWholeMillisecondsThatNeverGoBack) {
 TEST(ConversationRecorderReplayTest, EveryHeaderLineIsAComment) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"", "# \n"},
-        {"one line", "# one line\n"},
         {"a\nb\r\nc\rd", "# a\n# b\n# c\n# d\n"},
         {"a\n\nb\n", "# a\n# \n# b\n"},
         {"support\n< +PPORT:1\\r\\n", "# support\n# < +PPORT:1\\r\\n\n"},
