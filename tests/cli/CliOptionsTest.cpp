@@ -31,14 +31,14 @@ TEST(CliOptionsTest, DefaultsMatchTheWindowAndSettingsBecomeListPositions) {
 // command that takes one.
 TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
     std::string error;
-    const auto spaced = ParseCommandLine({"--baud", "76800", "--port", "/dev/pts/7", "--com",
-                                          "2=/dev/ttyUSB1", "--com", "2", "apply", "site.profile",
-                                          "--log", "logs"},
-                                         error);
-    const auto joined = ParseCommandLine({"apply", "--baud=76800", "--port=/dev/pts/7",
-                                          "--com=2=/dev/ttyUSB1", "--com=2", "site.profile",
-                                          "--log=logs"},
-                                         error);
+    const auto spaced =
+        ParseCommandLine({"--baud", "76800", "--port", "/dev/pts/7", "--com", "2=/dev/ttyUSB1",
+                          "--com", "2", "apply", "site.profile", "--log", "logs"},
+                         error);
+    const auto joined =
+        ParseCommandLine({"apply", "--baud=76800", "--port=/dev/pts/7", "--com=2=/dev/ttyUSB1",
+                          "--com=2", "site.profile", "--log=logs"},
+                         error);
     ASSERT_TRUE(spaced && joined) << error;
     for (const auto* options : {&*spaced, &*joined}) {
         EXPECT_EQ(options->baudIndex, 10);
@@ -47,7 +47,8 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
         EXPECT_EQ(std::tuple(options->targets[1].path, options->targets[1].comNumber),
                   std::tuple("", 2));
         EXPECT_EQ(options->pins.at(0).path, "/dev/ttyUSB1");
-        EXPECT_EQ(std::tuple(options->file, options->logFolder), std::tuple("site.profile", "logs"));
+        EXPECT_EQ(std::tuple(options->file, options->logFolder),
+                  std::tuple("site.profile", "logs"));
     }
     EXPECT_EQ(ParseCommandLine({"save", "-"}, error)->file, "-");
     EXPECT_EQ(ParseCommandLine({"--version"}, error)->command, Command::Version);

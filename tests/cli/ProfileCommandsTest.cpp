@@ -80,14 +80,15 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
         << "# QK4410 profile, format 1\ndestPort=7000\nprotocol=UDP\n";
     sim::SimulatedDevice first, refusing(sim::SimOptions{.refuseLogin = true}), last;
     for (const char* command : {"apply", "diff"}) {
-        const CliRun run = RunCli({"--port", first.slavePath(), "--port", last.slavePath(),
-                                   command, File("bad.profile")});
+        const CliRun run = RunCli({"--port", first.slavePath(), "--port", last.slavePath(), command,
+                                   File("bad.profile")});
         EXPECT_EQ(run.status, kUsageError);
         EXPECT_EQ(run.out, "");
         for (const char* problem :
              {": line 1: destPort must be a port from 1 to 65535, got '70000'",
               ": line 2: protocol must be one of TCP, UDP, got 'SCTP'",
-              ": line 3: unknown name 'colour'", ": line 5: heartbeat given again (first on line 4)",
+              ": line 3: unknown name 'colour'",
+              ": line 5: heartbeat given again (first on line 4)",
               ": nothing was sent to any device"}) {
             EXPECT_THAT(run.err, HasSubstr(problem));
         }

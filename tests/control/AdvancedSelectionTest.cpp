@@ -43,7 +43,7 @@ TEST(AdvancedSelectionTest, AStoredSelectionIsShownAgainAsChosen) {
     AdvancedSelection s = SelectionFromRecord(record);
     ASSERT_EQ(s.heartbeat, 1);
     StoreSelection(s, record);
-    EXPECT_EQ(record.heartbeatCode, 1);  // stored as the zero-based position
+    EXPECT_EQ(record.heartbeatCode, 1);                   // stored as the zero-based position
     EXPECT_EQ(SelectionFromRecord(record).heartbeat, 1);  // not one lower
     s.heartbeat = 0;  // "30s": position 0 must not read as "no selection"
     StoreSelection(s, record);

@@ -109,10 +109,10 @@ TEST_F(ConfigControllerTest, HandshakeSucceedsOnExactlyTheNineByteReplyThenReads
                      "QK+PROTOCOL?\r\n", "QK+WORKTYPE?\r\n", "QK+HEARTIME?\r\n", "QK+HEARTDAT?\r\n",
                      "QK+PDNS?\r\n", "QK+DATAB?\r\n", "QK+CHECKB?\r\n", "QK+EN_ENROL?\r\n",
                      "QK+ENROL?\r\n"}));
-    EXPECT_THAT(WriteTimes(), ElementsAreArray<std::chrono::milliseconds>(
-                                  {0ms, 0ms, 0ms, 600ms, 800ms, 1000ms, 1200ms, 1400ms, 1600ms,
-                                   1800ms, 2000ms, 2100ms, 2200ms, 2300ms, 2400ms, 2500ms, 2600ms,
-                                   2700ms}));
+    EXPECT_THAT(WriteTimes(),
+                ElementsAreArray<std::chrono::milliseconds>(
+                    {0ms, 0ms, 0ms, 600ms, 800ms, 1000ms, 1200ms, 1400ms, 1600ms, 1800ms, 2000ms,
+                     2100ms, 2200ms, 2300ms, 2400ms, 2500ms, 2600ms, 2700ms}));
     EXPECT_EQ(pacer.now(), 2800ms);  // the last query is followed by its pause too
     EXPECT_THAT(port.readTimeouts, ElementsAre(0u));
     EXPECT_TRUE(loop.IsRunning());
@@ -331,8 +331,10 @@ TEST(DeviceScannerTest, RatesAreTriedMostLikelyFirstEachOnce) {
     test::VirtualPacer pacer;
     test::FakeSerialLink port(pacer);
     std::vector<std::uint32_t> tried;
-    const ScanResult result = DeviceScanner(port, 2, pacer, {}).Scan(
-        ScanRates(57600), [&](std::uint32_t rate) { tried.push_back(rate); });
+    const ScanResult result =
+        DeviceScanner(port, 2, pacer, {}).Scan(ScanRates(57600), [&](std::uint32_t rate) {
+            tried.push_back(rate);
+        });
     EXPECT_THAT(tried, ElementsAre(57600u, 9600u, 115200u, 38400u, 19200u, 4800u, 2400u, 1200u,
                                    230400u, 460800u, 7200u, 14400u, 28800u, 76800u));
     EXPECT_TRUE(result.opened && !result.found);

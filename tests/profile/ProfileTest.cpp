@@ -116,12 +116,15 @@ TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTimeAndReadsBackUnchanged
     state.destPort = "5000";
     state.advanced.registerData = "\xD7\xA2\xB2\xE1\xFF\x80";
     state.advanced.heartbeatData = "back\\slash\ttab";
-    state.statusText[1] = "ID:\xD5\xBE" "07\xFF";  // 站07, then a byte with no UTF-8 form
+    state.statusText[1] =
+        "ID:\xD5\xBE"
+        "07\xFF";  // 站07, then a byte with no UTF-8 form
     const auto saved = std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) +
                        std::chrono::hours(5) + std::chrono::minutes(25) + std::chrono::seconds(9);
     const std::string text = ProfileOfRecord(state, saved);
     EXPECT_TRUE(text.starts_with(std::string(kProfileFormatLine) +
-                                 "\n# device ID: \xE7\xAB\x99" "07\\xFF\n"
+                                 "\n# device ID: \xE7\xAB\x99"
+                                 "07\\xFF\n"
                                  "# saved: 2026-12-07 05:25:09 UTC\ndeviceBaud=9600\n"))
         << text;
     const ProfileContents again = ReadProfile(text);

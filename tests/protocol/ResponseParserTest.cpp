@@ -76,10 +76,10 @@ TEST_F(ResponseParserTest, LoginAndListAnswers) {
     Feed("+LOGIN:ERROR\r\n+BAUD:96001\r\n+PROTOCOL:\r\n");
     EXPECT_TRUE(state.loggedIn);
     EXPECT_EQ(std::pair(state.deviceBaudIndex, state.protocolIndex), std::pair(-1, -1));
-    EXPECT_EQ(calls(), (Calls{R"(ShowMessage("Login fail!"))", R"(SetLoginLabel("Login"))",
-                              "SelectDeviceBaud(11)", "SelectProtocol(1)",
-                              R"(ShowMessage("Login fail!"))", "SelectDeviceBaud(-1)",
-                              "SelectProtocol(-1)"}));
+    EXPECT_EQ(calls(),
+              (Calls{R"(ShowMessage("Login fail!"))", R"(SetLoginLabel("Login"))",
+                     "SelectDeviceBaud(11)", "SelectProtocol(1)", R"(ShowMessage("Login fail!"))",
+                     "SelectDeviceBaud(-1)", "SelectProtocol(-1)"}));
 }
 
 // Integers are the leading number, clamped; the switch comes from REGEN, which is what the

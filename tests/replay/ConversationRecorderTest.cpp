@@ -73,8 +73,8 @@ TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecord
 TEST(ConversationRecorderReplayTest, TimesAreWholeMillisecondsThatNeverGoBack) {
     const std::chrono::steady_clock::time_point start{1h};
     const std::pair<std::chrono::steady_clock::duration, std::string_view> cases[] = {
-        {-1s, "0.000"}, {7ms, "0.007"}, {999999us, "0.999"}, {61050ms, "61.050"},
-        {40s, "61.050"}, {100000500ms, "100000.500"},
+        {-1s, "0.000"},      {7ms, "0.007"},  {999999us, "0.999"},
+        {61050ms, "61.050"}, {40s, "61.050"}, {100000500ms, "100000.500"},
     };
     auto now = start;
     ConversationRecorder recorder([&now] { return now; });

@@ -32,11 +32,10 @@ inline CliRun RunCli(std::vector<std::string> arguments) {
 // The set commands the device received, the login left out.
 inline std::vector<std::string> SetsReceived(const sim::SimulatedDevice& device) {
     std::vector<std::string> sets;
-    std::ranges::copy_if(device.ReceivedCommands(), std::back_inserter(sets),
-                         [](const std::string& command) {
-                             return command.find('=') != std::string::npos &&
-                                    !command.starts_with("QK+LOGIN=");
-                         });
+    std::ranges::copy_if(
+        device.ReceivedCommands(), std::back_inserter(sets), [](const std::string& command) {
+            return command.find('=') != std::string::npos && !command.starts_with("QK+LOGIN=");
+        });
     return sets;
 }
 
