@@ -70,17 +70,20 @@ TEST(CliEndToEndTest, GetFailsNamingEveryFieldTheDeviceDidNotReport) {
     }
 }
 
-// Only the named values go out, in the window's order with its pauses, and each counts as
-// taken once the device's answer after the writes holds it.
+// Only the named values go out, as the device takes them (list texts in the list's case, the
+// heartbeat as the device's code, a name given twice with its last value), in the window's
+// order with its pauses, and each counts as taken once the device's answer holds it.
 TEST(CliEndToEndTest, SetWritesOnlyTheNamedValuesAndConfirmsThemFromTheDevice) {
     sim::SimulatedDevice device;
-    const CliRun run = RunCli(
-        device, {"set", "heartbeat=45s", "destPort=5001", "protocol=udp", "dnsServer=8.8.8.8"});
+    const CliRun run = RunCli(device, {"set", "heartbeat=45s", "destPort=5000", "parity=e",
+                                       "protocol=udp", "dnsServer=8.8.8.8", "destPort=5001"});
     ASSERT_EQ(run.status, kSuccess) << run.err;
-    EXPECT_EQ(run.out, "destPort=5001\nprotocol=UDP\nheartbeat=45s\ndnsServer=8.8.8.8\n");
+    EXPECT_EQ(run.out,
+              "destPort=5001\nprotocol=UDP\nheartbeat=45s\ndnsServer=8.8.8.8\nparity=E\n");
     EXPECT_THAT(SetsReceived(device),
                 ElementsAreArray<std::string>({"QK+PPORT=5001\r\n", "QK+PROTOCOL=UDP\r\n",
-                                               "QK+HEARTIME=2\r\n", "QK+PDNS=8.8.8.8\r\n"}));
+                                               "QK+HEARTIME=2\r\n", "QK+PDNS=8.8.8.8\r\n",
+                                               "QK+CHECKB=E\r\n"}));
     EXPECT_EQ(device.Value("PIPADD"), "192.168.1.10");  // not named, not touched
     EXPECT_EQ(device.Value("HEARTIME"), "2");
 }

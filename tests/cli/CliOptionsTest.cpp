@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "CliOptions.h"
-#include "DeviceAssignments.h"
 
 namespace qk::cli {
 namespace {
@@ -95,27 +94,6 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         EXPECT_FALSE(ParseCommandLine(c.arguments, error)) << c.reason;
         EXPECT_TRUE(error.starts_with(c.reason)) << "got: " << error;
     }
-}
-
-// Each value goes out as the device takes it, and the same bytes are what its answer must
-// hold: list texts in the list's own case, the heartbeat as the device's code, texts in GBK.
-TEST(DeviceAssignmentsTest, ValuesAreEncodedAsTheDeviceTakesThemInTheWindowsOrder) {
-    DeviceAssignments assignments;
-    std::string error;
-    for (const char* text :
-         {"heartbeat=45s", "protocol=udp", "registerData=\xE6\xB3\xA8\xE5\x86\x8C" /* 注册 */,
-          "deviceBaud=115200", "parity=e", "destPort=5000", "registerEnable=1", "destPort=5001"}) {
-        ASSERT_TRUE(assignments.Add(text, error)) << error;
-    }
-    std::vector<std::string> sent;
-    for (const auto& s : assignments.InSendOrder()) {
-        sent.push_back(std::string(s.rule->name) + ":" + std::string(s.rule->answerKey) + "=" +
-                       s.value);
-    }
-    EXPECT_EQ(sent, (std::vector<std::string>{"deviceBaud:BAUD=115200", "destPort:PPORT=5001",
-                                              "protocol:PROTOCOL=UDP", "heartbeat:HEARTIME=2",
-                                              "parity:CHECKB=E", "registerEnable:REGEN=1",
-                                              "registerData:ENROL=\xD7\xA2\xB2\xE1"}));
 }
 
 }  // namespace
