@@ -3,12 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "CliOptions.h"
-#include "CliSession.h"
+#include "CliRun.h"
 #include "PseudoTerminal.h"
-#include "SimulatedDevice.h"
 
 namespace qk::cli {
 namespace {
@@ -18,35 +14,16 @@ using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
+// The device as COM1.
 CliRun RunCli(const sim::SimulatedDevice& device, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--com", "1=" + device.slavePath(), "--settle", "300"});
-    std::string error;
-    const auto options = ParseCommandLine(arguments, error);
-    EXPECT_TRUE(options) << error;
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = options ? RunSession(*options, out, err) : kUsageError;
-    return {status, out.str(), err.str()};
+    arguments.insert(arguments.begin(), {"--com", "1=" + device.slavePath()});
+    return cli::RunCli(std::move(arguments));
 }
 
-// The set commands the device received, the login left out.
-std::vector<std::string> SetsReceived(const sim::SimulatedDevice& device) {
-    std::vector<std::string> sets;
-    for (const auto& command : device.ReceivedCommands()) {
-        if (command.find('=') != std::string::npos && !command.starts_with("QK+LOGIN=")) {
-            sets.push_back(command);
-        }
-    }
-    return sets;
-}
-
-TEST(CliEndToEndTest, GetShowsWhatTheDeviceReportedAndNoSecret) {
+// As text, the log only when asked for and the login key never; as JSON, identity, status
+// as numbers, settings by their profile names with numbers as numbers, a weak signal's
+// four-field status read the same way.
+TEST(CliEndToEndTest, GetShowsWhatTheDeviceReportedAsTextOrJsonAndNoSecret) {
     sim::SimulatedDevice device;
     const CliRun run = RunCli(device, {"get"});
     ASSERT_EQ(run.status, kSuccess) << run.err;
@@ -57,22 +34,16 @@ TEST(CliEndToEndTest, GetShowsWhatTheDeviceReportedAndNoSecret) {
               "heartbeat=30s\nheartbeatData=HEART\ndnsServer=114.114.114.114\ndataBits=8\n"
               "parity=N\nregisterEnable=0\nregisterData=QK4520-000123\n");
     EXPECT_EQ(run.err, "");
-
-    // The log only when asked for, and the login key never.
     const CliRun logged = RunCli(device, {"--key", "358024", "--show-log", "get"});
     EXPECT_THAT(logged.out, HasSubstr("\nlog=+STAT:25,36,330\\r\\n+ID:"));
     EXPECT_THAT(logged.out + logged.err, Not(HasSubstr("358024")));
-}
 
-// The JSON a script reads: identity, status as numbers, settings by their profile names
-// with numbers as numbers; a weak signal's four-field status read the same way.
-TEST(CliEndToEndTest, GetJsonIsIdentityStatusAndSettings) {
-    sim::SimulatedDevice device(sim::SimOptions{.fourFieldStat = true});
-    device.SetValue("HEARTDAT", "\xD0\xC4\xCC\xF8\xFF");  // 心跳 and a byte with no UTF-8 form
-    const CliRun run = RunCli(device, {"--json", "get"});
-    ASSERT_EQ(run.status, kSuccess) << run.err;
+    sim::SimulatedDevice weak(sim::SimOptions{.fourFieldStat = true});
+    weak.SetValue("HEARTDAT", "\xD0\xC4\xCC\xF8\xFF");  // 心跳 and a byte with no UTF-8 form
+    const CliRun json = RunCli(weak, {"--json", "get"});
+    ASSERT_EQ(json.status, kSuccess) << json.err;
     EXPECT_EQ(
-        run.out,
+        json.out,
         "{\"identity\":{\"id\":\"QK4520-000123\",\"version\":\"QK4520-1 HW:V2.1 SW:V3.5 "
         "2023-06-01\",\"hardware\":\"V2.1\",\"software\":\"V3.5\"},"
         "\"status\":{\"signal\":8,\"temperature\":36,\"voltage\":3.30},"
@@ -86,34 +57,33 @@ TEST(CliEndToEndTest, GetJsonIsIdentityStatusAndSettings) {
 // Whatever the device leaves out, get says so and fails: nothing it never reported is shown
 // with a value.
 TEST(CliEndToEndTest, GetFailsNamingEveryFieldTheDeviceDidNotReport) {
-    struct Case {
-        sim::SimOptions device;
-        std::string missing;
-    };
-    const Case cases[] = {
+    const std::pair<sim::SimOptions, std::string> cases[] = {
         {{.ignoredCommands = {"PPORT", "ENROL"}}, "destPort, registerData"},
         {{.crOnly = true}, "status, id, version, deviceBaud, destAddress, destPort"},
     };
-    for (const auto& c : cases) {
-        sim::SimulatedDevice device(c.device);
+    for (const auto& [options, missing] : cases) {
+        sim::SimulatedDevice device(options);
         const CliRun run = RunCli(device, {"--json", "get"});
         EXPECT_EQ(run.status, kIncomplete) << run.err;
-        EXPECT_THAT(run.err, HasSubstr("the device did not report: " + c.missing));
+        EXPECT_THAT(run.err, HasSubstr("the device did not report: " + missing));
         EXPECT_THAT(run.out, HasSubstr("\"destPort\":null"));
     }
 }
 
-// Only the named values go out, in the window's order with its pauses, and each counts as
-// taken once the device's answer after the writes holds it.
+// Only the named values go out, as the device takes them (list texts in the list's case, the
+// heartbeat as the device's code, a name given twice with its last value), in the window's
+// order with its pauses, and each counts as taken once the device's answer holds it.
 TEST(CliEndToEndTest, SetWritesOnlyTheNamedValuesAndConfirmsThemFromTheDevice) {
     sim::SimulatedDevice device;
-    const CliRun run = RunCli(
-        device, {"set", "heartbeat=45s", "destPort=5001", "protocol=udp", "dnsServer=8.8.8.8"});
+    const CliRun run = RunCli(device, {"set", "heartbeat=45s", "destPort=5000", "parity=e",
+                                       "protocol=udp", "dnsServer=8.8.8.8", "destPort=5001"});
     ASSERT_EQ(run.status, kSuccess) << run.err;
-    EXPECT_EQ(run.out, "destPort=5001\nprotocol=UDP\nheartbeat=45s\ndnsServer=8.8.8.8\n");
+    EXPECT_EQ(run.out,
+              "destPort=5001\nprotocol=UDP\nheartbeat=45s\ndnsServer=8.8.8.8\nparity=E\n");
     EXPECT_THAT(SetsReceived(device),
                 ElementsAreArray<std::string>({"QK+PPORT=5001\r\n", "QK+PROTOCOL=UDP\r\n",
-                                               "QK+HEARTIME=2\r\n", "QK+PDNS=8.8.8.8\r\n"}));
+                                               "QK+HEARTIME=2\r\n", "QK+PDNS=8.8.8.8\r\n",
+                                               "QK+CHECKB=E\r\n"}));
     EXPECT_EQ(device.Value("PIPADD"), "192.168.1.10");  // not named, not touched
     EXPECT_EQ(device.Value("HEARTIME"), "2");
 }
@@ -124,37 +94,30 @@ TEST(CliEndToEndTest, SetFailsNamingEachValueTheDeviceDidNotConfirm) {
     struct Case {
         sim::SimOptions device;
         std::vector<std::string> arguments;
-        int status;
         std::string out;
         std::string message;
     };
     const Case cases[] = {
         {{},
          {"set", "destPort=99999", "heartbeat=60s"},
-         kRefused,
          "heartbeat=60s\n",
          "destPort=99999 not confirmed: refused (the device reports \"5000\")"},
         {{.silentAfterLogin = true},
          {"set", "destPort=6000"},
-         kRefused,
          "",
          "destPort=6000 not confirmed: no answer"},
         {{.ignoredCommands = {"PPORT"}},
          {"--json", "set", "destPort=6000", "protocol=UDP"},
-         kRefused,
          "{\"destPort\":null,\"protocol\":\"UDP\"}\n",
          "destPort=6000 not confirmed: no answer"},
-        {{.refuseLogin = true}, {"set", "destPort=1"}, kRefused, "", "Login fail!"},
-        {{.ignoredCommands = {"LOGIN"}},
-         {"set", "destPort=1"},
-         kRefused,
-         "",
+        {{.refuseLogin = true}, {"set", "destPort=1"}, "", "Login fail!"},
+        {{.ignoredCommands = {"LOGIN"}}, {"set", "destPort=1"}, "",
          "the device did not answer the login"},
     };
     for (const auto& c : cases) {
         sim::SimulatedDevice device(c.device);
         const CliRun run = RunCli(device, c.arguments);
-        EXPECT_EQ(run.status, c.status) << c.message;
+        EXPECT_EQ(run.status, kRefused) << c.message;
         EXPECT_EQ(run.out, c.out) << c.message;
         EXPECT_THAT(run.err, HasSubstr(c.message));
     }
@@ -172,34 +135,26 @@ TEST(CliEndToEndTest, SetNeverWritesAValueItWasNotGivenWhateverTheDeviceSays) {
     }
 }
 
-// A device that goes away ends the run at once with status 2 and the cause; set says it
-// wrote nothing.
-TEST(CliEndToEndTest, AHangUpEndsTheRunWithStatusTwoAndTheCause) {
-    sim::SimulatedDevice device(sim::SimOptions{.hangupAfter = 1s});
-    const CliRun run = RunCli(device, {"set", "destPort=6000"});
-    EXPECT_EQ(run.status, kNoDevice);
-    EXPECT_EQ(run.out, "");
-    EXPECT_THAT(run.err, HasSubstr("qk4410-cli: Device lost, port closed (COM1 (" +
-                                   device.slavePath() + "): "));
-    EXPECT_THAT(run.err, HasSubstr("not written: destPort"));
-    EXPECT_THAT(run.err, Not(HasSubstr("Write com failed")));
-}
-
-TEST(CliEndToEndTest, FailuresToReachTheDeviceExitWithStatusTwo) {
-    struct Case {
-        std::vector<std::string> arguments;
-        sim::SimOptions device;
-        std::string message;
+// A device that goes away, never answers the handshake, or a port that does not open ends
+// the run with status 2 and the cause; set says it wrote nothing.
+TEST(CliEndToEndTest, AHangUpEndsTheRunWithStatusTwoAndTheCauseAsDoesNoDevice) {
+    sim::SimulatedDevice hangsUp(sim::SimOptions{.hangupAfter = 1s}), silent({.noHandshake = true});
+    const std::pair<CliRun, std::vector<std::string>> cases[] = {
+        {RunCli(hangsUp, {"set", "destPort=6000"}),
+         {"qk4410-cli: Device lost, port closed (COM1 (" + hangsUp.slavePath() + "): ",
+          "not written: destPort"}},
+        {RunCli(silent, {"--attempts", "3", "get"}), {"Fail, Please try again!"}},
+        {RunCli(silent, {"--com", "2=/nonexistent/tty", "--com", "2", "get"}),
+         {"Open com failed!"}},
     };
-    const Case cases[] = {
-        {{"--attempts", "3", "get"}, {.noHandshake = true}, "Fail, Please try again!"},
-        {{"--com", "2=/nonexistent/tty", "--com", "2", "get"}, {}, "Open com failed!"},
-    };
-    for (const auto& c : cases) {
-        sim::SimulatedDevice device(c.device);
-        const CliRun run = RunCli(device, c.arguments);
-        EXPECT_EQ(run.status, kNoDevice) << c.message;
-        EXPECT_THAT(run.err, HasSubstr(c.message));
+    for (const auto& [run, messages] : cases) {
+        SCOPED_TRACE(messages.front());
+        EXPECT_EQ(run.status, kNoDevice);
+        EXPECT_EQ(run.out, "");
+        for (const auto& message : messages) {
+            EXPECT_THAT(run.err, HasSubstr(message));
+        }
+        EXPECT_THAT(run.err, Not(HasSubstr("Write com failed")));
     }
 }
 

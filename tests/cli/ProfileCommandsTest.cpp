@@ -6,34 +6,15 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "CliOptions.h"
-#include "CliSession.h"
+#include "CliRun.h"
 #include "ConversationReplay.h"
-#include "SimulatedDevice.h"
 
 namespace qk::cli {
 namespace {
 
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCli(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--settle", "300"});
-    std::string error;
-    const auto options = ParseCommandLine(arguments, error);
-    EXPECT_TRUE(options) << error;
-    std::ostringstream out, err;
-    const int status = options ? RunSession(*options, out, err) : kUsageError;
-    return {status, out.str(), err.str()};
-}
 
 std::string Read(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -47,11 +28,6 @@ struct ProfileCommandsTest : ::testing::Test {
     }
     ~ProfileCommandsTest() override { fs::remove_all(folder); }
     std::string File(const char* name) const { return (folder / name).string(); }
-    std::size_t SetsReceived(const sim::SimulatedDevice& device) const {
-        return std::ranges::count_if(device.ReceivedCommands(), [](const std::string& c) {
-            return c.find('=') != std::string::npos && !c.starts_with("QK+LOGIN=");
-        });
-    }
     fs::path folder;
 };
 
@@ -71,7 +47,7 @@ TEST_F(ProfileCommandsTest, SaveApplyDiffRoundTripByteForByte) {
     const CliRun same = RunCli({"--port", source.slavePath(), "apply", File("site.profile")});
     EXPECT_EQ(same.status, kSuccess) << same.err;
     EXPECT_EQ(same.out, source.slavePath() + " QK4520-000123 ok: nothing to write\n");
-    EXPECT_EQ(SetsReceived(source), 0u);
+    EXPECT_EQ(SetsReceived(source).size(), 0u);
     EXPECT_FALSE(source.LoggedIn());
 
     sim::SimulatedDevice target;
@@ -84,7 +60,7 @@ TEST_F(ProfileCommandsTest, SaveApplyDiffRoundTripByteForByte) {
               "\"QK\xE6\xB3\xA8\xE5\x86\x8C\xE2\x82\xAC\\\\\"\n");
     const CliRun applied = RunCli({"--port", target.slavePath(), "apply", File("site.profile")});
     EXPECT_EQ(applied.status, kSuccess) << applied.err;
-    EXPECT_EQ(SetsReceived(target), 3u);
+    EXPECT_EQ(SetsReceived(target).size(), 3u);
     for (const char* key : {"PPORT", "HEARTDAT", "ENROL"}) {
         EXPECT_EQ(target.Value(key), source.Value(key)) << key;
     }
@@ -93,14 +69,19 @@ TEST_F(ProfileCommandsTest, SaveApplyDiffRoundTripByteForByte) {
     EXPECT_EQ(after.out, "");
 }
 
-// A file that is wrong anywhere is refused whole, every problem named, before the device
-// hears so much as the handshake.
-TEST_F(ProfileCommandsTest, AWrongFileListsEveryProblemAndNothingReachesTheDevice) {
+// Several devices at once: each its own port and thread, one line each in the order given,
+// the failing one named with its reason, the others done all the same. A file that is wrong
+// anywhere is refused whole first, every problem named, before a device hears so much as
+// the handshake.
+TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) {
     std::ofstream(File("bad.profile")) << "destPort=70000\nprotocol=SCTP\ncolour=red\n"
                                           "heartbeat=30s\nheartbeat=45s\n";
-    sim::SimulatedDevice device;
+    std::ofstream(File("site.profile"))
+        << "# QK4410 profile, format 1\ndestPort=7000\nprotocol=UDP\n";
+    sim::SimulatedDevice first, refusing(sim::SimOptions{.refuseLogin = true}), last;
     for (const char* command : {"apply", "diff"}) {
-        const CliRun run = RunCli({"--port", device.slavePath(), command, File("bad.profile")});
+        const CliRun run = RunCli({"--port", first.slavePath(), "--port", last.slavePath(), command,
+                                   File("bad.profile")});
         EXPECT_EQ(run.status, kUsageError);
         EXPECT_EQ(run.out, "");
         for (const char* problem :
@@ -112,15 +93,8 @@ TEST_F(ProfileCommandsTest, AWrongFileListsEveryProblemAndNothingReachesTheDevic
             EXPECT_THAT(run.err, HasSubstr(problem));
         }
     }
-    EXPECT_EQ(device.BytesReceived(), 0u);
-}
+    EXPECT_EQ(first.BytesReceived() + last.BytesReceived(), 0u);
 
-// Several devices at once: each its own port and thread, one line each in the order given,
-// the failing one named with its reason, the others done all the same.
-TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) {
-    std::ofstream(File("site.profile"))
-        << "# QK4410 profile, format 1\ndestPort=7000\nprotocol=UDP\n";
-    sim::SimulatedDevice first, refusing(sim::SimOptions{.refuseLogin = true}), last;
     const CliRun run =
         RunCli({"--port", first.slavePath(), "--port", refusing.slavePath(), "--port",
                 last.slavePath(), "--log", File("logs"), "apply", File("site.profile")});

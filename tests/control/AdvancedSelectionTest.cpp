@@ -35,22 +35,20 @@ TEST(AdvancedSelectionTest, RecordValuesSelectTheirEntriesAndOthersNothing) {
     }
 }
 
-TEST(AdvancedSelectionTest, AStoredHeartbeatIsShownAgainAsChosen) {
+// A stored choice is shown again as chosen, before the device answers too; no choice stores
+// -1 and empty texts.
+TEST(AdvancedSelectionTest, AStoredSelectionIsShownAgainAsChosen) {
     AdvancedParams record;
     record.heartbeatCode = 2;  // device: "45s"
     AdvancedSelection s = SelectionFromRecord(record);
     ASSERT_EQ(s.heartbeat, 1);
     StoreSelection(s, record);
-    EXPECT_EQ(record.heartbeatCode, 1);  // stored as the zero-based position
-    // Opening again before the device answers shows the same choice, not one lower.
-    EXPECT_EQ(SelectionFromRecord(record).heartbeat, 1);
+    EXPECT_EQ(record.heartbeatCode, 1);                   // stored as the zero-based position
+    EXPECT_EQ(SelectionFromRecord(record).heartbeat, 1);  // not one lower
     s.heartbeat = 0;  // "30s": position 0 must not read as "no selection"
     StoreSelection(s, record);
     EXPECT_EQ(SelectionFromRecord(record).heartbeat, 0);
-}
 
-TEST(AdvancedSelectionTest, NoChoiceStoresMinusOneAndEmptyTexts) {
-    AdvancedParams record;
     record.dataBits = "8";
     record.parity = "N";
     StoreSelection(AdvancedSelection{}, record);

@@ -16,8 +16,13 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using Times = std::vector<std::chrono::milliseconds>;
 
 const std::string kRequest = "REQUEST CFG MODE";
+// What the window shows once the port has closed.
+const std::vector<std::string> kClosed = {"DisableConfigButtons()", R"(SetConfigModeLabel(""))",
+                                          "SetLoginLabel(" + replay::Quote(kNotLoggedIn) + ")",
+                                          R"(SetOpenButtonCaption("Open"))"};
 
 class ConfigControllerTest : public ::testing::Test {
   protected:
@@ -25,9 +30,21 @@ class ConfigControllerTest : public ::testing::Test {
         port.QueueReply(std::string(kHandshakeReply));
         controller.ToggleOpen();
         ASSERT_TRUE(view.buttonsEnabled);
+        Forget();
+    }
+    // Starts a new record of writes, pauses and view calls; write times count from here.
+    void Forget() {
         port.clearWrites();
         pacer.clear();
         view.clear();
+        start = pacer.now();
+    }
+    Times WriteTimes() const {
+        Times times;
+        for (const auto& write : port.writes()) {
+            times.push_back(write.at - start);
+        }
+        return times;
     }
     bool Called(const std::string& call) const {
         return std::count(view.calls().begin(), view.calls().end(), call) > 0;
@@ -44,9 +61,22 @@ class ConfigControllerTest : public ::testing::Test {
     BlockHandover handover{[this](std::string&& block) { handled.push_back(std::move(block)); }};
     ReceiveLoop loop{port, handover};
     ConfigController controller{port, state, view, pacer, loop};
+    std::chrono::milliseconds start{0};
 };
 
+// With the port closed, no operation writes, and only clearing the log has an effect.
 TEST_F(ConfigControllerTest, OpeningUsesTheSelectedSettingsAndRefusesListsWithoutAChoice) {
+    view.dialog = [](AdvancedParams&, bool) { return true; };
+    state.infoLog = "+ID:1\r\n";
+    controller.Login();
+    controller.GetParameters();
+    controller.SetParameters();
+    controller.EditAdvancedParameters();
+    controller.SetAdvancedParameters();
+    controller.ClearLog();
+    EXPECT_EQ(state.infoLog, "");
+    EXPECT_THAT(view.calls(), ElementsAre("UpdateState()", "UpdateControls()"));
+
     view.selection = {2, 11, 1, 2};  // COM3, 115200, 6 data bits, even parity
     port.openSucceeds = false;
     controller.ToggleOpen();
@@ -72,10 +102,6 @@ TEST_F(ConfigControllerTest, HandshakeSucceedsOnExactlyTheNineByteReplyThenReads
     controller.ToggleOpen();
 
     // Three failed attempts, 200 ms each, then the 15 queries at once, paced 200/100 ms.
-    std::vector<std::chrono::milliseconds> times;
-    for (const auto& write : port.writes()) {
-        times.push_back(write.at);
-    }
     EXPECT_THAT(port.written(),
                 ElementsAreArray<std::string>(
                     {kRequest, kRequest, kRequest, "QK+STAT?\r\n?\r\n", "QK+ID?\r\n?\r\n",
@@ -83,9 +109,10 @@ TEST_F(ConfigControllerTest, HandshakeSucceedsOnExactlyTheNineByteReplyThenReads
                      "QK+PROTOCOL?\r\n", "QK+WORKTYPE?\r\n", "QK+HEARTIME?\r\n", "QK+HEARTDAT?\r\n",
                      "QK+PDNS?\r\n", "QK+DATAB?\r\n", "QK+CHECKB?\r\n", "QK+EN_ENROL?\r\n",
                      "QK+ENROL?\r\n"}));
-    EXPECT_THAT(times, ElementsAreArray<std::chrono::milliseconds>(
-                           {0ms, 0ms, 0ms, 600ms, 800ms, 1000ms, 1200ms, 1400ms, 1600ms, 1800ms,
-                            2000ms, 2100ms, 2200ms, 2300ms, 2400ms, 2500ms, 2600ms, 2700ms}));
+    EXPECT_THAT(WriteTimes(),
+                ElementsAreArray<std::chrono::milliseconds>(
+                    {0ms, 0ms, 0ms, 600ms, 800ms, 1000ms, 1200ms, 1400ms, 1600ms, 1800ms, 2000ms,
+                     2100ms, 2200ms, 2300ms, 2400ms, 2500ms, 2600ms, 2700ms}));
     EXPECT_EQ(pacer.now(), 2800ms);  // the last query is followed by its pause too
     EXPECT_THAT(port.readTimeouts, ElementsAre(0u));
     EXPECT_TRUE(loop.IsRunning());
@@ -111,16 +138,21 @@ TEST_F(ConfigControllerTest, AHandshakeThatNeverComesFailsAfterEightyAttemptsLea
     view.clear();
     controller.ToggleOpen();
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_THAT(view.calls(), ElementsAre("DisableConfigButtons()", R"(SetConfigModeLabel(""))",
-                                          "SetLoginLabel(" + replay::Quote(kNotLoggedIn) + ")",
-                                          R"(SetOpenButtonCaption("Open"))"));
+    EXPECT_EQ(view.calls(), kClosed);
 }
 
-TEST_F(ConfigControllerTest, SetParametersNeedsAnAcceptedLoginForEachOpening) {
+// The device takes a set only after an accepted login, and each command only once the one
+// before it has had its pause: 300 ms between the basic ones, 200 ms after each advanced one.
+TEST_F(ConfigControllerTest, SetsNeedALoginForEachOpeningAndKeepTheirSpacing) {
     OpenIntoConfigMode();
     controller.SetParameters();
     EXPECT_TRUE(Shown("Log off"));
     EXPECT_THAT(port.written(), IsEmpty());
+
+    view.onUpdateState = [&] { state.loginKey = "123456"; };
+    controller.Login();
+    EXPECT_THAT(port.written(), ElementsAre("QK+LOGIN=123456\r\n"));
+    EXPECT_THAT(pacer.pauses(), IsEmpty());
 
     state.loggedIn = true;
     state.deviceBaudIndex = 11;
@@ -129,40 +161,17 @@ TEST_F(ConfigControllerTest, SetParametersNeedsAnAcceptedLoginForEachOpening) {
         state.destAddress = "10.0.0.1";  // what the operator typed
         state.destPort = "5000";
     };
+    Forget();
     controller.SetParameters();
     EXPECT_THAT(port.written(), ElementsAre("QK+BAUD=115200\r\n", "QK+PIPADD=10.0.0.1\r\n",
                                             "QK+PPORT=5000\r\n", "QK+PROTOCOL=UDP\r\n"));
-    EXPECT_THAT(pacer.pauses(), ElementsAre(300ms, 300ms, 300ms));
+    EXPECT_THAT(WriteTimes(), ElementsAre(0ms, 300ms, 600ms, 900ms));
+    EXPECT_EQ(pacer.now() - start, 900ms);
 
-    // Closing ends the loop and forgets the login.
-    controller.ToggleOpen();
-    EXPECT_FALSE(port.IsOpen() || loop.IsRunning() || state.loggedIn || view.buttonsEnabled);
-    OpenIntoConfigMode();
-    controller.SetParameters();
-    EXPECT_TRUE(Shown("Log off"));
+    Forget();
+    view.dialog = [](AdvancedParams&, bool) { return false; };  // cancelled
+    controller.EditAdvancedParameters();
     EXPECT_THAT(port.written(), IsEmpty());
-}
-
-TEST_F(ConfigControllerTest, ValuesWithoutAnEncodingAreLeftOutAndNamedOnce) {
-    OpenIntoConfigMode();
-    state.loggedIn = true;
-    state.deviceBaudIndex = -1;
-    state.destAddress = "10.0.0.1\r\nQK+PPORT=1";
-    state.destPort = "5000";
-    state.protocolIndex = 2;
-    controller.SetParameters();
-    EXPECT_THAT(port.written(), ElementsAre("QK+PPORT=5000\r\n"));
-    EXPECT_THAT(pacer.pauses(), ElementsAre(300ms, 300ms, 300ms));  // in place, sent or not
-    EXPECT_THAT(
-        view.calls(),
-        ElementsAre(
-            "UpdateState()",
-            R"(ShowMessage("Not sent: Device Baud Rate (no entry chosen), Dest. IP/Name (holds a line break or zero byte), Protocol (not in the list)."))"));
-}
-
-TEST_F(ConfigControllerTest, AdvancedParametersGoOutEncodedAndThoseWithoutAnEncodingAreLeftOut) {
-    OpenIntoConfigMode();
-    state.loggedIn = true;
     view.dialog = [](AdvancedParams& record, bool loggedIn) {
         EXPECT_TRUE(loggedIn);
         record.workType = 1;
@@ -175,18 +184,50 @@ TEST_F(ConfigControllerTest, AdvancedParametersGoOutEncodedAndThoseWithoutAnEnco
         record.registerData = "\xD7\xA2\xB2\xE1";
         return true;
     };
+    Forget();
     controller.EditAdvancedParameters();
     EXPECT_THAT(port.written(),
                 ElementsAre("QK+WORKTYPE=1\r\n", "QK+HEARTIME=2\r\n", "QK+HEARTDAT=hb\r\n",
                             "QK+PDNS=8.8.8.8\r\n", "QK+DATAB=7\r\n", "QK+CHECKB=O\r\n",
                             "QK+EN_ENROL=0\r\n", "QK+ENROL=\xD7\xA2\xB2\xE1\r\n"));
-    EXPECT_EQ(pacer.pauses(), std::vector(8, 200ms));
+    EXPECT_THAT(WriteTimes(), ElementsAre(0ms, 200ms, 400ms, 600ms, 800ms, 1000ms, 1200ms, 1400ms));
+    EXPECT_EQ(pacer.now() - start, 1600ms);
     EXPECT_THAT(view.calls(), ElementsAre("RunAdvancedDialog(true)", "UpdateState()"));
 
-    // Values outside their lists, or texts that would split a command, stay off the wire.
-    view.clear();
-    port.clearWrites();
-    pacer.clear();
+    // Closing ends the loop and forgets the login.
+    controller.ToggleOpen();
+    EXPECT_FALSE(port.IsOpen() || loop.IsRunning() || state.loggedIn || view.buttonsEnabled);
+    OpenIntoConfigMode();
+    controller.SetParameters();
+    EXPECT_TRUE(Shown("Log off"));
+    EXPECT_THAT(port.written(), IsEmpty());
+}
+
+// Values outside their lists, or texts that would split a command, stay off the wire; the
+// pauses stay in place, and one message names them all.
+TEST_F(ConfigControllerTest, ValuesWithoutAnEncodingAreLeftOutAndNamedOnce) {
+    OpenIntoConfigMode();
+    view.onUpdateState = [&] { state.loginKey = "1\r\nQK+PPORT=1"; };
+    controller.Login();
+    EXPECT_THAT(port.written(), IsEmpty());
+    EXPECT_TRUE(Shown("Not sent: Login Key (holds a line break or zero byte)."));
+
+    view.onUpdateState = [] {};
+    state.loggedIn = true;
+    state.deviceBaudIndex = -1;
+    state.destAddress = "10.0.0.1\r\nQK+PPORT=1";
+    state.destPort = "5000";
+    state.protocolIndex = 2;
+    Forget();
+    controller.SetParameters();
+    EXPECT_THAT(port.written(), ElementsAre("QK+PPORT=5000\r\n"));
+    EXPECT_THAT(WriteTimes(), ElementsAre(600ms));
+    EXPECT_THAT(
+        view.calls(),
+        ElementsAre(
+            "UpdateState()",
+            R"(ShowMessage("Not sent: Device Baud Rate (no entry chosen), Dest. IP/Name (holds a line break or zero byte), Protocol (not in the list)."))"));
+
     AdvancedParams& a = state.advanced;
     a.workType = 2;
     a.heartbeatCode = -1;
@@ -196,49 +237,15 @@ TEST_F(ConfigControllerTest, AdvancedParametersGoOutEncodedAndThoseWithoutAnEnco
     a.parity = "e";
     a.registerEnable = 1;
     a.registerData = "line\n";
+    Forget();
     controller.SetAdvancedParameters();
     EXPECT_THAT(port.written(), ElementsAre("QK+PDNS=1.1.1.1\r\n", "QK+EN_ENROL=1\r\n"));
-    EXPECT_EQ(pacer.pauses(), std::vector(8, 200ms));
-    EXPECT_EQ(
-        view.calls().back(),
-        R"(ShowMessage("Not sent: Work Mode (not in the list), Heart Beat Interval (no entry chosen), Heart Beat Content (holds a line break or zero byte), Serial Data Bits (not in the list), Serial Parity (not in the list), Regist Packet Content (holds a line break or zero byte)."))");
-    EXPECT_EQ(view.calls().size(), 2u);  // UpdateState, one message
-}
-
-TEST_F(ConfigControllerTest, LoginSendsTheKeyTheOperatorEnteredUnlessItWouldSplitTheCommand) {
-    OpenIntoConfigMode();
-    view.onUpdateState = [&] { state.loginKey = "123456"; };
-    controller.Login();
-    EXPECT_THAT(port.written(), ElementsAre("QK+LOGIN=123456\r\n"));
-    EXPECT_THAT(pacer.pauses(), IsEmpty());
-
-    port.clearWrites();
-    view.onUpdateState = [&] { state.loginKey = "1\r\nQK+PPORT=1"; };
-    controller.Login();
-    EXPECT_THAT(port.written(), IsEmpty());
-    EXPECT_TRUE(Shown("Not sent: Login Key (holds a line break or zero byte)."));
-}
-
-TEST_F(ConfigControllerTest, ACancelledDialogSendsNothing) {
-    OpenIntoConfigMode();
-    view.dialog = [](AdvancedParams&, bool) { return false; };
-    controller.EditAdvancedParameters();
-    EXPECT_THAT(port.written(), IsEmpty());
-    EXPECT_THAT(view.calls(), ElementsAre("RunAdvancedDialog(false)"));
-}
-
-TEST_F(ConfigControllerTest, WithThePortClosedOperationsWriteNothingButTheLogClears) {
-    view.dialog = [](AdvancedParams&, bool) { return true; };
-    state.infoLog = "+ID:1\r\n";
-    controller.Login();
-    controller.GetParameters();
-    controller.SetParameters();
-    controller.EditAdvancedParameters();
-    controller.SetAdvancedParameters();
-    controller.ClearLog();
-    EXPECT_THAT(port.written(), IsEmpty());
-    EXPECT_EQ(state.infoLog, "");
-    EXPECT_THAT(view.calls(), ElementsAre("UpdateState()", "UpdateControls()"));
+    EXPECT_THAT(WriteTimes(), ElementsAre(600ms, 1200ms));
+    EXPECT_THAT(
+        view.calls(),
+        ElementsAre(
+            "UpdateState()",
+            R"(ShowMessage("Not sent: Work Mode (not in the list), Heart Beat Interval (no entry chosen), Heart Beat Content (holds a line break or zero byte), Serial Data Bits (not in the list), Serial Parity (not in the list), Regist Packet Content (holds a line break or zero byte)."))"));
 }
 
 // A line that dies mid-sequence ends the sequence after the command that met it, and the
@@ -249,15 +256,13 @@ TEST_F(ConfigControllerTest, AHangUpEndsTheSequenceAndClosesThePortWithOneMessag
         const char* name;
         bool openFirst;
         std::function<void()> operation;
-        std::size_t hangUpAtWrite;
-        std::vector<std::string> written;
+        std::vector<std::string> written;  // the line dies with the last of them
     };
     const Case cases[] = {
-        {"handshake", false, [&] { controller.ToggleOpen(); }, 1, {kRequest}},
+        {"handshake", false, [&] { controller.ToggleOpen(); }, {kRequest}},
         {"Get Param.",
          true,
          [&] { controller.GetParameters(); },
-         4,
          {"QK+STAT?\r\n?\r\n", "QK+ID?\r\n?\r\n", "QK+VER?\r\n?\r\n", "QK+BAUD?\r\n"}},
         {"Adv Param. set",
          true,
@@ -266,19 +271,16 @@ TEST_F(ConfigControllerTest, AHangUpEndsTheSequenceAndClosesThePortWithOneMessag
              state.advanced.heartbeatCode = 2;
              controller.SetAdvancedParameters();
          },
-         2,
          {"QK+WORKTYPE=1\r\n", "QK+HEARTIME=3\r\n"}},
     };
-    const std::vector<std::string> closing = {
-        "DisableConfigButtons()", R"(SetConfigModeLabel(""))",
-        "SetLoginLabel(" + replay::Quote(kNotLoggedIn) + ")", R"(SetOpenButtonCaption("Open"))",
-        R"(ShowLineLost("COM1 (/dev/fake): Input/output error"))"};
+    std::vector<std::string> closing = kClosed;
+    closing.push_back(R"(ShowLineLost("COM1 (/dev/fake): Input/output error"))");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.openFirst) {
             OpenIntoConfigMode();
         }
-        port.hangUpAfterWrites = c.hangUpAtWrite;
+        port.hangUpAfterWrites = c.written.size();
         c.operation();
         port.hangUpAfterWrites = 0;
         EXPECT_EQ(port.written(), c.written);
@@ -288,13 +290,12 @@ TEST_F(ConfigControllerTest, AHangUpEndsTheSequenceAndClosesThePortWithOneMessag
                                            calls.end()),
                   closing);
         EXPECT_FALSE(Called(R"(ShowMessage("Fail, Please try again!"))"));
-        port.clearWrites();
-        view.clear();
+        Forget();
     }
 }
 
 // Stopping the run (the command line on SIGINT) ends a sequence after the command in
-// flight; the port stays open for its owner to close.
+// flight; the port stays open for its owner to close, and Shutdown closes it once.
 TEST_F(ConfigControllerTest, AStopRequestEndsTheSequenceAfterTheCommandInFlight) {
     OpenIntoConfigMode();
     pacer.stopAtPause = 2;
@@ -302,6 +303,10 @@ TEST_F(ConfigControllerTest, AStopRequestEndsTheSequenceAfterTheCommandInFlight)
     EXPECT_THAT(port.written(), ElementsAre("QK+STAT?\r\n?\r\n", "QK+ID?\r\n?\r\n"));
     EXPECT_TRUE(port.IsOpen());
     EXPECT_THAT(view.calls(), IsEmpty());
+    controller.Shutdown();
+    EXPECT_FALSE(port.IsOpen() || loop.IsRunning());
+    controller.Shutdown();  // twice is harmless
+    EXPECT_EQ(port.closes, 1);
 }
 
 // What the device said before the close takes effect before the close completes, so
@@ -310,27 +315,29 @@ TEST_F(ConfigControllerTest, ClosingRunsEveryAnswerReceivedBefore) {
     OpenIntoConfigMode();
     port.QueueReply("+LOGIN:OK\r\n");
     port.QueueReply("+ID:1");
-    for (const auto start = std::chrono::steady_clock::now(); port.repliesLeft() > 0;) {
-        ASSERT_LT(std::chrono::steady_clock::now() - start, 2s);
+    for (const auto begin = std::chrono::steady_clock::now(); port.repliesLeft() > 0;) {
+        ASSERT_LT(std::chrono::steady_clock::now() - begin, 2s);
     }
     controller.ToggleOpen();
     EXPECT_THAT(handled, ElementsAre("+LOGIN:OK\r\n", "+ID:1"));
 }
 
-TEST_F(ConfigControllerTest, ShutdownClosesAnOpenPortAndEndsTheLoop) {
-    OpenIntoConfigMode();
-    controller.Shutdown();
-    EXPECT_FALSE(port.IsOpen() || loop.IsRunning());
-    controller.Shutdown();  // twice is harmless
-    EXPECT_EQ(port.closes, 1);
-}
-
-// The rate given first, then the likely ones, then the rest of the list, each once.
-TEST(DeviceScannerTest, RatesComeMostLikelyFirstEachOnce) {
-    EXPECT_THAT(ScanRates(57600),
-                ElementsAre(57600u, 9600u, 115200u, 38400u, 19200u, 4800u, 2400u, 1200u, 230400u,
-                            460800u, 7200u, 14400u, 28800u, 76800u));
-    EXPECT_EQ(ScanRates(7200).size(), 14u);
+// A silent port is tried at the rate given first, then at the likely ones, then the rest
+// of the list, each once, a short handshake at each.
+TEST(DeviceScannerTest, RatesAreTriedMostLikelyFirstEachOnce) {
+    test::VirtualPacer pacer;
+    test::FakeSerialLink port(pacer);
+    std::vector<std::uint32_t> tried;
+    const ScanResult result =
+        DeviceScanner(port, 2, pacer, {}).Scan(ScanRates(57600), [&](std::uint32_t rate) {
+            tried.push_back(rate);
+        });
+    EXPECT_THAT(tried, ElementsAre(57600u, 9600u, 115200u, 38400u, 19200u, 4800u, 2400u, 1200u,
+                                   230400u, 460800u, 7200u, 14400u, 28800u, 76800u));
+    EXPECT_TRUE(result.opened && !result.found);
+    EXPECT_EQ(port.opens, 14);
+    EXPECT_EQ(port.closes, 14);
+    EXPECT_EQ(port.lastOpen[0], 2);
 }
 
 }  // namespace

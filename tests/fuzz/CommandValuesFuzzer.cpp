@@ -1,5 +1,6 @@
 // Arbitrary record values through the controller's command sequences: nothing outside the
 // value lists, and no CR, LF or zero byte inside a value, ever reaches the wire.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -40,12 +41,7 @@ private:
 };
 
 bool InList(qk::ValueList list, std::string_view value) {
-    for (const auto entry : list) {
-        if (entry == value) {
-            return true;
-        }
-    }
-    return false;
+    return std::find(list.begin(), list.end(), value) != list.end();
 }
 
 const std::string_view kDigits01[] = {"0", "1"};

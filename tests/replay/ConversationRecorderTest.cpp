@@ -45,14 +45,18 @@ TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecord
         recorder.Received("");
     }
 
+    // Every line of the header is a comment, even one that reads as an item.
     std::ostringstream out;
-    ASSERT_TRUE(recorder.Write(out, "qk4410-cli conversation with QK4520-000123 on /dev/ttyUSB0"));
+    ASSERT_TRUE(recorder.Write(out, "conversation with QK4520-000123\n< +PPORT:1\\r\\n\r\rend\n"));
     const Lines lines = LinesOf(out.str());
-    ASSERT_EQ(lines.size(), 9u) << out.str();
-    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 5),
-              (Lines{"# qk4410-cli conversation with QK4520-000123 on /dev/ttyUSB0",
+    ASSERT_EQ(lines.size(), 12u) << out.str();
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 8),
+              (Lines{"# conversation with QK4520-000123", "# < +PPORT:1\\r\\n", "# ", "# end",
                      "0.000 > REQUEST CFG MODE", "0.005 ~ CFG MODE\\r", "1.005 > QK+PIPADD?\\r\\n",
                      "1.255 < +PIPADD:10.0.0.1\\r\\n+ID:7\\r\\n"}));
+    std::ostringstream broken;
+    broken.setstate(std::ios::badbit);
+    EXPECT_FALSE(recorder.Write(broken, "x"));
 
     std::istringstream script(out.str());
     const auto result = RunReplay(script);
@@ -69,8 +73,8 @@ TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecord
 TEST(ConversationRecorderReplayTest, TimesAreWholeMillisecondsThatNeverGoBack) {
     const std::chrono::steady_clock::time_point start{1h};
     const std::pair<std::chrono::steady_clock::duration, std::string_view> cases[] = {
-        {-1s, "0.000"}, {0s, "0.000"},       {7ms, "0.007"},  {999999us, "0.999"},
-        {1s, "1.000"},  {61050ms, "61.050"}, {40s, "61.050"}, {100000500ms, "100000.500"},
+        {-1s, "0.000"},      {7ms, "0.007"},  {999999us, "0.999"},
+        {61050ms, "61.050"}, {40s, "61.050"}, {100000500ms, "100000.500"},
     };
     auto now = start;
     ConversationRecorder recorder([&now] { return now; });
@@ -87,25 +91,6 @@ TEST(ConversationRecorderReplayTest, TimesAreWholeMillisecondsThatNeverGoBack) {
     }
     std::istringstream script(out.str());
     EXPECT_TRUE(RunReplay(script).ok());
-}
-
-TEST(ConversationRecorderReplayTest, EveryHeaderLineIsAComment) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"", "# \n"},
-        {"one line", "# one line\n"},
-        {"a\nb\r\nc\rd", "# a\n# b\n# c\n# d\n"},
-        {"a\n\nb\n", "# a\n# \n# b\n"},
-        {"support\n< +PPORT:1\\r\\n", "# support\n# < +PPORT:1\\r\\n\n"},
-    };
-    const ConversationRecorder recorder;
-    for (const auto& [header, written] : cases) {
-        std::ostringstream out;
-        EXPECT_TRUE(recorder.Write(out, header));
-        EXPECT_EQ(out.str(), written) << header;
-    }
-    std::ostringstream broken;
-    broken.setstate(std::ios::badbit);
-    EXPECT_FALSE(recorder.Write(broken, "x"));
 }
 
 // The port's writer and the parser record side by side: nothing is lost, and the times

@@ -5,13 +5,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
 
 // Helpers for tests that play the other end of a pseudo-terminal (the serial tests and the
-// simulator's): a descriptor and a directory that clean up after themselves, and waits
+// simulator's): a descriptor that closes itself, and waits
 // bounded by a deadline, so that a silent line fails a test instead of hanging it.
 namespace qk::test {
 
@@ -20,15 +19,6 @@ struct UniqueFd {
     ~UniqueFd() { close(fd); }
     UniqueFd(const UniqueFd&) = delete;
     const int fd;
-};
-
-struct TempDir {
-    TempDir() {
-        std::string name = (std::filesystem::temp_directory_path() / "qk-test-XXXXXX").string();
-        path = mkdtemp(name.data()) != nullptr ? name : std::string();
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-    std::filesystem::path path;
 };
 
 // Reads until `count` bytes have arrived, the line ends, or `timeout` passes.

@@ -19,37 +19,31 @@ class UdevPortsTest : public testing::Test {
 
     // A USB adapter: the device with its strings, its interface, and the tty under it.
     std::string AddUsbAdapter(const char* tty, const char* driver, const char* serial) {
-        gchar* device = umockdev_testbed_add_device(
+        g_autofree gchar* device = umockdev_testbed_add_device(
             testbed, "usb", (std::string("1-") + tty).c_str(), nullptr, "idVendor", "1a86",
             "idProduct", "7523", "product", "USB Serial", "manufacturer", "QinHeng Electronics",
             "serial", serial, nullptr, "DEVTYPE", "usb_device", nullptr);
-        gchar* interface =
+        g_autofree gchar* interface =
             umockdev_testbed_add_device(testbed, "usb", (std::string("1-") + tty + ":1.0").c_str(),
                                         device, nullptr, "DEVTYPE", "usb_interface", nullptr);
         const std::string node = std::string("/dev/") + tty;
         const std::string link =
             std::string("/dev/serial/by-id/usb-1a86_USB_Serial_") + serial + "-if00";
-        gchar* path = umockdev_testbed_add_device(
+        g_autofree gchar* path = umockdev_testbed_add_device(
             testbed, "tty", tty, interface, nullptr, "DEVNAME", node.c_str(), "ID_USB_DRIVER",
             driver, "DEVLINKS", ("/dev/serial/by-path/x " + link).c_str(), nullptr);
-        std::string syspath = path;
-        g_free(device);
-        g_free(interface);
-        g_free(path);
-        return syspath;
+        return path;
     }
     // A ttyS port; `type` its UART type, `withParent` whether a device stands behind it.
     void AddUart(const char* tty, const char* type, bool withParent) {
-        gchar* parent = withParent
-                            ? umockdev_testbed_add_device(testbed, "platform",
-                                                          (std::string("serial-") + tty).c_str(),
-                                                          nullptr, nullptr, nullptr)
-                            : nullptr;
-        gchar* path =
-            umockdev_testbed_add_device(testbed, "tty", tty, parent, "type", type, nullptr,
-                                        "DEVNAME", (std::string("/dev/") + tty).c_str(), nullptr);
-        g_free(parent);
-        g_free(path);
+        g_autofree gchar* parent =
+            withParent ? umockdev_testbed_add_device(testbed, "platform",
+                                                     (std::string("serial-") + tty).c_str(),
+                                                     nullptr, nullptr, nullptr)
+                       : nullptr;
+        g_free(umockdev_testbed_add_device(testbed, "tty", tty, parent, "type", type, nullptr,
+                                           "DEVNAME", (std::string("/dev/") + tty).c_str(),
+                                           nullptr));
     }
 
     UMockdevTestbed* testbed;

@@ -63,9 +63,6 @@ class FakeSerialLink final : public SerialLink {
         m_open = false;
         ++closes;
     }
-    // The line dies now: later writes fail and reads find nothing.
-    void HangUp() { m_hungUp = true; }
-
     // Each queued chunk is what one read returns; an empty chunk is a read with nothing.
     void QueueReply(std::string chunk) {
         std::lock_guard lock(m_mutex);
