@@ -1,5 +1,5 @@
 // The main window's file items: Save Profile, Load Profile and Save Log, with the file
-// dialogs answered from a script and, where a device matters, a simulated one on COM1.
+// dialogs answered from a script and a simulated device on COM1.
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -37,21 +37,16 @@ QString Settings(const DeviceState& state) {
 }
 
 // The device comes first: the window it is pinned into needs its path.
-struct OptionalDevice {
-    std::unique_ptr<sim::SimulatedDevice> device;
-    PortDirectory Ports() const {
-        return device ? test::Pinned({{1, device->slavePath()}}) : PortDirectory{};
-    }
+struct Device {
+    sim::SimulatedDevice device;
 };
 
-struct Window : OptionalDevice, test::MainWindow {
-    explicit Window(bool withDevice = false)
-        : OptionalDevice{withDevice ? std::make_unique<sim::SimulatedDevice>() : nullptr},
-          MainWindow(Ports()) {}
+struct Window : Device, test::MainWindow {
+    Window() : MainWindow(test::Pinned({{1, device.slavePath()}})) {}
     // Opens the port and waits until every parameter has been read.
     bool OpenAndRead() {
         Button(1001)->click();
-        const std::string last = "+ENROL:" + *device->Value("ENROL") + "\r\n";
+        const std::string last = "+ENROL:" + *device.Value("ENROL") + "\r\n";
         return QTest::qWaitFor([&] { return dialog.state().infoLog.ends_with(last); });
     }
     // The destination edits and the two TCP/IP lists.
@@ -69,73 +64,65 @@ class FileItemsTest : public QObject {
     // What the window shows, an edit typed and not yet sent included, goes into the file
     // with the device's ID for a comment and a name; a file that loading would refuse is
     // saved all the same, and the operator told.
-    void saveProfileWritesWhatTheWindowShows_data() {
-        QTest::addColumn<QString>("source");  // "device" or nothing
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");  // the time of saving taken out
-        QTest::addColumn<QString>("warning");
-        const QString format = QStringLiteral("# QK4410 profile, format 1\n");
-        QTest::newRow("after Open")
-            << "device"
-            << "站07.profile"
-            << format +
-                   "# device ID: 站07\ndeviceBaud=115200\ndestAddress=站点.example\n"
-                   "destPort=6001\nprotocol=UDP\nworkType=0\nheartbeat=30s\n"
-                   "heartbeatData=心跳\\xFF\\\\\ndnsServer=114.114.114.114\ndataBits=8\nparity=N\n"
-                   "registerEnable=0\nregisterData=QK4520-000123\n"
-            << "";
-        QTest::newRow("nothing read")
-            << ""
-            << "device.profile"
-            << format + "destAddress=\ndestPort=\nheartbeatData=\ndnsServer=\nregisterData=\n"
-            << "line 4: destPort must be a port from 1 to 65535, got ''";
-    }
     void saveProfileWritesWhatTheWindowShows() {
-        QFETCH(QString, source);
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        QFETCH(QString, warning);
-        QTemporaryDir folder;
-        Window w(source == "device");
-        QVERIFY(w.Activate());
-        if (source == "device") {
-            // Bytes a profile must escape: one that is no GBK, and the escape itself.
-            w.device->SetValue("ID", ToGbk(QStringLiteral("站")) + "07");
-            w.device->SetValue("HEARTDAT", ToGbk(QStringLiteral("心跳")) + "\xFF\\");
-            QVERIFY(w.OpenAndRead());
-            test::Retype(w.Edit(1019), QStringLiteral("站点.example"));
-            test::Retype(w.Edit(1020), QStringLiteral("6001"));
-            test::Pick(w.List(1044), 11);
-            test::Pick(w.List(1011), 1);
-        }
-        const QString path = folder.filePath(name);
-        w.files.answers << path;
-        w.Edit(1019)->setFocus();  // Ctrl+S works on the window, not only in the open menu
-        QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_S));
+        for (const bool open : {true, false}) {  // after Open, and with nothing read
+            // The file's name, its text after the first line without the time of saving, the
+            // warning's detail.
+            const QString name = open ? "站07.profile" : "device.profile";
+            const QString text =
+                "# QK4410 profile, format 1\n" +
+                QString(
+                    open ? "# device ID: 站07\ndeviceBaud=115200\ndestAddress=站点.example\n"
+                           "destPort=6001\nprotocol=UDP\nworkType=0\nheartbeat=30s\n"
+                           "heartbeatData=心跳\\xFF\\\\\ndnsServer=114.114.114.114\ndataBits=8\n"
+                           "parity=N\nregisterEnable=0\nregisterData=QK4520-000123\n"
+                         : "destAddress=\ndestPort=\nheartbeatData=\ndnsServer=\nregisterData=\n");
+            const QString warning =
+                open ? "" : "line 4: destPort must be a port from 1 to 65535, got ''";
+            QTemporaryDir folder;
+            Window w;
+            QVERIFY(w.Activate());
+            if (open) {
+                // Bytes a profile must escape: one that is no GBK, and the escape itself.
+                w.device.SetValue("ID", ToGbk(QStringLiteral("站")) + "07");
+                w.device.SetValue("HEARTDAT", ToGbk(QStringLiteral("心跳")) + "\xFF\\");
+                QVERIFY(w.OpenAndRead());
+                test::Retype(w.Edit(1019), QStringLiteral("站点.example"));
+                test::Retype(w.Edit(1020), QStringLiteral("6001"));
+                test::Pick(w.List(1044), 11);
+                test::Pick(w.List(1011), 1);
+            }
+            const QString path = folder.filePath(name);
+            w.files.answers << path;
+            w.Edit(1019)->setFocus();  // Ctrl+S works on the window, not only in the open menu
+            QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_S));
 
-        QStringList saved = QString::fromUtf8(Contents(path)).split(u'\n');
-        const auto time =
-            QRegularExpression(QStringLiteral(R"(^# saved: [-\d]{10} [:\d]{8} UTC$)"));
-        QVERIFY2(saved.removeIf([&](const QString& l) { return time.match(l).hasMatch(); }) == 1,
-                 qPrintable(saved.join(u'\n')));
-        QCOMPARE(saved.join(u'\n'), text);
-        QCOMPARE(w.files.requests.at(0), (QStringList{"Save Profile", name, kProfileFilter}));
-        QCOMPARE(w.files.owners.at(0), &w.dialog);
-        QCOMPARE(w.messages.texts(),
-                 warning.isEmpty() ? QStringList{}
-                                   : QStringList{path + " was saved, but Load Profile and "
-                                                        "qk4410-cli apply refuse it as it is:"});
-        if (!warning.isEmpty()) {
-            QCOMPARE(w.messages.entries.at(0).message.detail, warning);
+            QStringList saved = QString::fromUtf8(Contents(path)).split(u'\n');
+            const auto time =
+                QRegularExpression(QStringLiteral(R"(^# saved: [-\d]{10} [:\d]{8} UTC$)"));
+            QVERIFY2(
+                saved.removeIf([&](const QString& l) { return time.match(l).hasMatch(); }) == 1,
+                qPrintable(saved.join(u'\n')));
+            QCOMPARE(saved.join(u'\n'), text);
+            QCOMPARE(w.files.requests.at(0), (QStringList{"Save Profile", name, kProfileFilter}));
+            QCOMPARE(w.files.owners.at(0), &w.dialog);
+            QCOMPARE(w.messages.texts(),
+                     warning.isEmpty()
+                         ? QStringList{}
+                         : QStringList{path + " was saved, but Load Profile and "
+                                              "qk4410-cli apply refuse it as it is:"});
+            if (!warning.isEmpty()) {
+                QCOMPARE(w.messages.entries.at(0).message.detail, warning);
+            }
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{name});
         }
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{name});
     }
 
     // A good file fills the edits, the two lists and the Advanced record, keeps what it does
     // not name, and sends nothing; Adv Param. then shows the loaded values.
     void loadProfileFillsTheWindowAndSendsNothing() {
         QTemporaryDir folder;
-        Window w(true);
+        Window w;
         QVERIFY(w.OpenAndRead());
         test::Retype(w.Edit(1038), QStringLiteral("111111"));
         const QByteArray settings =
@@ -145,11 +132,11 @@ class FileItemsTest : public QObject {
         const QString path = folder.filePath(QStringLiteral("site.profile"));
         QVERIFY(Put(path, "# QK4410 profile, format 1\r\n" +
                               QByteArray(settings).replace("\n", "\r\n").replace("UDP", "udp")));
-        const auto before = w.device->ReceivedCommands();
+        const auto before = w.device.ReceivedCommands();
         w.Run(SystemMenu::kLoadProfileCommand, path);
 
         QCOMPARE(w.messages.texts(), QStringList{});
-        QCOMPARE(w.files.requests.at(0).at(2), kProfileFilter);
+        QCOMPARE(w.files.requests.at(0), (QStringList{"Load Profile", "", kProfileFilter}));
         QCOMPARE(w.Shown(), (QStringList{"站点.example", "7001", "115200", "UDP"}));
         QCOMPARE(w.Edit(1038)->text(), QStringLiteral("111111"));
         QCOMPARE(Settings(w.dialog.state()), "# QK4410 profile, format 1\n" + settings);
@@ -161,61 +148,46 @@ class FileItemsTest : public QObject {
 
         // Get Param.'s queries mark the line: anything the load had sent would be before them.
         w.Button(1008)->click();
-        QVERIFY(w.device->WaitUntil(
+        QVERIFY(w.device.WaitUntil(
             [](const sim::DeviceModel& m) {
                 return std::ranges::count(m.ReceivedCommands(), "QK+ENROL?\r\n"s) == 2;
             },
             5s));
-        const auto after = w.device->ReceivedCommands();
+        const auto after = w.device.ReceivedCommands();
         QVERIFY(std::all_of(after.begin() + static_cast<std::ptrdiff_t>(before.size()), after.end(),
                             [](const std::string& c) { return c.ends_with("?\r\n"); }));
     }
 
     // A file with any problem, or one that cannot be read, changes nothing in the window:
     // not the record, not what the controls show, not an edit typed and not yet taken.
-    void aWrongFileChangesNothing_data() {
-        QTest::addColumn<QString>("file");  // in the test's folder; "" cancels the dialog
-        QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<QString>("message");       // %1 stands for the file's path
-        QTest::addColumn<QStringList>("problems");  // empty: the system's reason
-        QTest::newRow("problems")
-            << "wrong.profile"
-            << QByteArray("destAddress=new.example\ndestPort=0\nprotocol=SCTP\ndestAddress=b\n")
-            << "Nothing was loaded from %1, which has these problems:"
-            << QStringList{"line 2: destPort must be a port from 1 to 65535, got '0'",
-                           "line 3: protocol must be one of TCP, UDP, got 'SCTP'",
-                           "line 4: destAddress given again (first on line 1)"};
-        QTest::newRow("missing") << "missing.profile" << QByteArray() << "Cannot read %1"
-                                 << QStringList{};
-        QTest::newRow("a folder") << "." << QByteArray() << "Cannot read %1" << QStringList{};
-        QTest::newRow("cancelled") << "" << QByteArray() << "" << QStringList{};
-    }
     void aWrongFileChangesNothing() {
-        QFETCH(QString, file);
-        QFETCH(QByteArray, contents);
-        QFETCH(QString, message);
-        QFETCH(QStringList, problems);
         QTemporaryDir folder;
-        const QString path = file.isEmpty() ? QString() : QDir(folder.path()).filePath(file);
-        QVERIFY(contents.isEmpty() || Put(path, contents));
+        const QString wrong = folder.filePath(QStringLiteral("wrong.profile"));
+        QVERIFY(Put(wrong, "destAddress=new.example\ndestPort=0\nprotocol=SCTP\ndestAddress=b\n"));
         Window w;
         QVERIFY(w.Activate());
         w.dialog.HandleReceivedBlock("+PIPADD:old.example\r\n+PPORT:5000\r\n+PROTOCOL:TCP\r\n");
         test::Retype(w.Edit(1019), QStringLiteral("typed.example"));
         const QString settings = Settings(w.dialog.state());
-
-        w.files.answers << path;
-        QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_O));
-        QCOMPARE(w.files.captions(), QStringList{"Load Profile"});
-        QCOMPARE(w.messages.texts(),
-                 message.isEmpty() ? QStringList{} : QStringList{message.arg(path)});
-        if (!message.isEmpty()) {
-            const QString detail = w.messages.entries.at(0).message.detail;
-            QVERIFY2(problems.isEmpty() ? !detail.isEmpty() : detail == problems.join(u'\n'),
-                     qPrintable(detail));
+        // Problems, a missing file, a folder, and a cancelled dialog.
+        const QStringList files = {wrong, folder.filePath("missing.profile"), folder.path(), ""};
+        for (const QString& path : files) {
+            w.files.answers << path;
+            QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_O));
+            QCOMPARE(w.Shown(), (QStringList{"typed.example", "5000", "", "TCP"}));
+            QCOMPARE(Settings(w.dialog.state()), settings);
         }
-        QCOMPARE(w.Shown(), (QStringList{"typed.example", "5000", "", "TCP"}));
-        QCOMPARE(Settings(w.dialog.state()), settings);
+        QCOMPARE(w.files.requests.value(3).value(0), QStringLiteral("Load Profile"));
+        QCOMPARE(w.messages.texts(),
+                 (QStringList{"Nothing was loaded from " + wrong + ", which has these problems:",
+                              "Cannot read " + files[1], "Cannot read " + files[2]}));
+        QCOMPARE(w.messages.entries[0].message.detail,
+                 "line 2: destPort must be a port from 1 to 65535, got '0'\n"
+                 "line 3: protocol must be one of TCP, UDP, got 'SCTP'\n"
+                 "line 4: destAddress given again (first on line 1)");
+        // The system's reason.
+        QVERIFY(!w.messages.entries[1].message.detail.isEmpty() &&
+                !w.messages.entries[2].message.detail.isEmpty());
     }
 
     // The log as the device sent it, byte for byte, over a longer file of the same name.

@@ -67,13 +67,6 @@ struct ScriptedFileChooser final : ui::FileChooser {
                              const QString& filter) override {
         return ChooseFileToSave(owner, caption, {}, filter);
     }
-    QStringList captions() const {
-        QStringList list;
-        for (const QStringList& request : requests) {
-            list << request.front();
-        }
-        return list;
-    }
     QStringList answers;
     QList<QStringList> requests;  // caption, suggested name (empty for a file to open), filter
     std::vector<QWidget*> owners;
@@ -241,29 +234,8 @@ inline bool ShowsWhole(const QLabel& label, const QString& text) {
                .height() <= label.height();
 }
 
-// Of `names` (control IDs or label captions, split at '|'), those missing or not clear
-// inside the frame and below the title of the group box `group`.
-inline QStringList Outside(const ui::CDialog& window, const QString& group, const QString& names) {
-    QStringList outside{group};
-    for (auto* box : window.findChildren<QGroupBox*>()) {
-        if (box->title() == group) {
-            QRect inside = ui::GroupBoxInside(box->geometry());
-            inside.setTop(box->y() + box->fontMetrics().height());
-            outside.clear();
-            for (const QString& name : names.split(u'|')) {
-                QWidget* control =
-                    name.front().isDigit() ? window.GetDlgItem(name.toInt()) : Label(window, name);
-                if (control == nullptr || !inside.contains(control->geometry())) {
-                    outside << name;
-                }
-            }
-        }
-    }
-    return outside;
-}
-
 // Shown captions, button texts, group titles and list entries that do not fit, and shown
-// controls that leave the window, overlap, or cross the frame of a group box.
+// controls that leave the window, overlap, or touch the frame or title of a group box.
 inline QStringList LayoutFaults(const ui::CDialog& window) {
     std::vector<QWidget*> shown;
     for (const auto& control : window.controls().All()) {
@@ -298,9 +270,11 @@ inline QStringList LayoutFaults(const ui::CDialog& window) {
             faults << widget->objectName() + " leaves the window";
         }
         for (QWidget* other : shown) {
-            const bool frames = qobject_cast<QGroupBox*>(other) && other->geometry().contains(at);
+            QRect inside = ui::GroupBoxInside(other->geometry());
+            inside.setTop(other->y() + other->fontMetrics().height());
+            const bool framed = qobject_cast<QGroupBox*>(other) && inside.contains(at);
             if (other != widget && !qobject_cast<QGroupBox*>(widget) &&
-                at.intersects(other->geometry()) && !frames) {
+                at.intersects(other->geometry()) && !framed) {
                 faults << widget->objectName() + " overlaps " + other->objectName();
             }
         }
