@@ -10,42 +10,32 @@ using namespace qk::ui;
 class AppTest : public QObject {
     Q_OBJECT
   private slots:
-    // `outcome`: the action, the number of pins and "demo" when it parses; else the start of
-    // the message.
-    void parsesTheCommandLine_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("nothing") << QStringList{} << "run 0";
-        QTest::newRow("last of help and version")
-            << QStringList{"--help", "--version"} << "version 0";
-        QTest::newRow("both value styles")
-            << QStringList{"--com", "3=/dev/ttyUSB0", "--com=4=/dev/pts/7"} << "run 2";
-        QTest::newRow("value that looks like an option")
-            << QStringList{"--com", "--demo"} << "--com: expected N=PATH";
-        QTest::newRow("demo") << QStringList{"--demo", "--com", "2=/dev/x"} << "run 1 demo";
-        QTest::newRow("demo takes COM1") << QStringList{"--demo", "--com", "1=/dev/x"} << "--demo";
-        QTest::newRow("unknown after a good one")
-            << QStringList{"--demo", "--bogus=1"} << "unknown argument '--bogus'";
-        QTest::newRow("value for a switch") << QStringList{"--demo=yes"} << "Unexpected value";
-        QTest::newRow("com without path") << QStringList{"--com", "2="} << "--com:";
-        QTest::newRow("com twice") << QStringList{"--com", "2=/a", "--com", "2=/b"}
-                                   << "--com: COM2 is given two paths, '/a' and '/b'";
-        QTest::newRow("positional") << QStringList{"/dev/ttyUSB0"} << "unknown argument";
-    }
+    // Each case: the arguments, " > ", then the action, the number of pins and "demo" when
+    // they parse, else the start of the message.
     void parsesTheCommandLine() {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, outcome);
-        QString message;
-        const auto options = AppOptions::Parse(arguments, message);
-        QString got = message;
-        if (options) {
-            static constexpr std::array actions = {"run", "help", "version"};
-            got = QStringLiteral("%1 %2%3")
-                      .arg(actions.at(int(options->action)))
-                      .arg(options->pins.size())
-                      .arg(options->demo ? " demo" : "");
+        for (const QString row :
+             {" > run 0", "--help --version > version 0",
+              "--com 3=/dev/ttyUSB0 --com=4=/dev/pts/7 > run 2",
+              "--com --demo > --com: expected N=PATH", "--demo --com 2=/dev/x > run 1 demo",
+              "--demo --com 1=/dev/x > --demo", "--demo --bogus=1 > unknown argument '--bogus'",
+              "--demo=yes > Unexpected value", "--com 2= > --com:",
+              "--com 2=/a --com 2=/b > --com: COM2 is given two paths, '/a' and '/b'",
+              "/dev/ttyUSB0 > unknown argument"}) {
+            const QStringList arguments = row.section(" > ", 0, 0).split(u' ', Qt::SkipEmptyParts);
+            const QString outcome = row.section(" > ", 1);
+            QString message;
+            const auto options = AppOptions::Parse(arguments, message);
+            QString got = message;
+            if (options) {
+                static constexpr std::array actions = {"run", "help", "version"};
+                got = QStringLiteral("%1 %2%3")
+                          .arg(actions.at(int(options->action)))
+                          .arg(options->pins.size())
+                          .arg(options->demo ? " demo" : "");
+            }
+            QVERIFY2(options ? got == outcome : got.startsWith(outcome),
+                     qPrintable(row + ": " + got));
         }
-        QVERIFY2(options ? got == outcome : got.startsWith(outcome), qPrintable(got));
     }
 
     // The program's name, which captions its message boxes, and the locale that picks the

@@ -13,7 +13,6 @@ using namespace std::string_literals;
 namespace {
 
 constexpr std::array kListIds = {1010, 1048, 1051, 1052, 1011};  // work mode .. registration
-const QString kRegistTooLong = QStringLiteral("Regist packet size should not exceed 40.");
 
 auto Fields(auto& a) {
     return std::tie(a.workType, a.heartbeatCode, a.heartbeatCodeIsPosition, a.heartbeatData,
@@ -134,8 +133,7 @@ class CAdvParamDlgTest : public QObject {
                     }};
                 ways.at(how)();
             });
-            QVERIFY(!h.leftOpen && stayedOpen);
-            QCOMPARE(result, CDialog::IDCANCEL);
+            QVERIFY(result == CDialog::IDCANCEL && !h.leftOpen && stayedOpen);
             QVERIFY(Fields(record) == Fields(before));
             QCOMPARE(h.Opened(record), "数据触发上线|60s|8|E|1|HB实|8.8.8.8|QK4520-000123|");
             QCOMPARE(h.messages.texts(),
@@ -178,7 +176,8 @@ class CAdvParamDlgTest : public QObject {
                 Press(w, 1);
             });
             QCOMPARE(shown, (QStringList{fromDevice, kept}));
-            QCOMPARE(h.messages.texts(), warns ? QStringList{kRegistTooLong} : QStringList{});
+            QCOMPARE(h.messages.texts().join(""),
+                     warns ? "Regist packet size should not exceed 40." : "");
             QVERIFY(h.messages.entries.empty() || h.messages.entries[0].owner == window);
             QCOMPARE(record.registerData, ToGbk(kept));
         }
@@ -207,8 +206,7 @@ class CAdvParamDlgTest : public QObject {
                 Retype(Edit(w, 1028), QStringLiteral("333333"));
                 Press(w, 1);
             });
-            QCOMPARE(result, CDialog::IDOK);
-            QVERIFY(!h.leftOpen && !h.dlg.IsOpen());
+            QVERIFY(result == CDialog::IDOK && !h.leftOpen && !h.dlg.IsOpen());
             Fields(expected) =
                 std::tuple(0, position, true, raw, "1.1.1.1", "6", "N", "100", "1024", 0,
                            "\xD7\xA2\xB2\xE1" /* 注册 */, "30", "5", "600", 0, "bye");

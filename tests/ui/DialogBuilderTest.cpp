@@ -1,10 +1,8 @@
-#include <QPlainTextEdit>
 #include <QTest>
 #include <array>
 
 #include "DialogFont.h"
 #include "DialogTemplates.h"
-#include "GbkLineEdit.h"
 #include "UiTestSupport.h"
 
 using namespace qk;

@@ -28,10 +28,6 @@ struct Device {
                          sent += bytes;
                      }
                  }) {}
-    std::string Sent() {
-        std::lock_guard lock(mutex);
-        return sent;
-    }
 };
 
 struct Session : Device, test::MainWindow {
@@ -78,8 +74,6 @@ class SessionTest : public QObject {
         QTRY_COMPARE(bar->value(), bar->maximum());
         QVERIFY(bar->maximum() > 0);
 
-        s.Button(1009)->click();  // Set Param. before a login
-        QCOMPARE(s.messages.texts(), QStringList{QStringLiteral("Log off")});
         s.Button(1003)->click();
         QTRY_COMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|Login|4|open|receiving"));
         QVERIFY(s.dialog.state().loggedIn);
@@ -102,7 +96,7 @@ class SessionTest : public QObject {
         s.Button(1001)->click();
         QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|未登陆|4|open|receiving"));
         s.Button(1009)->click();
-        QCOMPARE(s.messages.texts(), (QStringList{"Log off", "Log off"}));
+        QCOMPARE(s.messages.texts(), QStringList{"Log off"});
     }
 
     // While a sequence runs the window shows the busy cursor and takes nothing in: answers
@@ -217,18 +211,19 @@ class SessionTest : public QObject {
         }
         QCOMPARE(s.messages.texts(), QStringList{"Device lost, port closed"});
         const auto& [owner, lost, cursor] = s.messages.entries.front();
-        QCOMPARE(lost.icon, Message::Icon::Warning);
         const QString port = "COM1 (" + QString::fromStdString(s.device.slavePath()) + "): ";
         QVERIFY2(lost.detail.startsWith(port) && lost.detail.size() > port.size(),
                  qPrintable(lost.detail));
-        QCOMPARE(owner, &s.dialog);
+        QVERIFY(owner == &s.dialog && lost.icon == Message::Icon::Warning);
         // The arrow over a box the sequence waits on; nothing to override when idle.
         QCOMPARE(cursor, midSequence ? Qt::ArrowCursor : -1);
         QCOMPARE(test::OverrideShape(), -1);
 
         // Every answer sent before the hang-up is in the log; the handshake reply is read by
         // the handshake itself.
-        std::string answers = s.Sent();
+        std::unique_lock lock(s.mutex);
+        std::string answers = s.sent;
+        lock.unlock();
         QVERIFY(answers.starts_with(kHandshakeReply));
         answers.erase(0, kHandshakeReply.size());
         QVERIFY(answers.find("+PROTOCOL:") != std::string::npos);
@@ -254,9 +249,7 @@ class SessionTest : public QObject {
             ways.at(how)();
             QVERIFY(!s.dialog.isVisible() && !s.dialog.IsPortOpen() && !s.dialog.IsReceiving());
             QCOMPARE(s.dialog.result(), how == 1 ? CDialog::IDOK : CDialog::IDCANCEL);
-            if (how == 1) {  // Enter takes the edits first
-                QCOMPARE(s.dialog.state().loginKey, "111111"s);
-            }
+            QVERIFY(how != 1 || s.dialog.state().loginKey == "111111");  // Enter takes the edits
         }
     }
 
