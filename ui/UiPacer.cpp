@@ -23,9 +23,7 @@ void UiPacer::Pause(std::chrono::milliseconds duration) {
     wake.setTimerType(Qt::PreciseTimer);
     QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
     wake.start(duration);
-    ++m_depth;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    --m_depth;
 }
 
 }  // namespace qk::ui

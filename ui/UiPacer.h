@@ -11,16 +11,12 @@ namespace qk::ui {
 // as they did when the thread slept.
 //
 // It does not decide what else the window holds back during a sequence (closing, running
-// received blocks); the window does, while IsPausing() or its own sequence flag is set.
+// received blocks); the window does, while its own sequence flag is set.
 //
 // A pause requested from any other thread sleeps that thread instead.
 class UiPacer final : public Pacer {
   public:
     void Pause(std::chrono::milliseconds duration) override;
-    bool IsPausing() const { return m_depth > 0; }
-
-  private:
-    int m_depth = 0;
 };
 
 }  // namespace qk::ui
