@@ -69,13 +69,6 @@ TEST(PortDirectoryTest, AdaptersKeepTheirNumbersWhileOthersComeAndGo) {
     EXPECT_EQ(ports.Add(Usb("/dev/ttyUSB0", "/by-id/a")), 0);  // all 14 taken
 }
 
-// What udev knows is described in UdevPortsTest; here, what is left when it knows little.
-TEST(PortDirectoryTest, AnIdentityWithoutDetailsIsStillDescribed) {
-    EXPECT_EQ(Usb("/dev/ttyUSB0").Describe(), "USB serial adapter");
-    EXPECT_EQ(UartTypeName(99), "UART type 99");
-    EXPECT_EQ(PortIdentity{}.Describe(), "");
-}
-
 TEST(PortDirectoryTest, ParsePinTakesNumberEqualsPathAndExplainsBadInput) {
     const std::pair<const char*, const char*> cases[] = {
         {"3=/dev/ttyUSB0", "3=/dev/ttyUSB0"},
