@@ -1,16 +1,77 @@
-// The conversation format: recorded sessions replay through the parser as they did, and
-// every malformed line is reported with its number.
+// The conversation format: what the recorder writes and recorded sessions replay through the
+// parser as they did, and every malformed line is reported with its number.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "ConversationRecorder.h"
 #include "ConversationReplay.h"
+#include "RecordingDeviceView.h"
 
-namespace qk {
+namespace qk::replay {
 namespace {
 
+using namespace std::chrono_literals;
+using namespace std::string_view_literals;
 using Calls = std::vector<std::string>;
+using Lines = std::vector<std::string>;
+using ::testing::HasSubstr;
+
+Lines LinesOf(const std::string& text) {
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecorded) {
+    std::chrono::steady_clock::time_point now{10h};
+    ConversationRecorder recorder([&now] { return now; });
+    const Lines blocks = {
+        "+PIPADD:10.0.0.1\r\n+ID:7\r\n",
+        std::string("+HEARTDAT:\x00\xFF\"\\\xD0\xC4\r\n+CANCELDATA:a\nb\r\n"sv),
+        "+ENROL:QK\xD7\xA2\xB2\xE1\r\n",
+    };
+    recorder.Sent("REQUEST CFG MODE");
+    now += 5ms;
+    recorder.Sent("");
+    recorder.HandshakeRead("CFG MODE\r");
+    now += 1s;
+    for (const auto& block : blocks) {
+        recorder.Sent("QK+PIPADD?\r\n");
+        now += 250ms;
+        recorder.Received(block);
+        recorder.Received("");
+    }
+
+    // Every line of the header is a comment, even one that reads as an item.
+    std::ostringstream out;
+    ASSERT_TRUE(recorder.Write(out, "conversation with QK4520-000123\n< +PPORT:1\\r\\n\r\rend\n"));
+    const Lines lines = LinesOf(out.str());
+    ASSERT_EQ(lines.size(), 12u) << out.str();
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 8),
+              (Lines{"# conversation with QK4520-000123", "# < +PPORT:1\\r\\n", "# ", "# end",
+                     "0.000 > REQUEST CFG MODE", "0.005 ~ CFG MODE\\r", "1.005 > QK+PIPADD?\\r\\n",
+                     "1.255 < +PIPADD:10.0.0.1\\r\\n+ID:7\\r\\n"}));
+    std::ostringstream broken;
+    broken.setstate(std::ios::badbit);
+    EXPECT_FALSE(recorder.Write(broken, "x"));
+
+    std::istringstream script(out.str());
+    const auto result = RunReplay(script);
+    EXPECT_TRUE(result.ok()) << ::testing::PrintToString(result.failures);
+    EXPECT_THAT(result.finalRecord,
+                HasSubstr("infoLog=" + Quote(blocks[0] + blocks[1] + blocks[2])));
+    EXPECT_THAT(result.finalRecord, HasSubstr("heartbeatData=" + Quote("\x00\xFF\"\\\xD0\xC4"sv)));
+    EXPECT_THAT(result.finalRecord, HasSubstr("registerData=" + Quote("QK\xD7\xA2\xB2\xE1")));
+    std::istringstream again(out.str());
+    EXPECT_EQ(ReadBlocks(again), blocks);
+}
+
 
 TEST(ConversationReplayTest, RecordedSessionsReplayAsExpected) {
     for (const char* name : {"session.conv", "malformed.conv", "logged.conv"}) {
@@ -98,4 +159,4 @@ TEST(ConversationReplayTest, CallsAreCheckedOnceAnythingIsExpected) {
 }
 
 }  // namespace
-}  // namespace qk
+}  // namespace qk::replay
