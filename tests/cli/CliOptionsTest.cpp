@@ -14,8 +14,7 @@ TEST(CliOptionsTest, DefaultsMatchTheWindowAndSettingsBecomeListPositions) {
                          defaults->loginKey),
               std::tuple(Command::Get, 4, 3, 0, 1000, 80, "358024"));
     ASSERT_EQ(defaults->targets.size(), 1u);  // COM1
-    EXPECT_EQ(std::tuple(defaults->targets[0].path, defaults->targets[0].comNumber),
-              std::tuple("", 1));
+    EXPECT_EQ(std::tuple(defaults->targets[0].path, defaults->targets[0].comNumber), std::tuple("", 1));
     const auto options = ParseCommandLine(
         {"--com", "3", "--baud", "76800", "--data-bits", "7", "--parity", "E", "--json", "get"},
         error);
@@ -39,15 +38,11 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
                           "--com=2", "site.profile", "--log=logs"},
                          error);
     ASSERT_TRUE(spaced && joined) << error;
-    for (const auto* options : {&*spaced, &*joined}) {
-        EXPECT_EQ(options->baudIndex, 10);
-        ASSERT_EQ(options->targets.size(), 2u);
-        EXPECT_EQ(options->targets[0].path, "/dev/pts/7");
-        EXPECT_EQ(std::tuple(options->targets[1].path, options->targets[1].comNumber),
-                  std::tuple("", 2));
-        EXPECT_EQ(options->pins.at(0).path, "/dev/ttyUSB1");
-        EXPECT_EQ(std::tuple(options->file, options->logFolder),
-                  std::tuple("site.profile", "logs"));
+    for (const auto* o : {&*spaced, &*joined}) {
+        ASSERT_EQ(o->targets.size(), 2u);
+        EXPECT_EQ(std::tuple(o->baudIndex, o->targets[0].path, o->targets[1].path,
+                             o->targets[1].comNumber, o->pins.at(0).path, o->file, o->logFolder),
+                  std::tuple(10, "/dev/pts/7", "", 2, "/dev/ttyUSB1", "site.profile", "logs"));
     }
     EXPECT_EQ(ParseCommandLine({"save", "-"}, error)->file, "-");
     EXPECT_EQ(ParseCommandLine({"--version"}, error)->command, Command::Version);

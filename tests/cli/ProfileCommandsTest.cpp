@@ -104,8 +104,7 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
                            last.slavePath() + " QK4520-000123 ok: wrote destPort, protocol\n");
     EXPECT_THAT(run.err, HasSubstr("qk4410-cli: " + refusing.slavePath() + ": Login fail!\n"));
     for (const auto* device : {&first, &last}) {
-        EXPECT_EQ(device->Value("PPORT"), "7000");
-        EXPECT_EQ(device->Value("PROTOCOL"), "UDP");
+        EXPECT_EQ(std::tuple(device->Value("PPORT"), device->Value("PROTOCOL")), std::tuple("7000", "UDP"));
     }
     EXPECT_EQ(refusing.Value("PPORT"), "5000");
 
@@ -121,11 +120,8 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
     const CliRun json = RunCli({"--json", "--port", first.slavePath(), "--port", last.slavePath(),
                                 "diff", File("site.profile")});
     EXPECT_EQ(json.status, kSuccess) << json.err;
-    EXPECT_EQ(json.out, "{\"port\":\"" + first.slavePath() +
-                            "\",\"id\":\"QK4520-000123\",\"result\":\"ok\",\"differences\":[]}\n"
-                            "{\"port\":\"" +
-                            last.slavePath() +
-                            "\",\"id\":\"QK4520-000123\",\"result\":\"ok\",\"differences\":[]}\n");
+    const std::string same = "\",\"id\":\"QK4520-000123\",\"result\":\"ok\",\"differences\":[]}\n";
+    EXPECT_EQ(json.out, "{\"port\":\"" + first.slavePath() + same + "{\"port\":\"" + last.slavePath() + same);
 }
 
 }  // namespace

@@ -76,16 +76,12 @@ TEST(ProfileTest, EveryProblemInAFileIsReportedAtOnceWithItsLine) {
 // that names only some settings leaves the rest of the record byte for byte.
 TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
     DeviceState state;
-    state.deviceBaudIndex = 11;
-    state.protocolIndex = 1;
-    state.destAddress = "\xD7\xA2.example";
-    state.destPort = "5000";
-    state.advanced.workType = 1;
-    state.advanced.heartbeatCode = 3;  // the device's code for 60s
-    state.advanced.dataBits = "7";
-    state.advanced.parity = "E";
-    state.advanced.registerEnable = 0;
-    state.advanced.dnsServer = "8.8.8.8";
+    AdvancedParams& a = state.advanced;
+    std::tie(state.deviceBaudIndex, state.protocolIndex, state.destAddress, state.destPort) =
+        std::tuple(11, 1, "\xD7\xA2.example", "5000");
+    // heartbeatCode 3: the device's code for 60s
+    std::tie(a.workType, a.heartbeatCode, a.dataBits, a.parity, a.registerEnable, a.dnsServer) =
+        std::tuple(1, 3, "7", "E", 0, "8.8.8.8");
     const std::vector<Setting> settings = SettingsFromRecord(state);
     EXPECT_EQ(
         Described(settings),
@@ -94,15 +90,15 @@ TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
                "dataBits=7", "parity=E", "registerEnable=0", "registerData="}));
 
     DeviceState loaded;
-    loaded.advanced.reconnectTries = "5";
-    loaded.advanced.dataBits = " 8";  // odd, and not named below: must stay as it is
+    // Odd, and not named below: must stay as it is.
+    std::tie(loaded.advanced.dataBits, loaded.advanced.reconnectTries) = std::pair(" 8", "5");
     std::vector<Setting> some = settings;
     std::erase_if(some, [](const Setting& s) { return s.rule->name == "dataBits"; });
     ApplySettings(some, loaded);
-    EXPECT_EQ(loaded.advanced.dataBits, " 8");
-    EXPECT_EQ(loaded.advanced.reconnectTries, "5");
-    EXPECT_EQ(loaded.advanced.heartbeatCode, 2);  // stored as the list position
-    EXPECT_TRUE(loaded.advanced.heartbeatCodeIsPosition);
+    // The heartbeat stored as the list position.
+    EXPECT_EQ(std::tuple(loaded.advanced.dataBits, loaded.advanced.reconnectTries,
+                         loaded.advanced.heartbeatCode, loaded.advanced.heartbeatCodeIsPosition),
+              std::tuple(" 8", "5", 2, true));
     loaded.advanced.dataBits = "7";
     EXPECT_EQ(Described(SettingsFromRecord(loaded)), Described(settings));
 }
@@ -112,13 +108,11 @@ TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
 // line the file is read for. Read again, the settings are the same bytes, odd ones included.
 TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTimeAndReadsBackUnchanged) {
     DeviceState state;
-    state.deviceBaudIndex = 4;
-    state.destPort = "5000";
-    state.advanced.registerData = "\xD7\xA2\xB2\xE1\xFF\x80";
-    state.advanced.heartbeatData = "back\\slash\ttab";
-    state.statusText[1] =
-        "ID:\xD5\xBE"
-        "07\xFF";  // 站07, then a byte with no UTF-8 form
+    // The ID 站07, then a byte with no UTF-8 form.
+    std::tie(state.deviceBaudIndex, state.destPort, state.statusText[1]) =
+        std::tuple(4, "5000", "ID:\xD5\xBE" "07\xFF");
+    std::tie(state.advanced.registerData, state.advanced.heartbeatData) =
+        std::pair("\xD7\xA2\xB2\xE1\xFF\x80", "back\\slash\ttab");
     const auto saved = std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) +
                        std::chrono::hours(5) + std::chrono::minutes(25) + std::chrono::seconds(9);
     const std::string text = ProfileOfRecord(state, saved);
