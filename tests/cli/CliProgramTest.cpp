@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <numeric>
 
 #include "ChildProgram.h"
 #include "SimulatedDevice.h"
@@ -40,12 +41,10 @@ TEST(CliProgramTest, ClosedOrFullStandardOutputNeverReachesTheDeviceAndFailsAsAn
                           c.redirection);
         EXPECT_EQ(cli.Finish(), c.status) << c.redirection;
         EXPECT_EQ(cli.output, c.message);
-        std::uint64_t commandBytes = 0;
-        for (const auto& command : device.ReceivedCommands()) {
-            commandBytes += command.size();
-        }
-        EXPECT_EQ(device.BytesReceived(), commandBytes) << c.redirection;
-        EXPECT_EQ(device.ReceivedCommands().size(), 3u + 15u);
+        const auto commands = device.ReceivedCommands();
+        EXPECT_EQ(device.BytesReceived(),
+                  std::accumulate(commands.begin(), commands.end(), std::string()).size());
+        EXPECT_EQ(commands.size(), 3u + 15u) << c.redirection;
     }
 }
 
