@@ -39,9 +39,6 @@ TEST(PortDirectoryTest, PinsOverrideAndKeepNumbersInOrder) {
     EXPECT_EQ(ports.DescribeMapping(),
               "COM1=/dev/ttyUSB0, COM2=/dev/pts/2 (pinned), COM5=/dev/pts/5 (pinned)");
     EXPECT_EQ(ports.Remove("/dev/pts/2"), 0);  // a pin stays whatever goes
-    const PortDirectory::Entry a{2, "/a", true}, c{3, "/c", true}, b{2, "/b", true};
-    EXPECT_EQ(PortDirectory::ConflictingPins({a, c, a}), "");
-    EXPECT_EQ(PortDirectory::ConflictingPins({a, c, b}), "COM2 is given two paths, '/a' and '/b'");
 }
 
 // Plugging in and out renumbers nothing that stays; an adapter that comes back takes its
