@@ -98,12 +98,8 @@ TEST(CliEndToEndTest, SetWritesOnlyTheNamedValuesAndConfirmsThemFromTheDevice) {
 // A value the device did not take is named with the reason, and the run fails; stdout holds
 // only what the device confirmed.
 TEST(CliEndToEndTest, SetFailsNamingEachValueTheDeviceDidNotConfirm) {
-    struct Case {
-        sim::SimOptions device;
-        std::vector<std::string> arguments;
-        std::string out;
-        std::string message;
-    };
+    // The device, the arguments, standard output, the message.
+    using Case = std::tuple<sim::SimOptions, std::vector<std::string>, std::string, std::string>;
     const Case cases[] = {
         {{},
          {"set", "destPort=99999", "heartbeat=60s"},
@@ -121,12 +117,11 @@ TEST(CliEndToEndTest, SetFailsNamingEachValueTheDeviceDidNotConfirm) {
         {{.ignoredCommands = {"LOGIN"}}, {"set", "destPort=1"}, "",
          "the device did not answer the login"},
     };
-    for (const auto& c : cases) {
-        sim::SimulatedDevice device(c.device);
-        const CliRun run = RunCli(device, c.arguments);
-        EXPECT_EQ(run.status, kRefused) << c.message;
-        EXPECT_EQ(run.out, c.out) << c.message;
-        EXPECT_THAT(run.err, HasSubstr(c.message));
+    for (const auto& [options, arguments, out, message] : cases) {
+        sim::SimulatedDevice device(options);
+        const CliRun run = RunCli(device, arguments);
+        EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(kRefused, out)) << message;
+        EXPECT_THAT(run.err, HasSubstr(message));
     }
 }
 
@@ -231,7 +226,8 @@ TEST_F(ProfileCommandsTest, SaveApplyDiffRoundTripByteForByte) {
               "heartbeatData: device \"HEART\", file \"\xE5\xBF\x83\xE8\xB7\xB3\\xFF\"\n"
               "registerData: device \"QK4520-000123\", file "
               "\"QK\xE6\xB3\xA8\xE5\x86\x8C\xE2\x82\xAC\\\\\"\n");
-    const CliRun applied = cli::RunCli({"--port", target.slavePath(), "apply", File("site.profile")});
+    const CliRun applied =
+        cli::RunCli({"--port", target.slavePath(), "apply", File("site.profile")});
     EXPECT_EQ(applied.status, kSuccess) << applied.err;
     EXPECT_EQ(SetsReceived(target).size(), 3u);
     for (const char* key : {"PPORT", "HEARTDAT", "ENROL"}) {
@@ -254,8 +250,8 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
         << "# QK4410 profile, format 1\ndestPort=7000\nprotocol=UDP\n";
     sim::SimulatedDevice first, refusing(sim::SimOptions{.refuseLogin = true}), last;
     for (const char* command : {"apply", "diff"}) {
-        const CliRun run = cli::RunCli({"--port", first.slavePath(), "--port", last.slavePath(), command,
-                                   File("bad.profile")});
+        const CliRun run = cli::RunCli({"--port", first.slavePath(), "--port", last.slavePath(),
+                                        command, File("bad.profile")});
         EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(kUsageError, ""));
         EXPECT_THAT(run.err, HasSubstr(": line 2: unknown name 'colour'"));
         EXPECT_THAT(run.err, HasSubstr(": nothing was sent to any device"));
@@ -264,14 +260,15 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
 
     const CliRun run =
         cli::RunCli({"--port", first.slavePath(), "--port", refusing.slavePath(), "--port",
-                last.slavePath(), "--log", File("logs"), "apply", File("site.profile")});
+                     last.slavePath(), "--log", File("logs"), "apply", File("site.profile")});
     EXPECT_EQ(run.status, kRefused);
     EXPECT_EQ(run.out, first.slavePath() + " QK4520-000123 ok: wrote destPort, protocol\n" +
                            refusing.slavePath() + " QK4520-000123 failed: Login fail!\n" +
                            last.slavePath() + " QK4520-000123 ok: wrote destPort, protocol\n");
     EXPECT_THAT(run.err, HasSubstr("qk4410-cli: " + refusing.slavePath() + ": Login fail!\n"));
     for (const auto* device : {&first, &last}) {
-        EXPECT_EQ(std::tuple(device->Value("PPORT"), device->Value("PROTOCOL")), std::tuple("7000", "UDP"));
+        EXPECT_EQ(std::tuple(device->Value("PPORT"), device->Value("PROTOCOL")),
+                  std::tuple("7000", "UDP"));
     }
     EXPECT_EQ(refusing.Value("PPORT"), "5000");
 
@@ -284,11 +281,12 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
     EXPECT_TRUE(replay.ok()) << (replay.failures.empty() ? "" : replay.failures.front());
     EXPECT_THAT(replay.finalRecord, HasSubstr("destPort=\"7000\""));
 
-    const CliRun json = cli::RunCli({"--json", "--port", first.slavePath(), "--port", last.slavePath(),
-                                "diff", File("site.profile")});
+    const CliRun json = cli::RunCli({"--json", "--port", first.slavePath(), "--port",
+                                     last.slavePath(), "diff", File("site.profile")});
     EXPECT_EQ(json.status, kSuccess) << json.err;
     const std::string same = "\",\"id\":\"QK4520-000123\",\"result\":\"ok\",\"differences\":[]}\n";
-    EXPECT_EQ(json.out, "{\"port\":\"" + first.slavePath() + same + "{\"port\":\"" + last.slavePath() + same);
+    EXPECT_EQ(json.out,
+              "{\"port\":\"" + first.slavePath() + same + "{\"port\":\"" + last.slavePath() + same);
 }
 
 }  // namespace

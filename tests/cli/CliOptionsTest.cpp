@@ -14,7 +14,8 @@ TEST(CliOptionsTest, DefaultsMatchTheWindowAndSettingsBecomeListPositions) {
                          defaults->loginKey),
               std::tuple(Command::Get, 4, 3, 0, 1000, 80, "358024"));
     ASSERT_EQ(defaults->targets.size(), 1u);  // COM1
-    EXPECT_EQ(std::tuple(defaults->targets[0].path, defaults->targets[0].comNumber), std::tuple("", 1));
+    EXPECT_EQ(std::tuple(defaults->targets[0].path, defaults->targets[0].comNumber),
+              std::tuple("", 1));
     const auto options = ParseCommandLine(
         {"--com", "3", "--baud", "76800", "--data-bits", "7", "--parity", "E", "--json", "get"},
         error);
@@ -50,11 +51,7 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
 }
 
 TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
-    struct Case {
-        std::vector<std::string> arguments;
-        std::string reason;
-    };
-    std::vector<Case> cases = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no command given (get, set, save, diff, apply, scan or ports)"},
         {{"fetch"}, "unknown command 'fetch' (get, set, save, diff, apply, scan or ports)"},
         {{"get", "ports"}, "only one command may be given, got 'ports' as well"},
@@ -84,10 +81,10 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
                                "--settle", "--attempts", "--log"}) {
         cases.push_back({{option}, std::string(option) + " needs a value"});
     }
-    for (const auto& c : cases) {
+    for (const auto& [arguments, reason] : cases) {
         std::string error;
-        EXPECT_FALSE(ParseCommandLine(c.arguments, error)) << c.reason;
-        EXPECT_TRUE(error.starts_with(c.reason)) << "got: " << error;
+        EXPECT_FALSE(ParseCommandLine(arguments, error)) << reason;
+        EXPECT_TRUE(error.starts_with(reason)) << "got: " << error;
     }
 }
 

@@ -245,7 +245,8 @@ TEST_F(ConfigControllerTest, AHangUpEndsTheSequenceAndClosesThePortWithOneMessag
     const Case cases[] = {
         // Get Param. on a real line: DeviceHangsUp.
         {"handshake", false, [&] { controller.ToggleOpen(); }, {kRequest}},
-        {"Adv Param. set", true,
+        {"Adv Param. set",
+         true,
          [&] {
              std::tie(state.advanced.workType, state.advanced.heartbeatCode) = std::pair(1, 2);
              controller.SetAdvancedParameters();
@@ -307,26 +308,21 @@ std::array<int, 5> Positions(const AdvancedSelection& s) {
 }
 
 TEST(AdvancedSelectionTest, RecordValuesSelectTheirEntriesAndOthersNothing) {
-    struct Case {
-        int workType, heartbeatCode, registerEnable;
-        const char* dataBits;
-        const char* parity;
-        std::array<int, 5> selection;  // work mode, heartbeat, data bits, parity, registration
-    };
-    const Case cases[] = {
+    // workType, heartbeatCode, registerEnable, dataBits, parity, and the selection: work mode,
+    // heartbeat, data bits, parity, registration.
+    const std::tuple<int, int, int, const char*, const char*, std::array<int, 5>> cases[] = {
         {1, 3, 1, "8", "E", {1, 2, 3, 2, 1}},  // heartbeat: the device's code for "60s"
         {0, 1, 0, "5", "o", {0, 0, 0, 1, 0}},  // lower-case parity too
         {2, 4, 2, "8 ", "X", {-1, -1, -1, -1, -1}},
         {-1, 0, -1, "", "NO", {-1, -1, -1, -1, -1}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [workType, heartbeatCode, registerEnable, dataBits, parity, selection] :
+         cases) {
         AdvancedParams record;
-        record.workType = c.workType;
-        record.heartbeatCode = c.heartbeatCode;
-        record.registerEnable = c.registerEnable;
-        record.dataBits = c.dataBits;
-        record.parity = c.parity;
-        EXPECT_EQ(Positions(SelectionFromRecord(record)), c.selection) << c.workType;
+        std::tie(record.workType, record.heartbeatCode, record.registerEnable, record.dataBits,
+                 record.parity) =
+            std::tie(workType, heartbeatCode, registerEnable, dataBits, parity);
+        EXPECT_EQ(Positions(SelectionFromRecord(record)), selection) << workType;
     }
 }
 
@@ -344,8 +340,7 @@ TEST(AdvancedSelectionTest, AStoredSelectionIsShownAgainAsChosen) {
     StoreSelection(s, record);
     EXPECT_EQ(SelectionFromRecord(record).heartbeat, 0);
 
-    record.dataBits = "8";
-    record.parity = "N";
+    std::tie(record.dataBits, record.parity) = std::pair("8", "N");
     StoreSelection(AdvancedSelection{}, record);
     EXPECT_EQ(std::tuple(record.workType, record.heartbeatCode, record.registerEnable,
                          record.dataBits, record.parity),

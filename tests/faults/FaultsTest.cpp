@@ -75,9 +75,10 @@ TEST(DeviceHangsUp, MidParametersNothingSaidIsLostThePortClosesWithOneMessageAnd
     }
     EXPECT_EQ(tool.state.statusText[1], "ID:QK4520-000123");
     EXPECT_TRUE(tool.sink.reports().empty());
-    EXPECT_EQ(std::ranges::count_if(tool.view.calls(),
-                                    [](const auto& call) { return call.starts_with("ShowLineLost("); }),
-              1);
+    EXPECT_EQ(
+        std::ranges::count_if(tool.view.calls(),
+                              [](const auto& call) { return call.starts_with("ShowLineLost("); }),
+        1);
     EXPECT_THAT(tool.view.calls().back(), ::testing::StartsWith("ShowLineLost(\"COM3 (" + device->slavePath()));
 
     // A new device plugged in under the same COM number works at once.
@@ -217,17 +218,16 @@ TEST(HeldPort, ASecondProgramIsRefusedNamingTheHolderWhoseSessionEndsUndisturbed
 
     ToolRig second(device.slavePath(), 2);
     second.controller.ToggleOpen();
-    const auto reports = second.sink.reports();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].message, kOpenComFailed);
     const std::string named = "pid " + std::to_string(std::atoi(pid)) + " (qk4410-cli)";
-    EXPECT_NE(reports[0].detail.find(named), std::string::npos) << reports[0].detail;
+    ASSERT_EQ(second.sink.reports().size(), 1u);
+    EXPECT_EQ(second.sink.Count(kOpenComFailed), 1u);
+    EXPECT_THAT(second.sink.LastDetail(), ::testing::HasSubstr(named));
     EXPECT_FALSE(second.port.IsOpen() || second.loop.IsRunning());
     EXPECT_EQ(second.view.calls().back(), "SetOpenButtonCaption(\"Open\")");
 
     EXPECT_EQ(holder.Finish(), 0) << holder.output;
-    EXPECT_NE(holder.output.find("\ndestPort=5000\n"), std::string::npos) << holder.output;
-    EXPECT_NE(holder.output.find("\nregisterData=QK4520-000123\n"), std::string::npos);
+    EXPECT_THAT(holder.output, ::testing::HasSubstr("\ndestPort=5000\n"));
+    EXPECT_THAT(holder.output, ::testing::HasSubstr("\nregisterData=QK4520-000123\n"));
     EXPECT_EQ(device.HandshakeReplies(), 1u);
 }
 
@@ -253,8 +253,10 @@ TEST(BadCommandLine, APathThatIsNoSerialPortExitsWithTwoAndIsLeftUntouched) {
         Program cli(kCli + "--port " + path.string() + " --attempts 1 get");
         EXPECT_EQ(cli.Finish(), 2) << path;
         // One line, on standard error.
-        EXPECT_TRUE(cli.output.starts_with("qk4410-cli: Open com failed! (" + path.string() + reason) &&
-                    std::ranges::count(cli.output, '\n') == 1) << cli.output;
+        EXPECT_TRUE(
+            cli.output.starts_with("qk4410-cli: Open com failed! (" + path.string() + reason) &&
+            std::ranges::count(cli.output, '\n') == 1)
+            << cli.output;
     }
 
     std::ifstream in(file, std::ios::binary);

@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              a.parity, a.registerEnable, a.registerData) =
         std::tuple{input.Integer(), input.Integer(), input.Text(), input.Text(), input.Text(),
                    input.Integer(), input.Integer(), input.Text(), input.Text(), input.Text(),
-                   input.Text(), input.Integer(), input.Text()};
+                   input.Text(),    input.Integer(), input.Text()};
 
     controller.Login();
     controller.SetParameters();

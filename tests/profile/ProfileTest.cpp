@@ -111,8 +111,9 @@ TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
 TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTimeAndReadsBackUnchanged) {
     DeviceState state;
     // The ID 站07, then a byte with no UTF-8 form.
-    std::tie(state.deviceBaudIndex, state.destPort, state.statusText[1]) =
-        std::tuple(4, "5000", "ID:\xD5\xBE" "07\xFF");
+    std::tie(state.deviceBaudIndex, state.destPort, state.statusText[1]) = std::tuple(4, "5000",
+                                                                                      "ID:\xD5\xBE"
+                                                                                      "07\xFF");
     std::tie(state.advanced.registerData, state.advanced.heartbeatData) =
         std::pair("\xD7\xA2\xB2\xE1\xFF\x80", "back\\slash\ttab");
     const auto saved = std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) +

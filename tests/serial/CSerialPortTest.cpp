@@ -180,7 +180,8 @@ TEST_F(SerialPortOnPty, CloseHandsTheLineBackAsItWasFound) {
         termios after{};
         ASSERT_EQ(tcgetattr(other.fd, &after), 0);
         EXPECT_EQ(std::tuple(after.c_lflag, after.c_iflag, after.c_cflag, cfgetospeed(&after)),
-                  std::tuple(before.c_lflag, before.c_iflag, before.c_cflag, B1200)) << baud;
+                  std::tuple(before.c_lflag, before.c_iflag, before.c_cflag, B1200))
+            << baud;
     }
 }
 

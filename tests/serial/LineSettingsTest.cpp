@@ -60,8 +60,8 @@ TEST(LineSettings, ParityDataBitsAndStopBitsChangeOnlyTheirFlags) {
 
 TEST(LineSettings, RatesWithAndWithoutATermiosConstant) {
     const std::pair<std::uint32_t, speed_t> cases[] = {
-        {1200, B1200}, {7200, 0}, {9600, B9600}, {14400, 0}, {28800, 0}, {76800, 0},
-        {115200, B115200}, {460800, B460800}};
+        {1200, B1200}, {7200, 0},  {9600, B9600},     {14400, 0},
+        {28800, 0},    {76800, 0}, {115200, B115200}, {460800, B460800}};
     for (const auto& [baud, code] : cases) {
         SCOPED_TRACE(baud);
         const LineSettings settings = Build(baud, 8, 0, 0);

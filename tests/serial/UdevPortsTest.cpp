@@ -29,9 +29,9 @@ class UdevPortsTest : public testing::Test {
         const std::string node = std::string("/dev/") + tty;
         const std::string link =
             std::string("/dev/serial/by-id/usb-1a86_USB_Serial_") + serial + "-if00";
-        g_free(umockdev_testbed_add_device(
-            testbed, "tty", tty, interface, nullptr, "DEVNAME", node.c_str(), "ID_USB_DRIVER",
-            driver, "DEVLINKS", ("/dev/serial/by-path/x " + link).c_str(), nullptr));
+        g_free(umockdev_testbed_add_device(testbed, "tty", tty, interface, nullptr, "DEVNAME",
+                                           node.c_str(), "ID_USB_DRIVER", driver, "DEVLINKS",
+                                           ("/dev/serial/by-path/x " + link).c_str(), nullptr));
     }
     // A ttyS port; `type` its UART type, `withParent` whether a device stands behind it.
     void AddUart(const char* tty, const char* type, bool withParent) {

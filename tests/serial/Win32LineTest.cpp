@@ -18,10 +18,11 @@ TEST(Win32LineTest, TheDcbTakesRateDataBitsParityAndTheCheckAndKeepsTheRest) {
             for (int parity = 0; parity <= 2; ++parity) {
                 const DCB dcb = BuildDcb(current, baud, dataBits, 0, parity);
                 const int parities[] = {NOPARITY, ODDPARITY, EVENPARITY};
-                EXPECT_EQ(std::tuple(dcb.BaudRate, dcb.ByteSize, dcb.StopBits, dcb.Parity,
-                                     dcb.fParity, dcb.DCBlength),
-                          std::tuple(DWORD{baud}, BYTE(dataBits), BYTE{ONESTOPBIT},
-                                     BYTE(parities[parity]), DWORD{parity != 0}, DWORD{sizeof(DCB)}));
+                EXPECT_EQ(
+                    std::tuple(dcb.BaudRate, dcb.ByteSize, dcb.StopBits, dcb.Parity, dcb.fParity,
+                               dcb.DCBlength),
+                    std::tuple(DWORD{baud}, BYTE(dataBits), BYTE{ONESTOPBIT},
+                               BYTE(parities[parity]), DWORD{parity != 0}, DWORD{sizeof(DCB)}));
                 EXPECT_TRUE(dcb.fOutxCtsFlow && dcb.XonChar == 0x11);
             }
         }
