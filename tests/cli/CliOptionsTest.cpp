@@ -39,15 +39,11 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
                           "--com=2", "site.profile", "--log=logs"},
                          error);
     ASSERT_TRUE(spaced && joined) << error;
-    for (const auto* options : {&*spaced, &*joined}) {
-        EXPECT_EQ(options->baudIndex, 10);
-        ASSERT_EQ(options->targets.size(), 2u);
-        EXPECT_EQ(options->targets[0].path, "/dev/pts/7");
-        EXPECT_EQ(std::tuple(options->targets[1].path, options->targets[1].comNumber),
-                  std::tuple("", 2));
-        EXPECT_EQ(options->pins.at(0).path, "/dev/ttyUSB1");
-        EXPECT_EQ(std::tuple(options->file, options->logFolder),
-                  std::tuple("site.profile", "logs"));
+    for (const auto* o : {&*spaced, &*joined}) {
+        ASSERT_EQ(o->targets.size(), 2u);
+        EXPECT_EQ(std::tuple(o->baudIndex, o->targets[0].path, o->targets[1].path,
+                             o->targets[1].comNumber, o->pins.at(0).path, o->file, o->logFolder),
+                  std::tuple(10, "/dev/pts/7", "", 2, "/dev/ttyUSB1", "site.profile", "logs"));
     }
     EXPECT_EQ(ParseCommandLine({"save", "-"}, error)->file, "-");
     EXPECT_EQ(ParseCommandLine({"--version"}, error)->command, Command::Version);
@@ -55,11 +51,7 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
 }
 
 TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
-    struct Case {
-        std::vector<std::string> arguments;
-        std::string reason;
-    };
-    std::vector<Case> cases = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no command given (get, set, save, diff, apply, scan or ports)"},
         {{"fetch"}, "unknown command 'fetch' (get, set, save, diff, apply, scan or ports)"},
         {{"get", "ports"}, "only one command may be given, got 'ports' as well"},
@@ -89,10 +81,10 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
                                "--settle", "--attempts", "--log"}) {
         cases.push_back({{option}, std::string(option) + " needs a value"});
     }
-    for (const auto& c : cases) {
+    for (const auto& [arguments, reason] : cases) {
         std::string error;
-        EXPECT_FALSE(ParseCommandLine(c.arguments, error)) << c.reason;
-        EXPECT_TRUE(error.starts_with(c.reason)) << "got: " << error;
+        EXPECT_FALSE(ParseCommandLine(arguments, error)) << reason;
+        EXPECT_TRUE(error.starts_with(reason)) << "got: " << error;
     }
 }
 

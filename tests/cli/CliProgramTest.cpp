@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <numeric>
 
 #include "ChildProgram.h"
 #include "SimulatedDevice.h"
@@ -25,27 +26,20 @@ const std::string kCli = std::string("'") + QK_CLI_PROGRAM + "' ";
 // With standard output closed the port must not take its place: the record, login key
 // included, would go to the device. A full disk is an error, not a success.
 TEST(CliProgramTest, ClosedOrFullStandardOutputNeverReachesTheDeviceAndFailsAsAnError) {
-    struct Case {
-        const char* redirection;
-        int status;
-        const char* message;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int, const char*> cases[] = {
         {">&-", 0, ""},
         {"> /dev/full", 5, "qk4410-cli: cannot write the output: No space left on device\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [redirection, status, message] : cases) {
         sim::SimulatedDevice device;
         test::Program cli(kCli + "--port " + device.slavePath() + " --settle 300 get " +
-                          c.redirection);
-        EXPECT_EQ(cli.Finish(), c.status) << c.redirection;
-        EXPECT_EQ(cli.output, c.message);
-        std::uint64_t commandBytes = 0;
-        for (const auto& command : device.ReceivedCommands()) {
-            commandBytes += command.size();
-        }
-        EXPECT_EQ(device.BytesReceived(), commandBytes) << c.redirection;
-        EXPECT_EQ(device.ReceivedCommands().size(), 3u + 15u);
+                          redirection);
+        EXPECT_EQ(cli.Finish(), status) << redirection;
+        EXPECT_EQ(cli.output, message);
+        const auto commands = device.ReceivedCommands();
+        EXPECT_EQ(device.BytesReceived(),
+                  std::accumulate(commands.begin(), commands.end(), std::string()).size());
+        EXPECT_EQ(commands.size(), 3u + 15u) << redirection;
     }
 }
 

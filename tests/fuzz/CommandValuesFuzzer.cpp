@@ -81,20 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     port.clearWrites();
 
     state.loggedIn = true;
-    state.deviceBaudIndex = input.Integer();
-    state.protocolIndex = input.Integer();
-    state.destAddress = input.Text();
-    state.destPort = input.Text();
-    state.loginKey = input.Text();
     qk::AdvancedParams& a = state.advanced;
-    a.workType = input.Integer();
-    a.heartbeatCode = input.Integer();
-    a.heartbeatData = input.Text();
-    a.dnsServer = input.Text();
-    a.dataBits = input.Text();
-    a.parity = input.Text();
-    a.registerEnable = input.Integer();
-    a.registerData = input.Text();
+    // A braced list takes the input in the order written.
+    std::tie(state.deviceBaudIndex, state.protocolIndex, state.destAddress, state.destPort,
+             state.loginKey, a.workType, a.heartbeatCode, a.heartbeatData, a.dnsServer, a.dataBits,
+             a.parity, a.registerEnable, a.registerData) =
+        std::tuple{input.Integer(), input.Integer(), input.Text(), input.Text(), input.Text(),
+                   input.Integer(), input.Integer(), input.Text(), input.Text(), input.Text(),
+                   input.Text(),    input.Integer(), input.Text()};
 
     controller.Login();
     controller.SetParameters();

@@ -1,5 +1,7 @@
 // Profiles: what a file says reaches the device as exactly those bytes, every problem in a
-// file is found at once, and the window's record goes to a file and back unchanged.
+// file is found at once, and the window's record goes to a file and back unchanged. Under
+// them, the device's GBK against UTF-8 text: every byte survives the round trip through
+// what a person reads and writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -76,16 +78,12 @@ TEST(ProfileTest, EveryProblemInAFileIsReportedAtOnceWithItsLine) {
 // that names only some settings leaves the rest of the record byte for byte.
 TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
     DeviceState state;
-    state.deviceBaudIndex = 11;
-    state.protocolIndex = 1;
-    state.destAddress = "\xD7\xA2.example";
-    state.destPort = "5000";
-    state.advanced.workType = 1;
-    state.advanced.heartbeatCode = 3;  // the device's code for 60s
-    state.advanced.dataBits = "7";
-    state.advanced.parity = "E";
-    state.advanced.registerEnable = 0;
-    state.advanced.dnsServer = "8.8.8.8";
+    AdvancedParams& a = state.advanced;
+    std::tie(state.deviceBaudIndex, state.protocolIndex, state.destAddress, state.destPort) =
+        std::tuple(11, 1, "\xD7\xA2.example", "5000");
+    // heartbeatCode 3: the device's code for 60s
+    std::tie(a.workType, a.heartbeatCode, a.dataBits, a.parity, a.registerEnable, a.dnsServer) =
+        std::tuple(1, 3, "7", "E", 0, "8.8.8.8");
     const std::vector<Setting> settings = SettingsFromRecord(state);
     EXPECT_EQ(
         Described(settings),
@@ -94,15 +92,15 @@ TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
                "dataBits=7", "parity=E", "registerEnable=0", "registerData="}));
 
     DeviceState loaded;
-    loaded.advanced.reconnectTries = "5";
-    loaded.advanced.dataBits = " 8";  // odd, and not named below: must stay as it is
+    // Odd, and not named below: must stay as it is.
+    std::tie(loaded.advanced.dataBits, loaded.advanced.reconnectTries) = std::pair(" 8", "5");
     std::vector<Setting> some = settings;
     std::erase_if(some, [](const Setting& s) { return s.rule->name == "dataBits"; });
     ApplySettings(some, loaded);
-    EXPECT_EQ(loaded.advanced.dataBits, " 8");
-    EXPECT_EQ(loaded.advanced.reconnectTries, "5");
-    EXPECT_EQ(loaded.advanced.heartbeatCode, 2);  // stored as the list position
-    EXPECT_TRUE(loaded.advanced.heartbeatCodeIsPosition);
+    // The heartbeat stored as the list position.
+    EXPECT_EQ(std::tuple(loaded.advanced.dataBits, loaded.advanced.reconnectTries,
+                         loaded.advanced.heartbeatCode, loaded.advanced.heartbeatCodeIsPosition),
+              std::tuple(" 8", "5", 2, true));
     loaded.advanced.dataBits = "7";
     EXPECT_EQ(Described(SettingsFromRecord(loaded)), Described(settings));
 }
@@ -112,13 +110,12 @@ TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
 // line the file is read for. Read again, the settings are the same bytes, odd ones included.
 TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTimeAndReadsBackUnchanged) {
     DeviceState state;
-    state.deviceBaudIndex = 4;
-    state.destPort = "5000";
-    state.advanced.registerData = "\xD7\xA2\xB2\xE1\xFF\x80";
-    state.advanced.heartbeatData = "back\\slash\ttab";
-    state.statusText[1] =
-        "ID:\xD5\xBE"
-        "07\xFF";  // 站07, then a byte with no UTF-8 form
+    // The ID 站07, then a byte with no UTF-8 form.
+    std::tie(state.deviceBaudIndex, state.destPort, state.statusText[1]) = std::tuple(4, "5000",
+                                                                                      "ID:\xD5\xBE"
+                                                                                      "07\xFF");
+    std::tie(state.advanced.registerData, state.advanced.heartbeatData) =
+        std::pair("\xD7\xA2\xB2\xE1\xFF\x80", "back\\slash\ttab");
     const auto saved = std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) +
                        std::chrono::hours(5) + std::chrono::minutes(25) + std::chrono::seconds(9);
     const std::string text = ProfileOfRecord(state, saved);
@@ -138,6 +135,49 @@ TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTimeAndReadsBackUnchanged
             .starts_with(std::string(kProfileFormatLine) + "\n# saved: 2026-12-07 05:25:09 UTC\n"));
     EXPECT_EQ(WriteProfile({}, {"two\nlines\r\ndeviceBaud=1200"}),
               std::string(kProfileFormatLine) + "\n# two\n# lines\n# deviceBaud=1200\n");
+}
+
+TEST(DeviceTextTest, GbkIsShownAsUtf8WithEveryOtherByteVisible) {
+    EXPECT_EQ(GbkToDisplay("\xCE\xB4\xB5\xC7\xC2\xBD"), "\xE6\x9C\xAA\xE7\x99\xBB\xE9\x99\x86");
+    EXPECT_EQ(GbkToDisplay("a\r\nb\\\x01"), "a\\r\\nb\\\\\\x01");
+    EXPECT_EQ(GbkToDisplay("x\xFFy"), "x\\xFFy");
+    EXPECT_EQ(GbkToDisplay("\xA1"), "\\xA1");  // a lead byte cut off at the end
+    EXPECT_EQ(Utf8ToGbk("\xE2\x84\x83"), "\xA1\xE6");
+    EXPECT_FALSE(Utf8ToGbk("\xC0"));
+}
+
+// Whatever the device sent comes back byte for byte from its displayed form: every single
+// byte, valid and cut-off double-byte characters, escapes and backslashes among text.
+TEST(DeviceTextTest, DisplayedTextGoesBackToTheSameBytes) {
+    std::vector<std::string> samples = {"",          "\xD7\xA2\xB2\xE1",
+                                        "QK\\x41\\", "\xA1\xE6\xFF\x80",
+                                        "tab\there", std::string("\0zero", 5)};
+    for (int byte = 0; byte < 256; ++byte) {
+        samples.emplace_back(1, static_cast<char>(byte));
+        samples.push_back("\xB0" + std::string(1, static_cast<char>(byte)));
+    }
+    for (const auto& bytes : samples) {
+        std::string error;
+        EXPECT_EQ(DisplayToGbk(GbkToDisplay(bytes), error), bytes) << GbkToDisplay(bytes) << error;
+    }
+}
+
+TEST(DeviceTextTest, TextThatCannotBecomeDeviceBytesIsRefusedWithTheReason) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\\q", "unknown escape \\q (write a backslash as \\\\)"},
+        {"ends in \\", "unknown escape \\"},
+        {"\\x4", "unknown escape \\x"},
+        {"\\xZZ", "unknown escape \\x"},
+        {"\xC3\x28", "not valid UTF-8"},
+        {"\xE0\x80\xAF", "not valid UTF-8"},  // an overlong "/"
+        {"\xED\xA0\x80", "not valid UTF-8"},  // a surrogate
+        {"smile \xF0\x9F\x98\x80", "a character has no GBK form"},
+    };
+    for (const auto& [text, reason] : cases) {
+        std::string error;
+        EXPECT_FALSE(DisplayToGbk(text, error)) << text;
+        EXPECT_TRUE(error.starts_with(reason)) << text << ": " << error;
+    }
 }
 
 }  // namespace

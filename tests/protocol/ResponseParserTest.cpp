@@ -2,8 +2,10 @@
 
 #include <climits>
 
+#include "CommandTable.h"
 #include "RecordingDeviceView.h"
 #include "ResponseParser.h"
+#include "ValueLists.h"
 
 namespace qk {
 namespace {
@@ -35,9 +37,8 @@ TEST_F(ResponseParserTest, BlocksAreLoggedVerbatimAndWellFormedLinesDispatchedIn
     Feed("+PDNS:1.2.3.4\r\n+HEARTDAT:cut");
     EXPECT_EQ(state.infoLog, junk + "+PIPADD:10.0.0.1\r\n+PPORT:5000\r\n+ID:12345\r\n+BAUD:96\r\n" +
                                  "QK+PPORT?\r\n+PPORT:9\r\n+PDNS:1.2.3.4\r\n+HEARTDAT:cut");
-    EXPECT_EQ(state.destAddress, "10.0.0.1");
-    EXPECT_EQ(state.destPort, "5000");
-    EXPECT_EQ(state.statusText[1], "ID:12345");
+    EXPECT_EQ(std::tuple(state.destAddress, state.destPort, state.statusText[1]),
+              std::tuple("10.0.0.1", "5000", "ID:12345"));
     EXPECT_EQ(calls(), (Calls{R"(SetStatusText(1,"ID:12345"))", "SelectDeviceBaud(4)"}));
     EXPECT_EQ(observed,
               (Calls{"PIPADD=10.0.0.1", "PPORT=5000", "ID=12345", "BAUD=96", "PDNS=1.2.3.4"}));
@@ -68,8 +69,9 @@ TEST_F(ResponseParserTest, MalformedFramingFollowsTheSearchRules) {
 }
 
 // A login answer counts only as "OK" exactly, and a refused one leaves the flag as it was;
-// a list answer that fits no entry clears the selection.
-TEST_F(ResponseParserTest, LoginAndListAnswers) {
+// a list answer that fits no entry clears the selection. The versions come from fixed
+// positions of their answer, and a short answer gives what is there.
+TEST_F(ResponseParserTest, LoginListAndVersionAnswers) {
     Feed("+LOGIN:ok\r\n");
     EXPECT_FALSE(state.loggedIn);
     Feed("+LOGIN:OK\r\n+BAUD:115200\r\n+PROTOCOL:udp\r\n");
@@ -80,6 +82,10 @@ TEST_F(ResponseParserTest, LoginAndListAnswers) {
               (Calls{R"(ShowMessage("Login fail!"))", R"(SetLoginLabel("Login"))",
                      "SelectDeviceBaud(11)", "SelectProtocol(1)", R"(ShowMessage("Login fail!"))",
                      "SelectDeviceBaud(-1)", "SelectProtocol(-1)"}));
+    Feed("+VER:ABCDEFGHIJKLMNOPQRSTU\r\n");
+    EXPECT_EQ(state.statusText[2], "Hardware Ver:MNOP,Software Ver:U");
+    Feed("+VER:ABCD\r\n");
+    EXPECT_EQ(state.statusText[2], "Hardware Ver:,Software Ver:");
 }
 
 // Integers are the leading number, clamped; the switch comes from REGEN, which is what the
@@ -104,19 +110,6 @@ TEST_F(ResponseParserTest, AdvancedAnswersStoreTextsAndIntegersWithoutViewCalls)
               std::tuple(0, 0, INT_MIN));
 }
 
-// The hardware and software versions come from fixed positions, and a short answer gives
-// what is there.
-TEST_F(ResponseParserTest, VersionPartsComeFromFixedPositions) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "Hardware Ver:MNOP,Software Ver:UVWX"},
-        {"ABCD", "Hardware Ver:,Software Ver:"},
-        {"ABCDEFGHIJKLMNOPQRSTU", "Hardware Ver:MNOP,Software Ver:U"}};
-    for (const auto& [version, shown] : cases) {
-        Feed("+VER:" + std::string(version) + "\r\n");
-        EXPECT_EQ(state.statusText[2], shown);
-    }
-}
-
 TEST(FormatStatTest, BothFieldLayoutsAndVoltageShapes) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"25,36,330", "25  temperature:36\xA1\xE6  Voltage:3.30V"},
@@ -130,6 +123,54 @@ TEST(FormatStatTest, BothFieldLayoutsAndVoltageShapes) {
         EXPECT_EQ(ResponseParser::FormatStat(value), "field strength:" + std::string(shown))
             << value;
     }
+}
+
+const CommandTable kTable;
+
+TEST(CommandBuilderTest, EveryBuilderGivesExactlyItsBytes) {
+    const std::pair<std::string, std::string_view> cases[] = {
+        // The query suffix is appended even where the text already ends in it.
+        {BuildQuery(kTable, CommandId::Stat), "QK+STAT?\r\n?\r\n"},
+        {BuildQuery(kTable, CommandId::Baud), "QK+BAUD?\r\n"},
+        {BuildQuery(kTable, CommandId::RegisterEnable), "QK+EN_ENROL?\r\n"},
+        {BuildSet(kTable, CommandId::DestPort, "5000"), "QK+PPORT=5000\r\n"},
+        // GBK and spaces travel as they are: no quoting, no trimming.
+        {BuildSet(kTable, CommandId::RegisterData, " \xCA\xB5 a,b "),
+         "QK+ENROL= \xCA\xB5 a,b \r\n"},
+        {BuildLogin(kTable, "358024"), "QK+LOGIN=358024\r\n"},
+        {BuildHandshakeRequest(kTable), "REQUEST CFG MODE"},  // 16 bytes, no line end
+        // Single characters: base plus value; out of range gives a non-digit the controller
+        // refuses to send.
+        {BuildSet(kTable, CommandId::HeartbeatTime, EncodeDigit('1', 2)), "QK+HEARTIME=3\r\n"},
+        {EncodeDigit('0', -1), "/"},
+        {EncodeDigit('0', 256), "0"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        EXPECT_EQ(bytes, expected);
+    }
+}
+
+TEST(ValueListTest, FindEntryByPrefixSearchesFromTheSecondEntryAndWraps) {
+    const std::tuple<ValueList, std::string_view, int> cases[] = {
+        {BaudRateList, "115200", 11},
+        {BaudRateList, "1200", 0},    // found last, after the search wraps to the top
+        {BaudRateList, "1", 5},       // "14400" comes before "115200" and "1200" in search order
+        {BaudRateList, "96000", -1},  // longer than every entry it begins
+        {BaudRateList, "", -1},
+        {BaudRateList, "x", -1},
+        {ProtocolList, "udp", 1},
+        {ProtocolList, "tC", 0},
+        {ParityList, "n", 0},
+        {DataBitsList, "8 ", -1},
+        // Only ASCII letters fold: GBK bytes compare exactly.
+        {WorkModeList, WorkModeList[1], 1},
+        {WorkModeList, "\xCA", 1},
+    };
+    for (const auto& [list, value, position] : cases) {
+        EXPECT_EQ(FindEntryByPrefix(list, value), position) << value;
+    }
+    EXPECT_EQ(EntryAt(ProtocolList, 2), "");
+    EXPECT_EQ(EntryAt(ProtocolList, -1), "");
 }
 
 }  // namespace

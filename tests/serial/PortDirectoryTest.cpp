@@ -39,9 +39,6 @@ TEST(PortDirectoryTest, PinsOverrideAndKeepNumbersInOrder) {
     EXPECT_EQ(ports.DescribeMapping(),
               "COM1=/dev/ttyUSB0, COM2=/dev/pts/2 (pinned), COM5=/dev/pts/5 (pinned)");
     EXPECT_EQ(ports.Remove("/dev/pts/2"), 0);  // a pin stays whatever goes
-    const PortDirectory::Entry a{2, "/a", true}, c{3, "/c", true}, b{2, "/b", true};
-    EXPECT_EQ(PortDirectory::ConflictingPins({a, c, a}), "");
-    EXPECT_EQ(PortDirectory::ConflictingPins({a, c, b}), "COM2 is given two paths, '/a' and '/b'");
 }
 
 // Plugging in and out renumbers nothing that stays; an adapter that comes back takes its
@@ -67,13 +64,6 @@ TEST(PortDirectoryTest, AdaptersKeepTheirNumbersWhileOthersComeAndGo) {
     }
     EXPECT_EQ(ports.PathFor(1), "/dev/ttyUSB18");
     EXPECT_EQ(ports.Add(Usb("/dev/ttyUSB0", "/by-id/a")), 0);  // all 14 taken
-}
-
-// What udev knows is described in UdevPortsTest; here, what is left when it knows little.
-TEST(PortDirectoryTest, AnIdentityWithoutDetailsIsStillDescribed) {
-    EXPECT_EQ(Usb("/dev/ttyUSB0").Describe(), "USB serial adapter");
-    EXPECT_EQ(UartTypeName(99), "UART type 99");
-    EXPECT_EQ(PortIdentity{}.Describe(), "");
 }
 
 TEST(PortDirectoryTest, ParsePinTakesNumberEqualsPathAndExplainsBadInput) {

@@ -1,8 +1,8 @@
 // How reads become blocks, and how often the receive loop reads while a device streams:
 // once per poll period when a read took everything there was, at once when a read filled
 // the buffer. The pacing tests measure time; they only ever wait for blocks, never sleep.
-// The loop itself, a busy owner, Stop and a hang-up, runs on a real port in
-// CSerialPortTest.cpp.
+// The loop itself, a busy owner, Stop and a hang-up, runs on a real port in the fault tests
+// (DeviceHangsUp) and behind the controller (ConfigControllerTest).
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -17,14 +17,12 @@ TEST(Win32LineTest, TheDcbTakesRateDataBitsParityAndTheCheckAndKeepsTheRest) {
         for (int dataBits = 5; dataBits <= 8; ++dataBits) {
             for (int parity = 0; parity <= 2; ++parity) {
                 const DCB dcb = BuildDcb(current, baud, dataBits, 0, parity);
-                EXPECT_EQ(dcb.BaudRate, baud);
-                EXPECT_EQ(dcb.ByteSize, dataBits);
-                EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-                EXPECT_EQ(dcb.Parity, parity == 0   ? NOPARITY
-                                      : parity == 1 ? ODDPARITY
-                                                    : EVENPARITY);
-                EXPECT_EQ(dcb.fParity, parity != 0 ? 1u : 0u);
-                EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
+                const int parities[] = {NOPARITY, ODDPARITY, EVENPARITY};
+                EXPECT_EQ(
+                    std::tuple(dcb.BaudRate, dcb.ByteSize, dcb.StopBits, dcb.Parity, dcb.fParity,
+                               dcb.DCBlength),
+                    std::tuple(DWORD{baud}, BYTE(dataBits), BYTE{ONESTOPBIT},
+                               BYTE(parities[parity]), DWORD{parity != 0}, DWORD{sizeof(DCB)}));
                 EXPECT_TRUE(dcb.fOutxCtsFlow && dcb.XonChar == 0x11);
             }
         }
@@ -32,16 +30,13 @@ TEST(Win32LineTest, TheDcbTakesRateDataBitsParityAndTheCheckAndKeepsTheRest) {
 }
 
 TEST(Win32LineTest, ReadsReturnAtOnceAndWritesHaveTheirDeadline) {
-    const COMMTIMEOUTS now = BuildTimeouts(0);
-    EXPECT_EQ(now.ReadIntervalTimeout, MAXDWORD);
-    EXPECT_EQ(now.ReadTotalTimeoutMultiplier, 0u);
-    EXPECT_EQ(now.ReadTotalTimeoutConstant, 0u);
-    EXPECT_EQ(now.WriteTotalTimeoutMultiplier, 100u);
-    EXPECT_EQ(now.WriteTotalTimeoutConstant, 500u);
-    const COMMTIMEOUTS timed = BuildTimeouts(50);
-    EXPECT_EQ(timed.ReadIntervalTimeout, 0u);
-    EXPECT_EQ(timed.ReadTotalTimeoutMultiplier, 50u);
-    EXPECT_EQ(timed.ReadTotalTimeoutConstant, 50u);
+    const auto fields = [](const COMMTIMEOUTS& t) {
+        return std::vector<DWORD>{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                                  t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                                  t.WriteTotalTimeoutConstant};
+    };
+    EXPECT_EQ(fields(BuildTimeouts(0)), (std::vector<DWORD>{MAXDWORD, 0, 0, 100, 500}));
+    EXPECT_EQ(fields(BuildTimeouts(50)), (std::vector<DWORD>{0, 50, 50, 100, 500}));
 }
 
 // COMn is the system's COMn, listed or not.

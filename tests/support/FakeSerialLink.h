@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <mutex>
@@ -78,9 +79,7 @@ class FakeSerialLink final : public SerialLink {
     }
     std::vector<std::string> written() const {
         std::vector<std::string> bytes;
-        for (const auto& record : writes()) {
-            bytes.push_back(record.bytes);
-        }
+        std::ranges::transform(writes(), std::back_inserter(bytes), &WriteRecord::bytes);
         return bytes;
     }
     void clearWrites() {
