@@ -9,7 +9,6 @@
 #include <umockdev.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +19,7 @@
 #include "CComboBox.h"
 #include "CConfigToolDlg.h"
 #include "ComPortList.h"
+#include "FakeUsbAdapter.h"
 #include "Measure.h"
 #include "QFileDialogChooser.h"
 #include "QMessageBoxPresenter.h"
@@ -66,38 +66,6 @@ double IdleCpuPercent(double seconds) {
     return 100 * (CpuSeconds() - cpuBefore) / (Now() - start);
 }
 
-// One USB serial adapter in the fake tree; its tty is plugged out by a "remove" event.
-class FakeAdapter {
-  public:
-    explicit FakeAdapter(UMockdevTestbed* testbed) : m_testbed(testbed) {
-        m_usb = umockdev_testbed_add_device(m_testbed, "usb", "1-1", nullptr, "idVendor", "1a86",
-                                            "idProduct", "7523", "product", "USB Serial",
-                                            "manufacturer", "QinHeng Electronics", "serial",
-                                            "A1B2", nullptr, "DEVTYPE", "usb_device", nullptr);
-        m_interface = umockdev_testbed_add_device(m_testbed, "usb", "1-1:1.0", m_usb, nullptr,
-                                                  "DEVTYPE", "usb_interface", nullptr);
-        m_tty = umockdev_testbed_add_device(m_testbed, "tty", "ttyUSB0", m_interface, nullptr,
-                                            "DEVNAME", "/dev/ttyUSB0", "ID_USB_DRIVER", "ch341",
-                                            nullptr);
-    }
-    ~FakeAdapter() {
-        for (gchar* device : {m_tty, m_interface, m_usb}) {
-            umockdev_testbed_remove_device(m_testbed, device);
-            g_free(device);
-        }
-    }
-    FakeAdapter(const FakeAdapter&) = delete;
-    FakeAdapter& operator=(const FakeAdapter&) = delete;
-
-    void PlugOut() { umockdev_testbed_uevent(m_testbed, m_tty, "remove"); }
-
-  private:
-    UMockdevTestbed* m_testbed;
-    gchar* m_usb;
-    gchar* m_interface;
-    gchar* m_tty;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,7 +102,7 @@ int main(int argc, char** argv) {
     std::vector<double> in;
     std::vector<double> out;
     for (int round = 0; round < rounds; ++round) {
-        FakeAdapter adapter(testbed);
+        qk::test::FakeUsbAdapter adapter(testbed);
         in.push_back(SecondsUntil(adapterShown));
         adapter.PlugOut();
         out.push_back(SecondsUntil([&] { return !adapterShown(); }));

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "CConfigToolDlg.h"
+#include "FakeUsbAdapter.h"
 #include "UdevPortWatcher.h"
 #include "UiTestSupport.h"
 
@@ -26,23 +27,14 @@ class UdevWatchTest : public QObject {
         };
         QCOMPARE(row(), "COM1  no serial device");
 
-        gchar* usb = umockdev_testbed_add_device(testbed, "usb", "1-1", nullptr, "idVendor", "1a86",
-                                                 "idProduct", "7523", "product", "USB Serial",
-                                                 "manufacturer", "QinHeng Electronics", "serial",
-                                                 "A1B2", nullptr, "DEVTYPE", "usb_device", nullptr);
-        gchar* interface = umockdev_testbed_add_device(testbed, "usb", "1-1:1.0", usb, nullptr,
-                                                       "DEVTYPE", "usb_interface", nullptr);
-        gchar* tty =
-            umockdev_testbed_add_device(testbed, "tty", "ttyUSB0", interface, nullptr, "DEVNAME",
-                                        "/dev/ttyUSB0", "ID_USB_DRIVER", "ch341", nullptr);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            row(), "COM1  USB Serial by QinHeng Electronics (1a86:7523, ch341, serial A1B2)", 2000);
-        umockdev_testbed_uevent(testbed, tty, "remove");
-        QTRY_COMPARE_WITH_TIMEOUT(row(), "COM1  no serial device", 2000);
-
-        g_free(tty);
-        g_free(interface);
-        g_free(usb);
+        {
+            test::FakeUsbAdapter adapter(testbed);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                row(), "COM1  USB Serial by QinHeng Electronics (1a86:7523, ch341, serial A1B2)",
+                2000);
+            adapter.PlugOut();
+            QTRY_COMPARE_WITH_TIMEOUT(row(), "COM1  no serial device", 2000);
+        }
         g_object_unref(testbed);
     }
 };
