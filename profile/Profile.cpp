@@ -1,8 +1,11 @@
 #include "Profile.h"
 
 #include <algorithm>
+#include <charconv>
 #include <ctime>
 #include <map>
+
+#include "DeviceText.h"
 
 namespace qk {
 namespace {
@@ -19,7 +22,7 @@ std::string_view Trim(std::string_view text) {
 }
 
 std::size_t SendPosition(const Setting& setting) {
-    return static_cast<std::size_t>(setting.rule - SettingRules().data());
+    return static_cast<std::size_t>(setting.parameter->id);
 }
 
 }  // namespace
@@ -44,7 +47,7 @@ ProfileContents ReadProfile(std::string_view text) {
         };
         const std::string_view trimmed = Trim(line);
         if (trimmed.starts_with(kFormatPrefix) && !anyContent && trimmed != kProfileFormatLine) {
-            problem("a profile format this program does not know: '" + std::string(trimmed) + "'");
+            problem("a profile format this program does not know: " + QuoteBriefly(trimmed));
         }
         if (trimmed.empty() || trimmed.starts_with('#')) {
             continue;
@@ -52,36 +55,37 @@ ProfileContents ReadProfile(std::string_view text) {
         anyContent = true;
         const auto equals = line.find('=');
         if (equals == std::string_view::npos) {
-            problem("expected NAME=VALUE, got '" + std::string(trimmed) + "'");
+            problem("expected NAME=VALUE, got " + QuoteBriefly(trimmed));
             continue;
         }
         const std::string_view name = Trim(line.substr(0, equals));
-        const SettingRule* rule = FindSetting(name);
-        if (rule == nullptr) {
-            problem("unknown name '" + std::string(name) + "' (known: " + SettingNames() + ")");
+        const Parameter* parameter = FindParameterByName(name);
+        if (parameter == nullptr || !parameter->settable()) {
+            problem("unknown name " + QuoteBriefly(name) + " (known: " + SettableNames() + ")");
             continue;
         }
-        if (const auto [first, fresh] = firstLine.emplace(rule->name, number); !fresh) {
+        if (const auto [first, fresh] = firstLine.emplace(parameter->name, number); !fresh) {
             problem(std::string(name) + " given again (first on line " +
                     std::to_string(first->second) + ")");
             continue;
         }
         // Blanks around a list entry are layout; in a text they are part of the value.
         std::string_view value = line.substr(equals + 1);
-        if (rule->list) {
+        if (!parameter->list.empty()) {
             value = Trim(value);
         }
         std::string error;
-        auto setting = ParseSetting(*rule, value, error);
-        if (!setting) {
+        auto parsed = ParseSetting(*parameter, value, error);
+        if (!parsed) {
             problem(error);
             continue;
         }
-        if (const std::string limit = CheckSettingLimits(*setting); !limit.empty()) {
-            problem(limit);
-            continue;
+        if (!parsed->beyondLimits.empty()) {
+            contents.beyondLimits.push_back(
+                {parameter, number,
+                 "line " + std::to_string(number) + ": " + parsed->beyondLimits});
         }
-        contents.settings.push_back(std::move(*setting));
+        contents.settings.push_back(std::move(parsed->setting));
     }
     std::ranges::sort(contents.settings, {}, SendPosition);
     return contents;
@@ -108,10 +112,37 @@ std::string WriteProfile(const std::vector<Setting>& settings,
     }
     std::ranges::sort(ordered, {}, [](const Setting* s) { return SendPosition(*s); });
     for (const Setting* setting : ordered) {
-        text += std::string(setting->rule->name) + "=" +
-                FormatSetting(*setting->rule, setting->value) + "\n";
+        text += std::string(setting->parameter->name) + "=" +
+                FormatSetting(*setting->parameter, setting->value) + "\n";
     }
     return text;
+}
+
+std::vector<std::string> ProfileContents::RefusedBy(const ReportedValues& reported) const {
+    std::vector<std::string> refused;
+    for (const BeyondLimits& beyond : beyondLimits) {
+        const auto setting = std::ranges::find(settings, beyond.parameter, &Setting::parameter);
+        if (!AcceptedBack(*beyond.parameter, setting->value, reported)) {
+            refused.push_back(beyond.problem + ", and the device does not hold that value");
+        }
+    }
+    return refused;
+}
+
+std::vector<std::string> ProfileContents::ProblemsFor(const ReportedValues& reported) const {
+    // Every problem starts "line N: ", with N ascending; the refused ones slot in by N.
+    const auto lineOf = [](std::string_view problem) {
+        int line = 0;
+        problem.remove_prefix(std::min(problem.size(), std::string_view("line ").size()));
+        std::from_chars(problem.data(), problem.data() + problem.size(), line);
+        return line;
+    };
+    std::vector<std::string> all = problems;
+    for (std::string& refused : RefusedBy(reported)) {
+        const auto at = std::ranges::upper_bound(all, lineOf(refused), {}, lineOf);
+        all.insert(at, std::move(refused));
+    }
+    return all;
 }
 
 std::string SavedComment(std::chrono::system_clock::time_point saved) {

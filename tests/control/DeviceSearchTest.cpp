@@ -48,7 +48,7 @@ TEST(DeviceSearchTest, CancelEndsEveryScanBeforeItsRatesAreThrough) {
     ports.Pin(1, silent.slavePath());
     ports.Pin(2, other.slavePath());
     Reports reports;
-    DeviceSearch search(ports, 9600, {.polls = 100, .retry = 1s}, reports.Observer());
+    DeviceSearch search(ports.Entries(), 9600, {.polls = 100, .retry = 1s}, reports.Observer());
     ASSERT_TRUE(reports.WaitForTrying(2));
     search.Cancel();
     ASSERT_EQ(reports.findings.size(), 2u);

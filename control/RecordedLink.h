@@ -5,7 +5,7 @@
 #include "ConversationRecorder.h"
 #include "SerialLink.h"
 
-namespace qk::cli {
+namespace qk {
 
 // The port as the session sees it, with every write and every read of the handshake
 // noted in a conversation record on the way; blocks the receive loop reads are noted
@@ -13,7 +13,7 @@ namespace qk::cli {
 // it only passes calls through.
 class RecordedLink final : public SerialLink {
   public:
-    RecordedLink(SerialLink& port, replay::ConversationRecorder* recorder)
+    RecordedLink(SerialLink& port, ConversationRecorder* recorder)
         : m_port(port), m_recorder(recorder), m_owner(std::this_thread::get_id()) {}
 
     bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
@@ -44,8 +44,8 @@ class RecordedLink final : public SerialLink {
 
   private:
     SerialLink& m_port;
-    replay::ConversationRecorder* m_recorder;
+    ConversationRecorder* m_recorder;
     const std::thread::id m_owner;
 };
 
-}  // namespace qk::cli
+}  // namespace qk
