@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
+#include "LineSnapshot.h"
 #include "PortDirectory.h"
 #include "SerialLink.h"
 #include "SerialMessageSink.h"
-#include "LineSnapshot.h"
 
 namespace qk {
 
@@ -36,7 +36,7 @@ class CSerialPort : public SerialLink {
     // portNumber 1..14 (COM1..COM14, mapped to a device by the port directory); baud in
     // bits per second; dataBits 5..8; stopBitsCode 0 = one stop bit; parityCode 0 none,
     // 1 odd, 2 even. Reports "Open com failed!" and returns false when the device is
-    // missing or held by another program.
+    // missing, held by another program, or refuses a setting (the reason names which).
     bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
               int parityCode) override;
     void SetState(std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
@@ -55,9 +55,8 @@ class CSerialPort : public SerialLink {
 
     // The device path of the current or last opening.
     const std::string& path() const { return m_path; }
-    // Why the last Open or SetState could not apply a setting, with the errno text; empty
-    // when every setting took. A refused setting does not fail the open, so this is the
-    // only trace of it.
+    // Why the last Open or SetState could not apply a setting, with the system's text;
+    // empty when every setting took.
     const std::string& settingsError() const { return m_settingsError; }
 
   private:

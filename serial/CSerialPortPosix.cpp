@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cmath>
 
 #include "CSerialPort.h"
 #include "LineSettings.h"
@@ -216,7 +217,10 @@ void CSerialPort::SetState(std::uint32_t baud, int dataBits, int stopBitsCode, i
             return;
         }
     }
-    if (const auto actual = ReadLineSpeed(fd); actual && *actual != baud) {
+    // A driver may round a rate it cannot make exactly; a UART still understands the device
+    // within about 2 percent, so only a rate farther off counts as refused.
+    if (const auto actual = ReadLineSpeed(fd);
+        actual && std::abs(static_cast<double>(*actual) - baud) > baud * 0.02) {
         NoteSettingsError(rate, "the line runs at " + std::to_string(*actual) + " baud");
     }
 }

@@ -251,6 +251,33 @@ TEST_F(ProfileCommandsTest, SaveApplyDiffRoundTripByteForByte) {
     EXPECT_EQ(after.out, "");
 }
 
+// What a device holds goes back to it, even beyond what one may type (a port outside 1 to
+// 65535, 42 bytes of registration content): saved, applied to it again and compared, it
+// is the same. Another device is not given such values (set refuses them as it reads its
+// arguments: CliOptionsTest).
+TEST_F(ProfileCommandsTest, WhatADeviceHoldsGoesBackToItWhateverTheLimits) {
+    sim::SimulatedDevice source, other;
+    const std::string registration = std::string(38, 'x') + "\xD7\xA2\xB2\xE1";
+    source.SetValue("ENROL", registration);
+    source.SetValue("PPORT", "70000");
+    const CliRun saved = cli::RunCli({"--port", source.slavePath(), "save", File("p")});
+    ASSERT_EQ(saved.status, kSuccess) << saved.err;
+    for (const char* command : {"apply", "diff"}) {
+        const CliRun again = cli::RunCli({"--port", source.slavePath(), command, File("p")});
+        EXPECT_EQ(again.status, kSuccess) << command << again.err;
+        EXPECT_THAT(again.err, HasSubstr("registerData is 42 bytes in GBK, at most 40; kept as "
+                                         "the device holds it"));
+    }
+    EXPECT_EQ(SetsReceived(source).size(), 0u);
+
+    const CliRun refused = cli::RunCli({"--port", other.slavePath(), "apply", File("p")});
+    EXPECT_EQ(refused.status, kUsageError);
+    EXPECT_THAT(refused.err, HasSubstr("destPort must be a port from 1 to 65535, got '70000', "
+                                       "and the device does not hold that value"));
+    EXPECT_EQ(SetsReceived(other).size(), 0u);
+    EXPECT_EQ(other.Value("ENROL"), "QK4520-000123");
+}
+
 // Several devices at once: each its own port and thread, one line each in the order given,
 // the failing one named with its reason, the others done all the same. A file that is wrong
 // anywhere is refused whole first, every problem named, before a device hears so much as

@@ -73,6 +73,11 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"set", "=5"}, "expected NAME=VALUE, got '=5'"},
         {{"set", "colour=red"}, "unknown parameter 'colour' (known: deviceBaud, "},
         {{"set", "workType=2"}, "workType must be one of 0, 1, got '2'"},
+        // What apply would only give a device that holds it already, set never sends.
+        {{"set", "destPort=70000"}, "destPort must be a port from 1 to 65535, got '70000'"},
+        {{"set", "destPort=abc"}, "destPort must be a port from 1 to 65535, got 'abc'"},
+        {{"set", "registerData=" + std::string(43, 'r')},
+         "registerData is 43 bytes in GBK, at most 40"},
         {{"set", "destPort=50\n00"}, "destPort: a value cannot hold a line break"},
         {{"set", "registerData=\xFF\xFE"}, "registerData: not valid UTF-8"},
         {{"set", "registerData=a\\q"}, "registerData: unknown escape \\q"},

@@ -43,6 +43,20 @@ TEST(CliProgramTest, ClosedOrFullStandardOutputNeverReachesTheDeviceAndFailsAsAn
     }
 }
 
+// A driver that refuses the line's settings leaves a port that looks open and garbles
+// every byte: the run fails as a port that would not open, with the driver's reason, and
+// the device hears nothing.
+TEST(CliProgramTest, ALineThatRefusesItsSettingsFailsWithThePortsReason) {
+    sim::SimulatedDevice device;
+    test::Program cli(std::string("LD_PRELOAD='") + QK_REFUSING_LINE +
+                      "' ASAN_OPTIONS=verify_asan_link_order=0 " + kCli + "--port " +
+                      device.slavePath() + " get");
+    EXPECT_EQ(cli.Finish(), 2);
+    EXPECT_THAT(cli.output, HasSubstr("qk4410-cli: Open com failed! (" + device.slavePath() +
+                                      ": raw mode: Invalid argument"));
+    EXPECT_EQ(device.BytesReceived(), 0u);
+}
+
 // SIGINT halfway through a set: the command in flight completes, nothing more is sent, the
 // program says what it wrote, hands the line back as it found it and exits with 130.
 TEST(CliProgramTest, SigintMidSetStopsAfterTheCommandInFlightAndReleasesTheLine) {
