@@ -45,7 +45,9 @@ DeviceSession::DeviceSession(const PortDirectory& ports, SessionSettings setting
       }),
       m_loop(m_link, m_handover),
       m_pacer(pacer),
-      m_controller(m_link, m_state, m_view, m_pacer, m_loop, Timing(m_settings)) {}
+      m_controller(m_link, m_state, m_view, m_pacer, m_loop, Timing(m_settings)) {
+    m_port.SetStopCheck([this] { return m_pacer.StopRequested(); });
+}
 
 DeviceSession::~DeviceSession() {
     m_controller.Shutdown();
@@ -80,10 +82,6 @@ SessionStatus DeviceSession::LogIn() {
 }
 
 SessionStatus DeviceSession::Write(const std::vector<Setting>& settings) {
-    m_handover.RunPending();
-    for (const Setting& setting : settings) {
-        m_answersAtWrite[setting.parameter->id] = m_state.reported.Count(setting.parameter->id);
-    }
     const SettingsWritten outcome = m_controller.WriteSettings(settings);
     m_written.insert(m_written.end(), outcome.written.begin(), outcome.written.end());
     m_failed.insert(m_failed.end(), outcome.failed.begin(), outcome.failed.end());
@@ -91,18 +89,12 @@ SessionStatus DeviceSession::Write(const std::vector<Setting>& settings) {
 }
 
 SessionStatus DeviceSession::ReadBack(const std::vector<const Parameter*>& parameters) {
-    const auto answeredSinceWrite = [&](ParameterId id) {
-        return m_state.reported.Count(id) > m_answersAtWrite[id];
-    };
-    // The answers to the writes first, as far as they come within the settle time.
-    WaitFor([&] { return std::ranges::all_of(m_written, answeredSinceWrite); }, m_settings.settle);
-    const bool answersWrites = std::ranges::any_of(m_written, answeredSinceWrite);
-    for (const Parameter* parameter : parameters) {
-        const ParameterId id = parameter->id;
-        const bool owesAnswer = answersWrites && Contains(m_written, id) && !answeredSinceWrite(id);
-        m_answersBeforeReadBack[id] = m_state.reported.Count(id) + (owesAnswer ? 1 : 0);
-    }
-    m_controller.QueryParameters(parameters);
+    m_handover.RunPending();
+    m_idAnswersBeforeReadBack = m_state.reported.Count(ParameterId::Id);
+    m_readBackStarted = true;
+    std::vector<const Parameter*> queries = {&ParameterOf(ParameterId::Id)};
+    queries.insert(queries.end(), parameters.begin(), parameters.end());
+    m_controller.QueryParameters(queries);
     WaitFor(
         [&] {
             return std::ranges::all_of(
@@ -127,11 +119,13 @@ std::vector<const Parameter*> DeviceSession::Unreported() const {
 }
 
 const std::string* DeviceSession::Confirmed(ParameterId id) const {
-    const auto before = m_answersBeforeReadBack.find(id);
-    if (before == m_answersBeforeReadBack.end() || m_state.reported.Count(id) <= before->second) {
+    const ReportedValues& reported = m_state.reported;
+    const bool markerAnswered =
+        m_readBackStarted && reported.Count(ParameterId::Id) > m_idAnswersBeforeReadBack;
+    if (!markerAnswered || reported.Sequence(id) < reported.Sequence(ParameterId::Id)) {
         return nullptr;
     }
-    return m_state.reported.Find(id);
+    return reported.Find(id);
 }
 
 bool DeviceSession::Written(ParameterId id) const {

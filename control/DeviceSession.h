@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -44,7 +43,7 @@ enum class SessionStatus {
 // command byte comes from the controller. Messages go to the reporter as they come.
 //
 // A written value counts as confirmed only by the device's answer to the read-back query
-// itself (see ReadBack), never by its answer to the write.
+// itself (see ReadBack), never by its answer to the write, however late that comes.
 class DeviceSession {
   public:
     DeviceSession(const PortDirectory& ports, SessionSettings settings, SessionReporter& reporter,
@@ -60,10 +59,12 @@ class DeviceSession {
     SessionStatus LogIn();
     // One set command for each setting, nothing else, in send order with the group pauses.
     SessionStatus Write(const std::vector<Setting>& settings);
-    // Asks for each parameter again and waits for the answers to those queries. A device
-    // that answers its writes may answer late; when it has answered any write of this run,
-    // the answer each other write still owes is waited for first, so that it is not taken
-    // for the answer to the query.
+    // Asks for each parameter again and waits for the answers to those queries. The device
+    // may answer a write as it answers a query, and late: so the read-back starts with a
+    // query of the device's ID, which no write touches. The device answers in order, so
+    // every answer to a write comes before the ID's, and an answer under a key after the
+    // ID's is the answer to the read-back. A device that does not answer the ID confirms
+    // nothing.
     SessionStatus ReadBack(const std::vector<const Parameter*>& parameters);
     // Closes the port after running what is still queued, so the record holds all that came.
     void Close();
@@ -97,10 +98,9 @@ class DeviceSession {
     ReceiveLoop m_loop;
     Pacer& m_pacer;
     ConfigController m_controller;
-    // Per parameter: how many answers had come when it was last written, and how many
-    // must have come before the next is the answer to the read-back query.
-    std::map<ParameterId, unsigned> m_answersAtWrite;
-    std::map<ParameterId, unsigned> m_answersBeforeReadBack;
+    // How many ID answers had come when the last read-back began; see ReadBack.
+    unsigned m_idAnswersBeforeReadBack = 0;
+    bool m_readBackStarted = false;
     std::vector<ParameterId> m_written;
     std::vector<ParameterId> m_failed;
 };

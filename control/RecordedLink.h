@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "CommandTable.h"
 #include "ConversationRecorder.h"
 #include "SerialLink.h"
 
@@ -25,7 +26,8 @@ class RecordedLink final : public SerialLink {
     }
     bool Write(const char* data, unsigned length) override {
         if (m_recorder != nullptr) {
-            m_recorder->Sent(std::string_view(data, length));
+            // The record may be read by others; the login key is no business of theirs.
+            m_recorder->Sent(MaskLoginKey(m_commands, std::string_view(data, length)));
         }
         return m_port.Write(data, length);
     }
@@ -45,6 +47,7 @@ class RecordedLink final : public SerialLink {
   private:
     SerialLink& m_port;
     ConversationRecorder* m_recorder;
+    const CommandTable m_commands;
     const std::thread::id m_owner;
 };
 

@@ -11,7 +11,8 @@ namespace qk {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kFormatPrefix = "# QK4410 profile";
+// What makes a comment a format line, whatever its spacing and letter case.
+constexpr std::string_view kFormatWords = "qk4410profile";
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -19,6 +20,17 @@ std::string_view Trim(std::string_view text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The comment without its '#', blanks and letter case: "qk4410profile,format1".
+std::string Folded(std::string_view comment) {
+    std::string folded;
+    for (const char c : comment.substr(1)) {
+        if (c != ' ' && c != '\t') {
+            folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        }
+    }
+    return folded;
 }
 
 std::size_t SendPosition(const Setting& setting) {
@@ -29,6 +41,12 @@ std::size_t SendPosition(const Setting& setting) {
 
 ProfileContents ReadProfile(std::string_view text) {
     ProfileContents contents;
+    if (text.size() > kMaxProfileBytes) {
+        contents.problems.push_back("the file is " + std::to_string(text.size()) +
+                                    " bytes, more than a profile holds (" +
+                                    std::to_string(kMaxProfileBytes) + ")");
+        return contents;
+    }
     if (text.starts_with(kByteOrderMark)) {
         text.remove_prefix(kByteOrderMark.size());
     }
@@ -46,8 +64,15 @@ ProfileContents ReadProfile(std::string_view text) {
             contents.problems.push_back("line " + std::to_string(number) + ": " + what);
         };
         const std::string_view trimmed = Trim(line);
-        if (trimmed.starts_with(kFormatPrefix) && !anyContent && trimmed != kProfileFormatLine) {
-            problem("a profile format this program does not know: " + QuoteBriefly(trimmed));
+        // A format line written otherwise ("#QK4410 profile, format 2", in another case) or
+        // out of place must not pass for format 1.
+        if (trimmed.starts_with('#') && Folded(trimmed).starts_with(kFormatWords)) {
+            if (trimmed != kProfileFormatLine) {
+                problem("a profile format this program does not know: " + QuoteBriefly(trimmed));
+            } else if (anyContent) {
+                problem("the format line must come before the settings");
+            }
+            continue;
         }
         if (trimmed.empty() || trimmed.starts_with('#')) {
             continue;
@@ -86,6 +111,11 @@ ProfileContents ReadProfile(std::string_view text) {
                  "line " + std::to_string(number) + ": " + parsed->beyondLimits});
         }
         contents.settings.push_back(std::move(parsed->setting));
+    }
+    if (contents.settings.empty() && contents.problems.empty()) {
+        // An empty file, or one of comments only, would "apply" to every device and change
+        // nothing: no run should report that as done.
+        contents.problems.push_back("the profile names no setting");
     }
     std::ranges::sort(contents.settings, {}, SendPosition);
     return contents;

@@ -21,6 +21,10 @@ namespace qk {
 // that nothing is applied from a file that is wrong anywhere.
 inline constexpr std::string_view kProfileFormatLine = "# QK4410 profile, format 1";
 
+// Far more than any profile holds (one is under 1 KiB); a larger file is no profile, and
+// is refused before it is read whole.
+inline constexpr std::size_t kMaxProfileBytes = 64 * 1024;
+
 struct ProfileContents {
     std::vector<Setting> settings;      // in send order, each name at most once
     std::vector<std::string> problems;  // "line 4: ...", in line order; empty for a good file
@@ -44,8 +48,9 @@ struct ProfileContents {
 };
 
 // Checks names (known, not repeated), values (no line break or zero byte, a GBK form for
-// every character, valid UTF-8, and the table's limits, see BeyondLimits) and the format
-// line, if there is one.
+// every character, valid UTF-8, and the table's limits, see BeyondLimits), the format line
+// (at most one, before any setting, of this version; a file without it is read as format
+// 1), that the file names at least one setting, and its size.
 ProfileContents ReadProfile(std::string_view text);
 
 // The format line, each comment as a "# " line, then NAME=VALUE for each setting in send

@@ -41,17 +41,21 @@ enum class ParameterId : int {
 inline constexpr std::size_t kParameterCount = 22;
 
 // What the device itself said, per parameter, since the port was opened: the value of its
-// last whole answer line exactly as sent, and how many such lines came. The record's other
-// fields mix the device's answers with the operator's edits and the tool's defaults; this
-// is what tells them apart.
+// last whole answer line exactly as sent, how many such lines came, and where the last one
+// stands among all answers. The record's other fields mix the device's answers with the
+// operator's edits and the tool's defaults; this is what tells them apart.
 class ReportedValues {
   public:
     void Note(ParameterId id, std::string_view value) {
         auto& slot = m_slots[Index(id)];
         slot.value = std::string(value);
         ++slot.count;
+        slot.sequence = ++m_answers;
     }
-    void Clear() { m_slots = {}; }
+    void Clear() {
+        m_slots = {};
+        m_answers = 0;
+    }
     // The last value reported; nullptr when the device has not reported it.
     const std::string* Find(ParameterId id) const {
         const auto& slot = m_slots[Index(id)];
@@ -60,15 +64,19 @@ class ReportedValues {
     bool Has(ParameterId id) const { return Find(id) != nullptr; }
     // How many answers under the parameter's key have come.
     unsigned Count(ParameterId id) const { return m_slots[Index(id)].count; }
+    // The place of its last answer among every answer noted (from 1); 0 when none came.
+    unsigned long Sequence(ParameterId id) const { return m_slots[Index(id)].sequence; }
 
   private:
     struct Slot {
         std::optional<std::string> value;
         unsigned count = 0;
+        unsigned long sequence = 0;
     };
     static std::size_t Index(ParameterId id) { return static_cast<std::size_t>(id); }
 
     std::array<Slot, kParameterCount> m_slots{};
+    unsigned long m_answers = 0;
 };
 
 // The device's advanced parameters, filled from its answers and edited by the operator.

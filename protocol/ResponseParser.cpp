@@ -97,9 +97,14 @@ void ResponseParser::ParseLines(std::string_view text) {
         }
         const long colon = PositionOf(text, ':');
         const long carriageReturn = PositionOf(text, '\r');
-        const std::string_view key = Substring(text, 1, colon - 1);
-        const std::string_view value = Substring(text, colon + 1, carriageReturn - colon - 1);
-        DispatchAnswer(key, value);
+        // Only a whole "+KEY:VALUE\r\n" is an answer. Without its carriage return, or with
+        // the colon or a carriage return elsewhere, the search would cut the value short or
+        // leave it empty, and storing that would overwrite what the device holds; such a
+        // line is logged and passed over.
+        if (carriageReturn == lineFeed - 1 && colon >= 0 && colon < carriageReturn) {
+            DispatchAnswer(Substring(text, 1, colon - 1),
+                           Substring(text, colon + 1, carriageReturn - colon - 1));
+        }
         text = LastCharacters(text, static_cast<long>(text.size()) - lineFeed - 1);
     }
 }

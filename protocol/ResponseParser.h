@@ -23,8 +23,9 @@ class ResponseParser {
     void HandleBlock(std::string_view block);
 
     // Dispatches answer lines until the text ends, a line does not start with "+", or the
-    // rest has no line feed (an incomplete line is logged but not acted on: its value
-    // would be cut short and overwrite a good one).
+    // rest has no line feed. A line that is not a whole "+KEY:VALUE\r\n" (one ending in a
+    // line feed alone, say) is logged but not acted on: its value would be cut short or
+    // empty and overwrite a good one.
     void ParseLines(std::string_view text);
 
     // Stores the value where the parameter table says the record keeps it, notes it as

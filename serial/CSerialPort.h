@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -53,6 +54,12 @@ class CSerialPort : public SerialLink {
     std::string HangUpReason() const override;
     void Close() override;
 
+    // Asked while a write waits for the line to take more bytes: true ends the write there,
+    // unreported, so a stop request does not wait out a slow or stuck line.
+    void SetStopCheck(std::function<bool()> stopRequested) {
+        m_stopRequested = std::move(stopRequested);
+    }
+
     // The device path of the current or last opening.
     const std::string& path() const { return m_path; }
     // Why the last Open or SetState could not apply a setting, with the system's text;
@@ -75,6 +82,7 @@ class CSerialPort : public SerialLink {
     std::string m_settingsError;
     int m_portNumber = 0;
     std::optional<LineSnapshot> m_savedLine;  // as the line was before Open
+    std::function<bool()> m_stopRequested;
 #ifdef _WIN32
     std::atomic<void*> m_handle{nullptr};  // a HANDLE; nullptr while closed
 #else

@@ -329,7 +329,7 @@ void DeviceModel::AnswerError(std::string_view reason, std::string& out) {
 }
 
 std::string_view DeviceModel::LineEnd() const {
-    return m_options.crOnly ? "\r" : "\r\n";
+    return m_options.crOnly ? "\r" : m_options.lfOnly ? "\n" : "\r\n";
 }
 
 bool DeviceModel::Ignores(std::string_view name) const {

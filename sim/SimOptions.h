@@ -45,6 +45,8 @@ struct SimOptions {
     std::vector<std::string> unstoredSets{};
     // Answer lines, junk lines and data lines end in CR alone instead of CR LF.
     bool crOnly = false;
+    // ... or in LF alone.
+    bool lfOnly = false;
     // The device's own line speed: what the tool sends at any other speed is noise it
     // ignores, the handshake included. 0: it understands every speed (a pty has none).
     std::uint32_t lineSpeed = 0;

@@ -313,8 +313,15 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
     EXPECT_EQ(refusing.Value("PPORT"), "5000");
 
     // Each conversation is kept under its port and ID, and replays.
-    const std::string log = File("logs") + "/" + fs::path(first.slavePath()).filename().string() +
-                            "-QK4520-000123.conv";
+    // Named by the run, the port's whole path (its bytes escaped) and the device's ID.
+    std::string log;
+    const std::string ending =
+        "%2F" + fs::path(first.slavePath()).filename().string() + "-QK4520-000123.conv";
+    for (const auto& entry : fs::directory_iterator(File("logs"))) {
+        if (entry.path().filename().string().ends_with(ending)) {
+            log = entry.path().string();
+        }
+    }
     std::ifstream conversation(log);
     ASSERT_TRUE(conversation) << log;
     const auto replay = replay::RunReplay(conversation);

@@ -83,6 +83,12 @@ TEST(ProfileTest, EveryProblemInAFileIsReportedAtOnceWithItsLine) {
     const ProfileContents within =
         ReadProfile("destPort=65535\nregisterData=" + std::string(40, 'x'));
     EXPECT_TRUE(within.ok() && within.beyondLimits.empty());
+    // A format line written otherwise, or out of place, does not pass for format 1.
+    for (const char* text :
+         {"#QK4410 profile, format 2\ndestPort=1\n", "# qk4410 PROFILE, format 1\ndestPort=1\n",
+          "destPort=1\n# QK4410 profile, format 1\n"}) {
+        EXPECT_EQ(ReadProfile(text).problems.size(), 1u) << text;
+    }
     // The device's own code for a list entry is no way to write the entry.
     EXPECT_EQ(ReadProfile("heartbeat=2").problems,
               Lines{"line 1: heartbeat must be one of 30s, 45s, 60s, got '2'"});
@@ -174,6 +180,8 @@ TEST(DeviceTextTest, GbkIsShownAsUtf8WithEveryOtherByteVisible) {
     EXPECT_EQ(GbkToDisplay("a\r\nb\\\x01"), "a\\r\\nb\\\\\\x01");
     EXPECT_EQ(GbkToDisplay("x\xFFy"), "x\\xFFy");
     EXPECT_EQ(GbkToDisplay("\xA1"), "\\xA1");  // a lead byte cut off at the end
+    std::string error;
+    EXPECT_EQ(DisplayToGbk("\\xff\\xFf", error), "\xFF\xFF");  // either letter case
     EXPECT_EQ(Utf8ToGbk("\xE2\x84\x83"), "\xA1\xE6");
     EXPECT_FALSE(Utf8ToGbk("\xC0"));
 }

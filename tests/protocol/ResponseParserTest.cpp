@@ -55,7 +55,9 @@ TEST_F(ResponseParserTest, MalformedFramingFollowsTheSearchRules) {
     const std::tuple<const char*, std::string_view, std::string_view, std::string_view> cases[] = {
         // No colon: the key runs across the line end and matches nothing.
         {"no colon", "+PPORT 1\r\n+PIPADD:a\r\n", "", "a"},
-        {"lf without any cr", "+PPORT:8080\n", "", ""},
+        // Only whole "+KEY:VALUE\r\n" lines count: the value is never cut short or emptied.
+        {"lf without any cr", "+PPORT:5000\r\n+PPORT:8080\n+PIPADD:a\r\n", "5000", "a"},
+        {"cr inside a line", "+PPORT:5000\r\n+PPORT:80\r80\r\n", "5000", ""},
         {"empty key", "+:5\r\n+PPORT:9\r\n", "9", ""},
         {"value may hold colons", "+PIPADD:fe80::1\r\n", "", "fe80::1"},
         {"value keeps blanks", "+PPORT: 80 \r\n", " 80 ", ""},

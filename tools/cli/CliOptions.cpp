@@ -19,6 +19,7 @@ enum Option : int {
     kLog,
     kSettle,
     kAttempts,
+    kForce,
     kHelp,
     kVersion,
 };
@@ -46,6 +47,7 @@ const OptionSpec kOptions[] = {
      "after a round of queries, wait at most this long for answers still missing; "
      "default 1000"},
     {kAttempts, "attempts", '\0', "N", "handshake polls, 200 ms apart (1-1000); default 80 (16 s)"},
+    {kForce, "force", '\0', "", "save: replace FILE even if it is read-only"},
     {kHelp, "help", 'h', "", "this text"},
     {kVersion, "version", 'V', "", "the program's version"},
 };
@@ -157,6 +159,9 @@ std::string ApplyOption(const tools::ParsedOption& option, CliOptions& options) 
             return {};
         case kShowLog:
             options.showLog = true;
+            return {};
+        case kForce:
+            options.force = true;
             return {};
         case kLog:
             if (value.empty()) {
@@ -331,9 +336,9 @@ std::string UsageText() {
            "4 the device did not report every parameter; 5 the output could not be written;\n"
            "6 diff: the device differs from the file. scan: 0 when a device answered, 2 when\n"
            "none did. With several devices, the status of the\n"
-           "first that did not succeed. SIGINT or SIGTERM end the run after the command in\n"
-           "flight, release the port, say which values were written, and exit with 128 plus the\n"
-           "signal's number (130, 143); a second signal ends it at once.\n"
+           "first that did not succeed. SIGINT, SIGTERM or SIGHUP end the run after the\n"
+           "command in flight, release the port, say which values were written, and exit with\n"
+           "128 plus the signal's number (130, 143, 129); a second signal ends it at once.\n"
            "\n"
            "Example, with the simulated device:\n"
            "  qk4410-sim --link /tmp/qk &\n"

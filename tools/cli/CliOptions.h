@@ -33,6 +33,7 @@ struct CliOptions {
     std::string logFolder;          // --log: where each device's conversation is written
     DeviceAssignments assignments;  // for set
     std::string file;               // for save, diff and apply; "-" is standard output
+    bool force = false;             // save: replace a read-only file
 };
 
 // Parses argv; on a usage error returns nullopt and sets `error` to a one-line reason.

@@ -1,5 +1,7 @@
 #include "CliSession.h"
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,6 +14,7 @@
 #include "Commands.h"
 #include "ConversationRecorder.h"
 #include "DeviceText.h"
+#include "FileIO.h"
 #include "Profile.h"
 #include "Scan.h"
 #include "StandardStreams.h"
@@ -35,19 +38,15 @@ class StreamReporter final : public SessionReporter {
 
 // The checked profile of diff and apply; nullopt, with every problem on `err`, when the
 // file cannot be read or is wrong anywhere.
-std::optional<ProfileContents> LoadProfile(const std::string& file, std::ostream& err) {
-    std::string text;
-    if (file == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
-    } else {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            err << "qk4410-cli: cannot read " << EscapeBytes(file) << "\n";
-            return std::nullopt;
-        }
-        text.assign(std::istreambuf_iterator<char>(in), {});
+std::optional<ProfileContents> LoadProfile(const std::string& file, std::ostream& err,
+                                           const StopSignals* stop) {
+    std::string error;
+    const auto text = ReadInput(file, kMaxProfileBytes, stop, error);
+    if (!text) {
+        err << "qk4410-cli: " << EscapeBytes(file) << ": " << error << "\n";
+        return std::nullopt;
     }
-    ProfileContents profile = ReadProfile(text);
+    ProfileContents profile = ReadProfile(*text);
     for (const auto& problem : profile.problems) {
         err << "qk4410-cli: " << EscapeBytes(file) << ": " << problem << "\n";
     }
@@ -58,39 +57,40 @@ std::optional<ProfileContents> LoadProfile(const std::string& file, std::ostream
     return profile;
 }
 
-// Writes the whole file or nothing: a profile that already exists is never left cut off.
-bool WriteFileWhole(const std::string& path, const std::string& text, std::ostream& err) {
-    const std::string partial = path + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            err << "qk4410-cli: cannot write " << EscapeBytes(path) << "\n";
-            std::error_code ignored;
-            fs::remove(partial, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    fs::rename(partial, path, error);
-    if (error) {
-        err << "qk4410-cli: cannot write " << EscapeBytes(path) << ": " << error.message() << "\n";
-        fs::remove(partial, error);
-        return false;
-    }
-    return true;
-}
-
-// A file name part made of the port and the ID: letters, digits, '.', '-' and '_' kept.
+// A file name part that stands for `text` alone: letters, digits, '.' and '-' kept, every
+// other byte as %HH, so that two ports or IDs never share a name.
 std::string FileNamePart(std::string_view text) {
     std::string part;
     for (const char c : text) {
         const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        part += keep ? c : '_';
+                          (c >= '0' && c <= '9') || c == '.' || c == '-';
+        if (keep) {
+            part += c;
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            part += hex;
+        }
     }
     return part;
+}
+
+// "20261207T053309Z-12345": when this run began and which process it is, so that no run's
+// logs meet another's.
+std::string RunStamp() {
+    static const std::string stamp = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+#ifdef _WIN32
+        gmtime_s(&utc, &now);
+#else
+        gmtime_r(&now, &utc);
+#endif
+        char text[32];
+        std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+        return std::string(text) + "-" + std::to_string(CurrentProcessId());
+    }();
+    return stamp;
 }
 
 // The messages of one device among several, each named by its port.
@@ -107,19 +107,31 @@ std::string NameMessages(const std::string& messages, const std::string& port) {
     return named;
 }
 
+// The conversation in FOLDER/STAMP-PORT-ID.conv, readable by its owner alone (it shows the
+// device's settings), never over another file.
 void WriteConversation(const CliOptions& options, const ConversationRecorder& recorder,
                        DeviceResult& result, std::ostream& err) {
     const fs::path folder = options.logFolder;
-    std::error_code error;
-    fs::create_directories(folder, error);
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
     const std::string id = result.id.empty() ? "-" : GbkToDisplay(result.id);
-    const fs::path file = folder / (FileNamePart(fs::path(result.port).filename().string()) + "-" +
-                                    FileNamePart(id) + ".conv");
     std::ostringstream text;
     recorder.Write(text, "qk4410-cli conversation with " + id + " on " + EscapeBytes(result.port));
-    if (!WriteFileWhole(file.string(), text.str(), err)) {
-        result.status = result.status == kSuccess ? kOutputError : result.status;
+    const std::string stem =
+        (folder / (RunStamp() + "-" + FileNamePart(result.port) + "-" + FileNamePart(id))).string();
+    std::string error;
+    for (int copy = 1; copy <= 100; ++copy) {
+        const std::string file = stem + (copy == 1 ? "" : "-" + std::to_string(copy)) + ".conv";
+        if (CreateNewFile(file, text.str(), {.secret = true}, error)) {
+            return;
+        }
+        if (!fs::exists(file, ignored)) {
+            break;
+        }
     }
+    err << "qk4410-cli: cannot write the conversation log in " << EscapeBytes(options.logFolder)
+        << ": " << error << "\n";
+    result.status = result.status == kSuccess ? kOutputError : result.status;
 }
 
 // One device: its own port directory where --port names the path, its session on the
@@ -226,9 +238,9 @@ int RunSession(const CliOptions& options, std::ostream& out, std::ostream& err,
     }
     std::optional<ProfileContents> profile;
     if (options.command == Command::Diff || options.command == Command::Apply) {
-        profile = LoadProfile(options.file, err);
+        profile = LoadProfile(options.file, err, stop);
         if (!profile) {
-            return kUsageError;
+            return stop != nullptr && stop->Received() != 0 ? 128 + stop->Received() : kUsageError;
         }
         for (const auto& beyond : profile->beyondLimits) {
             // Said once for the file; each device says whether it takes the value.
@@ -241,9 +253,13 @@ int RunSession(const CliOptions& options, std::ostream& out, std::ostream& err,
     int status = kSuccess;
     for (DeviceResult& result : results) {
         if (options.command == Command::Save && result.status == kSuccess) {
+            std::string error;
             if (options.file == "-") {
                 out << result.profile;
-            } else if (!WriteFileWhole(options.file, result.profile, err)) {
+            } else if (!WriteOutput(options.file, result.profile, {.force = options.force},
+                                    error)) {
+                err << "qk4410-cli: cannot write " << EscapeBytes(options.file) << ": " << error
+                    << "\n";
                 result.status = kOutputError;
             } else {
                 result.members["file"] = SystemText(options.file);

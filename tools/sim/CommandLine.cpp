@@ -59,6 +59,7 @@ enum Option : int {
     kIgnore,
     kLink,
     kUnstoredSets,
+    kLfOnly,
 };
 
 using tools::OptionSpec;
@@ -86,6 +87,7 @@ const OptionSpec kOptions[] = {
     {kUnstoredSets, "fake-ack", '\0', "KEY[,KEY...]",
      "answer QK+KEY=VALUE sets as taken, but keep the old value"},
     {kCrOnly, "cr-only", '\0', "", "end answer and data lines in CR alone, not CR LF"},
+    {kLfOnly, "lf-only", '\0', "", "end answer and data lines in LF alone, not CR LF"},
     {kVerbose, "verbose", '\0', "", "log every command and write on stderr"},
     {kHelp, "help", 'h', "", "show this text"},
     {kVersion, "version", 'V', "", "show the program's version"},
@@ -178,6 +180,9 @@ std::string Apply(const tools::ParsedOption& option, CommandLine& settings) {
             break;
         case kCrOnly:
             options.crOnly = true;
+            break;
+        case kLfOnly:
+            options.lfOnly = true;
             break;
         case kIgnore:
             return AddCommandNames("--ignore", value, options.ignoredCommands);
