@@ -37,7 +37,8 @@ const OptionSpec kOptions[] = {
      ValueCompletion::Port},
     {kCom, "com", 'c', "N[=PATH]",
      "COM number N (1-14) of the port list (see `ports`); repeatable. N=PATH lets COM N stand "
-     "for PATH"},
+     "for PATH",
+     ValueCompletion::ComPin},
     {kBaud, "baud", 'b', "RATE", "the PC's line speed: 1200 ... 460800; default 9600",
      ValueCompletion::Words,
      "1200 2400 4800 7200 9600 14400 19200 28800 38400 57600 76800 115200 230400 460800"},
