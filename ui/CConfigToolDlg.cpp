@@ -416,6 +416,14 @@ void CConfigToolDlg::SelectFoundDevice(int portNumber, std::uint32_t baud) {
     }
 }
 
+void CConfigToolDlg::OpenPort(int portNumber) {
+    if (m_port.IsOpen()) {
+        return;
+    }
+    m_comList->SetCurSel(portNumber - PortDirectory::kFirstPort);
+    OnCommand(kOpenClose);
+}
+
 void CConfigToolDlg::OnHelp() {
     // The option table lines up in columns only in a fixed pitch.
     m_messages.Present(
