@@ -1,3 +1,5 @@
+#include <QList>
+
 #include "GbkCodec.h"
 #include "GbkText.h"
 

@@ -3,7 +3,7 @@
 #include <dbt.h>
 #include <initguid.h>
 // After initguid.h, so that the COM-port interface's GUID is defined here:
-#include <ntddser.h>
+#include <winioctl.h>
 
 #include <memory>
 
