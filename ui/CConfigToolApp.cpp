@@ -24,6 +24,7 @@ constexpr int kDemoPort = 1;
 constexpr const char* kDesktopFileName = "org.example.QK4410ConfTool";
 
 void Print(std::FILE* stream, const QString& text) {
+    ConnectToConsole();
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
     if (!text.endsWith(u'\n')) {
@@ -64,7 +65,6 @@ int CConfigToolApp::Run() {
     for (int i = 1; i < m_argc; ++i) {
         arguments << QString::fromLocal8Bit(m_argv[i]);
     }
-    ConnectToConsole();
     QString error;
     const auto options = AppOptions::Parse(arguments, error);
     if (!options) {

@@ -16,7 +16,8 @@ namespace qk::ui {
 QString MissingDisplayReason();
 
 // Makes text the program prints reach the console it was started from: a Windows program
-// for the desktop gets no console of its own.
+// for the desktop gets no console of its own. Only for printing: a program attached to a
+// console also ends with that console's Ctrl-C.
 void ConnectToConsole();
 
 // The system's announcements of serial ports coming and going: udev on Linux,

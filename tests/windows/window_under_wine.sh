@@ -3,7 +3,8 @@
 # Wine on an X server of its own (Xvfb) with Qt's windows platform, against the Linux
 # simulated device on a pseudo-terminal mapped to COM5 of the Wine prefix. With --com 5
 # the window opens COM5 at start, which sends the handshake and reads every parameter:
-# the device must receive exactly those bytes, in order.
+# the device must receive exactly those bytes, in order. Then the window is asked to
+# close, as its close box does, and must end cleanly.
 #
 #   window_under_wine.sh WINE_RUN PREFIX ZIP QK4410-SIM [SCREENSHOT.png]
 #
@@ -70,3 +71,15 @@ if [ -n "$screenshot" ]; then
         fail "cannot take the picture"
     echo "wrote $screenshot"
 fi
+
+# Closed as the operator closes it (taskkill without /f asks the window to close): the
+# open port is closed and the receive loop ended on the way out, and the program ends
+# with status 0.
+DISPLAY=$display "$wine_run" "$prefix" taskkill /im QK4410ConfTool.exe >/dev/null 2>&1
+for _ in $(seq 200); do kill -0 "$window" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$window" 2>/dev/null && fail "the window did not close when asked to"
+wait "$window"
+status=$?
+[ "$status" -eq 0 ] || fail "the window ended with status $status: $(cat "$work/window.log")"
+[ "$(received)" = "$expected" ] || fail "the device received more on the way out: $(received | tail -n +$((count + 1)))"
+echo "closed when asked to, with status 0"
