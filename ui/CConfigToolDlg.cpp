@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -426,9 +425,7 @@ void CConfigToolDlg::OpenPort(int portNumber) {
 
 void CConfigToolDlg::OnHelp() {
     // The option table lines up in columns only in a fixed pitch.
-    m_messages.Present(
-        this,
-        {HelpText(), {}, Message::Icon::None, QFontDatabase::systemFont(QFontDatabase::FixedFont)});
+    m_messages.Present(this, {HelpText(), {}, Message::Icon::None, DialogFont::FixedPitch()});
 }
 
 void CConfigToolDlg::done(int result) {

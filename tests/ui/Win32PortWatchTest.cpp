@@ -3,6 +3,8 @@
 #include <dbt.h>
 
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 #include "Win32PortWatcher.h"
 
@@ -24,8 +26,8 @@ class Win32PortWatchTest : public QObject {
     Q_OBJECT
   private slots:
     // The listing at construction is the base; each WM_DEVICECHANGE that says a device
-    // came or went lists again and hands on the difference, through the window thread's
-    // own message loop. Other device messages and an unchanged list hand on nothing.
+    // came or went lists again and hands on the difference. Other device messages and an
+    // unchanged list hand on nothing.
     void deviceChangesBecomePortEvents() {
         std::vector<std::vector<PortIdentity>> listings = {
             {Port("\\\\.\\COM1")},
@@ -44,25 +46,34 @@ class Win32PortWatchTest : public QObject {
                                   QString::fromStdString(event.port.product));
             }
         });
-        const auto hwnd = static_cast<HWND>(watcher.window());
-        const auto post = [&](WPARAM what) { PostMessageW(hwnd, WM_DEVICECHANGE, what, 0); };
+        // As Windows delivers it: sent from another thread, handled on this one while its
+        // event loop runs.
+        const auto deliver = [hwnd = static_cast<HWND>(watcher.window())](WPARAM what) {
+            std::atomic<bool> handled = false;
+            std::thread sender([&] {
+                SendMessageW(hwnd, WM_DEVICECHANGE, what, 0);
+                handled = true;
+            });
+            const bool inTime = QTest::qWaitFor([&] { return handled.load(); });
+            sender.join();
+            return inTime;
+        };
 
-        post(DBT_DEVICEARRIVAL);
-        QTRY_COMPARE(heard, QStringList{"+ \\\\.\\COM5 USB-SERIAL CH340"});
-        post(DBT_QUERYCHANGECONFIG);  // not about a device coming or going
-        post(DBT_DEVICEREMOVECOMPLETE);
-        QTRY_COMPARE(heard.size(), 2);
-        QCOMPARE(heard.back(), QStringLiteral("- \\\\.\\COM1 "));
-        QCOMPARE(listed, std::size_t{3});
-        post(DBT_DEVNODES_CHANGED);
-        QTRY_COMPARE(listed, std::size_t{4});
+        QVERIFY(deliver(DBT_DEVICEARRIVAL));
+        QCOMPARE(heard, QStringList{"+ \\\\.\\COM5 USB-SERIAL CH340"});
+        QVERIFY(deliver(DBT_QUERYCHANGECONFIG));  // not about a device coming or going
+        QCOMPARE(listed, std::size_t{2});
+        QVERIFY(deliver(DBT_DEVICEREMOVECOMPLETE));
+        QCOMPARE(heard, (QStringList{"+ \\\\.\\COM5 USB-SERIAL CH340", "- \\\\.\\COM1 "}));
+        QVERIFY(deliver(DBT_DEVNODES_CHANGED));
+        QCOMPARE(listed, std::size_t{4});
         QCOMPARE(heard.size(), 2);
 
         // Nobody listening: the change is taken in but handed to no one.
         watcher.Watch({});
         listings.push_back({});
-        post(DBT_DEVICEREMOVECOMPLETE);
-        QTRY_COMPARE(listed, std::size_t{5});
+        QVERIFY(deliver(DBT_DEVICEREMOVECOMPLETE));
+        QCOMPARE(listed, std::size_t{5});
         QCOMPARE(heard.size(), 2);
     }
 };
