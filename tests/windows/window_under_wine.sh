@@ -24,7 +24,7 @@ exe=$(echo "$work"/unpacked/*/QK4410ConfTool.exe)
 [ -f "$exe" ] || fail "no QK4410ConfTool.exe in $zip"
 
 # An X server for this run alone, on a display number it picks itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || fail "no Xvfb: $(cat "$work/xvfb.log")"
