@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "RecordingDeviceView.h"
+#include "ConversationText.h"
 
-namespace qk::replay {
+namespace qk {
 namespace {
 
 // Whole milliseconds, cut rather than rounded: a time never reads later than it was taken.
@@ -78,4 +78,4 @@ bool ConversationRecorder::Write(std::ostream& out, std::string_view headerComme
     return out.good();
 }
 
-}  // namespace qk::replay
+}  // namespace qk

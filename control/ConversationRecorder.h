@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qk::replay {
+namespace qk {
 
 // Keeps a device conversation as it happens, each item with its time since construction,
 // and writes it in the conversation format (ConversationReplay.h) for reading or replaying.
@@ -45,4 +45,4 @@ class ConversationRecorder {
     std::vector<Item> m_items;
 };
 
-}  // namespace qk::replay
+}  // namespace qk
