@@ -22,6 +22,9 @@ class SerialLink : public ByteSource {
     // Why the line failed, naming the port and the system's cause; empty while HungUp()
     // is false.
     virtual std::string HangUpReason() const { return {}; }
+    // What the operator should know of the open line beyond its settings (a raw TCP port
+    // runs at the server's settings, not those asked for); empty for most.
+    virtual std::string LineRemark() const { return {}; }
 };
 
 }  // namespace qk
