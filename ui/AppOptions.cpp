@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "GbkText.h"
+#include "Line.h"
 #include "ShellPlatform.h"
 #include "VersionInfo.h"
 
@@ -78,7 +79,10 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
         }
         std::string pinError;
         const auto pin = PortDirectory::ParsePin(QFile::encodeName(value).toStdString(), pinError);
-        if (!pin) {
+        if (pin) {
+            pinError = PortPathProblem(pin->path);
+        }
+        if (!pinError.empty()) {
             error = QStringLiteral("--com: ") + QFile::decodeName(pinError.c_str());
             return std::nullopt;
         }
@@ -102,6 +106,15 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
 
 QString HelpText() {
     const QString demo = DemoHelpText();
+    // Only where this build reaches them.
+    const QString network =
+        NetworkPortsMissing().empty()
+            ? QStringLiteral(
+                  "                PATH may be a port served over the network, as ser2net\n"
+                  "                serves it: rfc2217://HOST:PORT, whose server sets its line\n"
+                  "                as the window's lists say, or tcp://HOST:PORT, raw TCP, at\n"
+                  "                the server's own settings.\n")
+            : QString();
     return QStringLiteral(
                "Usage: QK4410ConfTool [--com N=PATH]... [--com N]%1\n"
                "       QK4410ConfTool --help | --version\n"
@@ -114,6 +127,7 @@ QString HelpText() {
                "                USB and ACM adapters first, then built-in ports; adapters\n"
                "                plugged in later take the free numbers. On Windows COMn is\n"
                "                the system's COMn.\n"
+               "%3"
                "  --com N       select COM N and open it once the window shows, as the Open\n"
                "                button does (which also reads the device's parameters).\n"
                "%2"
@@ -122,7 +136,7 @@ QString HelpText() {
                "\n"
                "Qt's own settings are taken from its environment variables, for example\n"
                "QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.")
-        .arg(demo.isEmpty() ? QString() : QStringLiteral(" [--demo]"), demo);
+        .arg(demo.isEmpty() ? QString() : QStringLiteral(" [--demo]"), demo, network);
 }
 
 QString VersionText() {

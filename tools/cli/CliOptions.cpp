@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "Line.h"
 #include "Parameters.h"
 #include "ValueLists.h"
 
@@ -23,6 +24,7 @@ enum Option : int {
     kForce,
     kSettle,
     kAttempts,
+    kConnectTimeout,
     kHelp,
     kVersion,
 };
@@ -33,7 +35,9 @@ using tools::ValueCompletion;
 // The short forms follow the terminal programs technicians know (tio's -b and -d) where
 // they have one.
 const OptionSpec kOptions[] = {
-    {kPort, "port", 'p', "PATH", "a serial device (for example /dev/ttyUSB0); repeatable",
+    {kPort, "port", 'p', "PATH",
+     "a serial device (for example /dev/ttyUSB0), or one served over the network: "
+     "rfc2217://HOST:PORT, tcp://HOST:PORT; repeatable",
      ValueCompletion::Port},
     {kCom, "com", 'c', "N[=PATH]",
      "COM number N (1-14) of the port list (see `ports`); repeatable. N=PATH lets COM N stand "
@@ -58,6 +62,8 @@ const OptionSpec kOptions[] = {
      "after a round of queries, wait at most this long for answers still missing; "
      "default 1000"},
     {kAttempts, "attempts", '\0', "N", "handshake polls, 200 ms apart (1-1000); default 80 (16 s)"},
+    {kConnectTimeout, "connect-timeout", '\0', "MS",
+     "how long reaching a network port may take (100-600000); default 5000"},
     {kHelp, "help", 'h', "", "this text"},
     {kVersion, "version", 'V', "", "the program's version"},
 };
@@ -106,6 +112,9 @@ std::string ApplyCom(const std::string& value, CliOptions& options) {
         if (!pin) {
             return "--com " + value + ": " + error;
         }
+        if (error = PortPathProblem(pin->path); !error.empty()) {
+            return "--com " + value + ": " + error;
+        }
         options.pins.push_back(*pin);
         return {};
     }
@@ -150,6 +159,9 @@ std::string ApplyOption(const tools::ParsedOption& option, CliOptions& options) 
         case kPort:
             if (value.empty()) {
                 return "--port needs a path";
+            }
+            if (const std::string problem = PortPathProblem(value); !problem.empty()) {
+                return "--port " + value + ": " + problem;
             }
             options.targets.push_back({value, 0});
             return {};
@@ -202,6 +214,15 @@ std::string ApplyOption(const tools::ParsedOption& option, CliOptions& options) 
                 return "--attempts takes a number from 1 to 1000, got '" + value + "'";
             }
             return {};
+        case kConnectTimeout: {
+            int ms = 0;
+            if (!ParseInt(value, 100, 600000, ms)) {
+                return "--connect-timeout takes milliseconds from 100 to 600000, got '" + value +
+                       "'";
+            }
+            options.session.connectTimeout = std::chrono::milliseconds(ms);
+            return {};
+        }
         default:
             return {};
     }
@@ -344,6 +365,15 @@ std::string UsageText() {
            "input. set and apply need the device named (--port, --com); get, save and diff use\n"
            "the only port there is.\n"
            "\n"
+           "A port may be served over the network, as ser2net serves it: rfc2217://HOST:PORT\n"
+           "has the server set its line to --baud, --data-bits and --parity (RFC 2217);\n"
+           "tcp://HOST:PORT is raw TCP, the line runs as the server has it set up (said on\n"
+           "stderr; scan tries it at that speed only). An IPv6 address goes in brackets. A host\n"
+           "not found, a connection refused or not made within --connect-timeout, a server that\n"
+           "refuses the line settings, a connection closed or gone silent: each is a port that\n"
+           "cannot be opened or a line that hung up. See\n"
+           "/usr/share/doc/qk4410conftool/remote.md.\n"
+           "\n"
            "Options:\n" +
            tools::OptionHelp(kOptions) +
            "\n"
@@ -364,7 +394,8 @@ std::string UsageText() {
            "\n"
            "Exit status: 0 success; 1 usage error or a wrong profile (nothing is sent); 2 the\n"
            "port cannot be opened, the device does not enter configuration mode, or the line hung\n"
-           "up; 3 the login is refused or not answered, or a written value is not confirmed;\n"
+           "up (a network port's connection was lost); 3 the login is refused or not answered, or "
+           "a written value is not confirmed;\n"
            "4 the device did not report every parameter; 5 the output could not be written;\n"
            "6 diff: the device differs from the file. scan: 0 when a device answered, 2 when\n"
            "none did. With several devices, the status of the\n"
@@ -375,7 +406,8 @@ std::string UsageText() {
            "Example, with the simulated device:\n"
            "  qk4410-sim --link /tmp/qk &\n"
            "  qk4410-cli --port /tmp/qk save site.profile\n"
-           "  qk4410-cli --port /dev/ttyUSB0 --port /dev/ttyUSB1 apply site.profile\n";
+           "  qk4410-cli --port /dev/ttyUSB0 --port /dev/ttyUSB1 apply site.profile\n"
+           "  qk4410-cli --port rfc2217://rack7:2001 --port /dev/ttyUSB0 apply site.profile\n";
 }
 
 }  // namespace qk::cli

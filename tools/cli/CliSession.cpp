@@ -37,6 +37,7 @@ class StreamReporter final : public SessionReporter {
         ClearProgress();
         m_err << "qk4410-cli: " << message << std::endl;
     }
+    void Notice(std::string_view text) override { Problem(text); }
     void Progress(std::string_view step) override {
         if (m_showProgress) {
             m_err << "\r\033[K" << step << "..." << std::flush;

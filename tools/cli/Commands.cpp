@@ -347,6 +347,9 @@ Json DeviceResult::JsonObject(Command command) const {
     if (!reason.empty()) {
         object["reason"] = reason;
     }
+    if (const auto settings = NetworkLineSettings(port)) {
+        object["lineSettings"] = *settings;
+    }
     object.update(members);
     return object;
 }
@@ -354,20 +357,33 @@ Json DeviceResult::JsonObject(Command command) const {
 DeviceResult RunCommand(const CliOptions& options, const ProfileContents* profile,
                         DeviceSession& session, const StoppablePacer& pacer) {
     CommandRun run(session, pacer);
+    DeviceResult result;
     switch (options.command) {
         case Command::Get:
-            return run.Get(options.showLog);
+            result = run.Get(options.showLog);
+            break;
         case Command::Save:
-            return run.Save();
+            result = run.Save();
+            break;
         case Command::Set:
-            return run.Set(options.assignments.InSendOrder());
+            result = run.Set(options.assignments.InSendOrder());
+            break;
         case Command::Diff:
-            return run.Diff(*profile);
+            result = run.Diff(*profile);
+            break;
         case Command::Apply:
-            return run.Apply(*profile);
+            result = run.Apply(*profile);
+            break;
         default:
             return {};
     }
+    // A line found lost when the port closed (a network server gone silent) explains the
+    // device's silence: what was not answered may never have reached it.
+    if (session.LineLost() && (result.status == kRefused || result.status == kIncomplete)) {
+        result.status = kNoDevice;
+        result.reason += (result.reason.empty() ? "" : "; ") + session.problem();
+    }
+    return result;
 }
 
 }  // namespace qk::cli
