@@ -80,6 +80,12 @@ bool GensioService::Start(std::string& failure) {
     return failure.empty();
 }
 
+int GensioService::Allocate(const std::string& spec, gensio_event callback, void* user,
+                            gensio** io) {
+    std::lock_guard lock(m_allocating);
+    return str_to_gensio(spec.c_str(), m_funcs, callback, user, io);
+}
+
 void GensioService::Run() {
     for (;;) {
         gensio_os_funcs_service(m_funcs, nullptr);

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <string>
+#include <gensio/gensio.h>
 
-struct gensio_os_funcs;
+#include <mutex>
+#include <string>
 
 namespace qk {
 
@@ -21,7 +22,9 @@ class GensioService {
     // thread cannot start (a later call tries again).
     static GensioService* Get(std::string& failure);
 
-    gensio_os_funcs* funcs() const { return m_funcs; }
+    // str_to_gensio, one at a time: gensio sets up a kind of connection (its module, its
+    // defaults) the first time one is made, unguarded against two threads doing so at once.
+    int Allocate(const std::string& spec, gensio_event callback, void* user, gensio** io);
 
     GensioService(const GensioService&) = delete;
     GensioService& operator=(const GensioService&) = delete;
@@ -32,6 +35,7 @@ class GensioService {
     void Run();
 
     gensio_os_funcs* m_funcs = nullptr;
+    std::mutex m_allocating;
 };
 
 }  // namespace qk

@@ -1,8 +1,10 @@
 #include "NetworkLine.h"
 
+#include <fcntl.h>
 #include <gensio/gensio.h>
 #include <gensio/sergensio.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -201,10 +203,10 @@ std::string StopBitsName(unsigned remote) {
 
 class NetworkLine final : public Line {
   public:
-    NetworkLine(const NetworkAddress& address, gensio_os_funcs* funcs, milliseconds connectTimeout)
+    NetworkLine(const NetworkAddress& address, GensioService& service, milliseconds connectTimeout)
         : m_address(address),
           m_server(address.HostAndPort()),
-          m_funcs(funcs),
+          m_service(service),
           m_connectTimeout(connectTimeout),
           m_channel(std::make_shared<Channel>()) {}
 
@@ -219,8 +221,7 @@ class NetworkLine final : public Line {
             spec += "," + peer.numeric + "," + std::to_string(m_address.port);
         }
         gensio* io = nullptr;
-        if (const int err = str_to_gensio(spec.c_str(), m_funcs, OnEvent, m_channel.get(), &io);
-            err != 0) {
+        if (const int err = m_service.Allocate(spec, OnEvent, m_channel.get(), &io); err != 0) {
             failure = "cannot set up a connection to " + m_server + ": " + gensio_err_to_str(err);
             return false;
         }
@@ -476,15 +477,15 @@ class NetworkLine final : public Line {
         }
         const auto deadline = Clock::now() + kUnacknowledgedLimit;
         for (;;) {
-            const auto queued = UnacknowledgedBytes(m_socket);
-            if (!queued || *queued == 0) {
-                return {};
-            }
             {
                 std::lock_guard lock(m_channel->mutex);
                 if (m_channel->lostError != 0) {
                     return DescribeLoss(m_channel->lostError);
                 }
+            }
+            const auto queued = UnacknowledgedBytes(m_socket);
+            if (!queued || *queued == 0) {
+                return {};
             }
             if (Clock::now() >= deadline) {
                 return "the connection to " + m_server + " is lost: " + std::to_string(*queued) +
@@ -529,7 +530,10 @@ class NetworkLine final : public Line {
     // channel alive.
     void Disconnect() {
         gensio* io = std::exchange(m_io, nullptr);
-        m_socket = -1;
+        // Closed first, so that gensio's close is the last and ends the connection.
+        if (m_socket >= 0) {
+            close(std::exchange(m_socket, -1));
+        }
         if (io == nullptr) {
             return;
         }
@@ -552,10 +556,12 @@ class NetworkLine final : public Line {
                                    peers);
     }
 
+    // The line keeps a descriptor of its own on the socket: gensio closes its one when the
+    // connection fails, and the number may then stand for anything.
     void WatchSocket(const std::vector<HostAddress>& peers) {
         const int fd = ConnectedSocket(peers);
         if (fd >= 0 && WatchConnection(fd, kKeepAliveIdle, kUnacknowledgedLimit)) {
-            m_socket = fd;
+            m_socket = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
         }
     }
 
@@ -606,11 +612,11 @@ class NetworkLine final : public Line {
 
     const NetworkAddress m_address;
     const std::string m_server;
-    gensio_os_funcs* const m_funcs;
+    GensioService& m_service;
     const milliseconds m_connectTimeout;
     const std::shared_ptr<Channel> m_channel;
     gensio* m_io = nullptr;
-    int m_socket = -1;  // the connection's socket while it is open; -1 when not found
+    int m_socket = -1;  // the line's own descriptor on the socket; -1 when not found
     LineRequest m_request;
 };
 
@@ -627,7 +633,7 @@ std::unique_ptr<Line> OpenNetworkLine(const NetworkAddress& address,
         peers = LookUpHost(address.host, address.port, deadline, why);
     }
     if (peers) {
-        auto line = std::make_unique<NetworkLine>(address, service->funcs(), connectTimeout);
+        auto line = std::make_unique<NetworkLine>(address, *service, connectTimeout);
         if (line->Connect(*peers, deadline, why)) {
             return line;
         }

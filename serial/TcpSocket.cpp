@@ -1,18 +1,38 @@
 #include "TcpSocket.h"
 
-#include <dirent.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
 
 namespace qk {
 namespace {
+
+// How the kernel's socket tables (/proc/net/tcp, tcp6) write an endpoint: the address's
+// 32-bit words as hexadecimal numbers, then the port, "0100007F:1F40".
+std::string TableEndpoint(const sockaddr_storage& address, unsigned port) {
+    char text[64] = "";
+    if (address.ss_family == AF_INET) {
+        std::snprintf(text, sizeof text, "%08X:%04X",
+                      reinterpret_cast<const sockaddr_in&>(address).sin_addr.s_addr, port);
+    } else if (address.ss_family == AF_INET6) {
+        std::uint32_t words[4];
+        std::memcpy(words, &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, sizeof words);
+        std::snprintf(text, sizeof text, "%08X%08X%08X%08X:%04X", words[0], words[1], words[2],
+                      words[3], port);
+    }
+    return text;
+}
 
 unsigned PortOf(const sockaddr_storage& address) {
     if (address.ss_family == AF_INET) {
@@ -24,54 +44,52 @@ unsigned PortOf(const sockaddr_storage& address) {
     return 0;
 }
 
-bool SameEndpoint(const sockaddr_storage& a, const sockaddr_storage& b) {
-    if (a.ss_family != b.ss_family || PortOf(a) != PortOf(b)) {
-        return false;
-    }
-    if (a.ss_family == AF_INET) {
-        return reinterpret_cast<const sockaddr_in&>(a).sin_addr.s_addr ==
-               reinterpret_cast<const sockaddr_in&>(b).sin_addr.s_addr;
-    }
-    return std::memcmp(&reinterpret_cast<const sockaddr_in6&>(a).sin6_addr,
-                       &reinterpret_cast<const sockaddr_in6&>(b).sin6_addr, sizeof(in6_addr)) == 0;
-}
+constexpr std::string_view kEstablished = "01";
 
-bool Connects(int fd, unsigned localPort, const std::vector<HostAddress>& peers) {
-    struct stat node {};
-    if (fstat(fd, &node) != 0 || !S_ISSOCK(node.st_mode)) {
-        return false;
-    }
-    sockaddr_storage local{}, remote{};
-    socklen_t localLength = sizeof local, remoteLength = sizeof remote;
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
-        PortOf(local) != localPort ||
-        getpeername(fd, reinterpret_cast<sockaddr*>(&remote), &remoteLength) != 0) {
-        return false;
-    }
-    for (const HostAddress& peer : peers) {
-        if (SameEndpoint(remote, peer.socket)) {
-            return true;
+// The inode of the established connection from `localPort` to one of `peers`; empty when
+// the kernel lists none.
+std::string ConnectionInode(unsigned localPort, const std::vector<HostAddress>& peers) {
+    for (const char* table : {"/proc/self/net/tcp", "/proc/self/net/tcp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line);  // the header
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeouts,
+                inode;
+            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+                timeouts >> inode;
+            const auto colon = local.find(':');
+            if (state != kEstablished || colon == std::string::npos ||
+                std::strtoul(local.c_str() + colon + 1, nullptr, 16) != localPort) {
+                continue;
+            }
+            for (const HostAddress& peer : peers) {
+                if (remote == TableEndpoint(peer.socket, PortOf(peer.socket))) {
+                    return inode;
+                }
+            }
         }
     }
-    return false;
+    return {};
 }
 
 }  // namespace
 
 int FindConnectedSocket(unsigned localPort, const std::vector<HostAddress>& peers) {
-    const std::unique_ptr<DIR, int (*)(DIR*)> descriptors(opendir("/proc/self/fd"), closedir);
-    if (!descriptors) {
+    // The kernel's tables name the connection's inode; the descriptors are matched by their
+    // links alone, so no other thread's descriptor is touched.
+    const std::string inode = ConnectionInode(localPort, peers);
+    if (inode.empty()) {
         return -1;
     }
-    const int own = dirfd(descriptors.get());
-    while (const dirent* entry = readdir(descriptors.get())) {
-        char* end = nullptr;
-        const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || fd == own) {
-            continue;
-        }
-        if (Connects(static_cast<int>(fd), localPort, peers)) {
-            return static_cast<int>(fd);
+    const std::string wanted = "socket:[" + inode + "]";
+    std::error_code error;
+    for (auto entry = std::filesystem::directory_iterator("/proc/self/fd", error);
+         !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        std::error_code unreadable;
+        if (std::filesystem::read_symlink(entry->path(), unreadable).string() == wanted) {
+            return std::atoi(entry->path().filename().c_str());
         }
     }
     return -1;

@@ -13,8 +13,8 @@ namespace qk {
 // keepalive on with the system's timing (two hours of silence) and gives no access to the
 // socket, so the socket is found among this process's descriptors by its two ends.
 
-// The descriptor of this process's TCP socket connected from local port `localPort` to
-// one of `peers`; -1 when there is none. The socket belongs to its connection: the caller
+// The descriptor of this process's established TCP connection from local port `localPort`
+// to one of `peers`; -1 when there is none. The socket belongs to its connection: the caller
 // must keep that open while it uses the descriptor.
 int FindConnectedSocket(unsigned localPort, const std::vector<HostAddress>& peers);
 
