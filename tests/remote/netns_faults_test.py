@@ -61,10 +61,11 @@ def test_connect_timeout_is_bounded(cli):
         status, err, seconds = run_cli(cli, "--port", url, "get")
         expect(status == 2, f"{url}: status {status}: {err}")
         expect("no connection to 198.51.100.7:2001 within 5 s" in err, err)
-        expect(4.8 <= seconds <= 6.5, f"{url}: default timeout took {seconds:.2f} s")
+        # The program's own start counts too, which a sanitizer makes slow.
+        expect(4.8 <= seconds <= 7.5, f"{url}: default timeout took {seconds:.2f} s")
         status, err, seconds = run_cli(cli, "--connect-timeout", "1000", "--port", url, "get")
         expect(status == 2 and "within 1 s" in err, err)
-        expect(0.9 <= seconds <= 2.0, f"{url}: --connect-timeout 1000 took {seconds:.2f} s")
+        expect(0.9 <= seconds <= 3.0, f"{url}: --connect-timeout 1000 took {seconds:.2f} s")
 
 
 def free_port():
@@ -73,7 +74,8 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def test_half_open_connection_mid_set(cli, sim, ser2net, folder):
+def test_half_open_connection_mid_set(cli, sim, ser2net, folder, accepter, cut_after):
+    """The loopback goes down once the device has received `cut_after`."""
     device = subprocess.Popen([sim, "--verbose"], stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, text=True)
     server = None
@@ -84,7 +86,7 @@ def test_half_open_connection_mid_set(cli, sim, ser2net, folder):
         config = os.path.join(folder, "ser2net.yaml")
         with open(config, "w") as out:
             out.write("%YAML 1.1\n---\nconnection: &line\n"
-                      f"  accepter: telnet(rfc2217),tcp,127.0.0.1,{port}\n"
+                      f"  accepter: {accepter},127.0.0.1,{port}\n"
                       f"  connector: serialdev,{tty},9600n81,local\n"
                       "  options:\n    mdns: false\n")
         server = subprocess.Popen([ser2net, "-n", "-u", "-c", config],
@@ -98,11 +100,12 @@ def test_half_open_connection_mid_set(cli, sim, ser2net, folder):
             time.sleep(0.02)
         # That probe was a connection of its own: let ser2net close the device again.
         time.sleep(0.2)
-        tool = subprocess.Popen([cli, "--port", f"rfc2217://127.0.0.1:{port}", "set",
+        scheme = "tcp" if accepter == "tcp" else "rfc2217"
+        tool = subprocess.Popen([cli, "--port", f"{scheme}://127.0.0.1:{port}", "set",
                                  "destAddress=10.0.0.9", "destPort=6001", "heartbeat=45s"],
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         for line in device.stderr:
-            if "<- QK+LOGIN=" in line:
+            if "<- " + cut_after in line:
                 break
         cut = time.monotonic()
         ip("link", "set", "lo", "down")
@@ -113,7 +116,8 @@ def test_half_open_connection_mid_set(cli, sim, ser2net, folder):
         expect(out == "", out)
         # The set's pauses and read-back, then at most the unacknowledged limit (5 s).
         expect(seconds <= 9, f"the lost connection took {seconds:.2f} s to be noticed")
-        print(f"netns_faults_test: cut after the login, noticed in {seconds:.1f} s:\n{err}")
+        print(f"netns_faults_test: {scheme}, cut after {cut_after}, noticed in {seconds:.1f} s:"
+              f"\n{err}")
     finally:
         ip("link", "set", "lo", "up")
         for process in (tool, server, device):
@@ -131,8 +135,13 @@ def main():
     ip("address", "add", "192.0.2.250/32", "dev", "lo")
     ip("route", "add", "198.51.100.0/24", "dev", "lo")
     test_connect_timeout_is_bounded(cli)
-    with tempfile.TemporaryDirectory() as folder:
-        test_half_open_connection_mid_set(cli, sim, ser2net, folder)
+    # Over RFC 2217 the server is asked about its line when the port closes, so a server
+    # that vanished while the tool waited for the login's answer is found out; over raw TCP
+    # only what the tool sends and the server never acknowledges shows it (docs/remote.md).
+    for accepter, cut_after in (("telnet(rfc2217),tcp", "QK+LOGIN="),
+                                ("tcp", "QK+PIPADD=")):
+        with tempfile.TemporaryDirectory() as folder:
+            test_half_open_connection_mid_set(cli, sim, ser2net, folder, accepter, cut_after)
     print("netns_faults_test: ok")
 
 
