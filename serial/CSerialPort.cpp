@@ -29,11 +29,7 @@ bool CSerialPort::Open(int portNumber, std::uint32_t baud, int dataBits, int sto
     // Opening again without Close would lose the line (and keep the port locked).
     Close();
     m_settingsError.clear();
-    {
-        std::lock_guard lock(m_hangUpMutex);
-        m_hungUp = false;
-        m_hangUpReason.clear();
-    }
+    ForgetHangUp();
     m_portNumber = portNumber;
     m_path = m_ports.PathFor(portNumber);
     if (m_path.empty()) {
@@ -64,6 +60,8 @@ bool CSerialPort::Open(int portNumber, std::uint32_t baud, int dataBits, int sto
         // counts as a port that would not open, with the port's own reason.
         const std::string reason = m_settingsError;
         Close();
+        // A line lost while it was being set up is this failure, told once.
+        ForgetHangUp();
         return OpenFailed(reason);
     }
     return true;
@@ -167,6 +165,12 @@ void CSerialPort::ReleaseLine() {
 
 std::string CSerialPort::LineRemark() const {
     return m_opened && m_line ? m_line->Remark() : std::string();
+}
+
+void CSerialPort::ForgetHangUp() {
+    std::lock_guard lock(m_hangUpMutex);
+    m_hungUp = false;
+    m_hangUpReason.clear();
 }
 
 std::string CSerialPort::HangUpReason() const {

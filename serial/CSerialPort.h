@@ -79,6 +79,7 @@ class CSerialPort : public SerialLink {
     bool OpenFailed(std::string detail);
     void NoteSettingsErrors(const Line::Problems& problems);
     void NoteHangUp(const std::string& cause);
+    void ForgetHangUp();
     std::size_t ReadAvailable(char* buffer, std::size_t capacity);
     void ReleaseLine();
 

@@ -176,8 +176,16 @@ TEST_F(RemotePortsTest, KillingSer2netMidSetNamesWhatWasWrittenAndKeepsWhatArriv
 // Each fault that keeps a network port from opening is a port that cannot be opened
 // (status 2), told with the server's name and what happened, quickly.
 TEST_F(RemotePortsTest, NetworkFaultsAreDevicesThatCannotBeOpened) {
-    sim::SimulatedDevice device;
-    Ser2netServer server({{device.slavePath(), Accepter::TelnetOnly}});
+    sim::SimulatedDevice device, busy;
+    Ser2netServer server(
+        {{device.slavePath(), Accepter::TelnetOnly}, {busy.slavePath(), Accepter::Rfc2217, false}});
+    // Another client holds the second port, so ser2net turns the tool away.
+    const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(server.Port(1)));
+    ASSERT_EQ(connect(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     const unsigned nobody = Ser2netServer::FreePort();
     const std::string refused = "127.0.0.1:" + std::to_string(nobody);
     const std::pair<std::string, std::string> cases[] = {
@@ -187,6 +195,9 @@ TEST_F(RemotePortsTest, NetworkFaultsAreDevicesThatCannotBeOpened) {
         {"rfc2217://nosuch.invalid:2001", "the host 'nosuch.invalid'"},
         {server.Url(0), "127.0.0.1:" + std::to_string(server.Port(0)) +
                             " did not agree to RFC 2217 (COM-PORT-OPTION)"},
+        {server.Url(1), "127.0.0.1:" + std::to_string(server.Port(1)) +
+                            " closed the connection (the server stopped, or gave the port to "
+                            "another client)"},
     };
     for (const auto& [url, message] : cases) {
         const auto started = Clock::now();
@@ -195,9 +206,12 @@ TEST_F(RemotePortsTest, NetworkFaultsAreDevicesThatCannotBeOpened) {
         EXPECT_EQ(run.status, kNoDevice) << url;
         EXPECT_THAT(run.err, HasSubstr("qk4410-cli: Open com failed! (" + url + ": "));
         EXPECT_THAT(run.err, HasSubstr(message));
+        // One message: the port never opened, so no line was lost.
+        EXPECT_THAT(run.err, Not(HasSubstr("Device lost")));
         EXPECT_EQ(run.out, "");
     }
-    EXPECT_EQ(device.BytesReceived(), 0u);
+    EXPECT_EQ(device.BytesReceived() + busy.BytesReceived(), 0u);
+    close(holder);
 }
 
 // A server that accepts and never says a word: over RFC 2217 the connection never opens

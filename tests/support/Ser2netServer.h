@@ -37,6 +37,8 @@ class Ser2netServer {
     struct Line {
         std::string device;
         Accepter accepter = Accepter::Rfc2217;
+        // A new client takes the port from the one connected; otherwise it is turned away.
+        bool kickOldUser = true;
     };
 
     // Starts ser2net and waits until it listens on every port; throws std::runtime_error
@@ -118,7 +120,7 @@ class Ser2netServer {
                    << m_ports.back() << "\n"
                    << "  connector: serialdev," << m_lines[i].device << ",9600n81,local\n"
                    << "  options:\n"
-                   << "    kickolduser: true\n"
+                   << "    kickolduser: " << (m_lines[i].kickOldUser ? "true" : "false") << "\n"
                    << "    mdns: false\n";
         }
         const std::string file = (m_folder / "ser2net.yaml").string();
