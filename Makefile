@@ -3,12 +3,16 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build check run fuzz package windows clean
+.PHONY: all deps check-deps build check run fuzz package windows clean
 
 all: build
 
 deps:
 	@scripts/install-deps
+
+# The window tests also run with the fonts a Debian desktop brings.
+check-deps:
+	@scripts/install-deps fonts
 
 build: deps
 	@cmake --preset debug >/dev/null
@@ -18,7 +22,7 @@ build: deps
 # toolkit-free core and tools under ThreadSanitizer; each fuzz target for 30 seconds; the
 # core and the command line built for Windows and run under Wine (after the debug build,
 # whose simulated device the Windows command line talks to).
-check: deps
+check: check-deps
 	@set -e; for preset in debug asan tsan; do \
 	  echo "== $$preset"; \
 	  cmake --preset $$preset >/dev/null; \

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -15,6 +14,7 @@
 #include "CAboutDlg.h"
 #include "DialogFont.h"
 #include "DialogTemplates.h"
+#include "FixedPitchFont.h"
 #include "GbkText.h"
 #include "OverrideCursor.h"
 #include "QFileDialogChooser.h"
@@ -418,9 +418,7 @@ void CConfigToolDlg::SelectFoundDevice(int portNumber, std::uint32_t baud) {
 
 void CConfigToolDlg::OnHelp() {
     // The option table lines up in columns only in a fixed pitch.
-    m_messages.Present(
-        this,
-        {HelpText(), {}, Message::Icon::None, QFontDatabase::systemFont(QFontDatabase::FixedFont)});
+    m_messages.Present(this, {HelpText(), {}, Message::Icon::None, FixedPitchFont()});
 }
 
 void CConfigToolDlg::done(int result) {

@@ -1,12 +1,12 @@
 // The main window without a device: what it shows, what it does with received bytes and
 // typed text, its menus and boxes, and its layout.
-#include <QFontDatabase>
 #include <QMessageBox>
 #include <QTest>
 #include <QTextDocument>
 
 #include "AppOptions.h"
 #include "CAboutDlg.h"
+#include "FixedPitchFont.h"
 #include "QMessageBoxPresenter.h"
 #include "UiTestSupport.h"
 
@@ -238,8 +238,8 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(dialog.Item<QPushButton>(1001)->text() + dialog.Item<QLabel>(1049)->text(),
                  "Open");
 
-        const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        const auto box = presenter.MakeBox(nullptr, {HelpText(), {}, Message::Icon::None, fixed});
+        const auto box =
+            presenter.MakeBox(nullptr, {HelpText(), {}, Message::Icon::None, FixedPitchFont()});
         box->show();
         QVERIFY(QTest::qWaitForWindowExposed(box.get()));
         const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
