@@ -1,8 +1,10 @@
 #include "ConversationRecorder.h"
 
 #include <algorithm>
+#include <sstream>
 #include <utility>
 
+#include "ConversationReplay.h"
 #include "RecordingDeviceView.h"
 
 namespace qk::replay {
@@ -71,10 +73,14 @@ bool ConversationRecorder::Write(std::ostream& out, std::string_view headerComme
         std::lock_guard lock(m_mutex);
         items = m_items;
     }
-    WriteHeader(out, headerComment);
+    std::stringstream conversation;
+    WriteHeader(conversation, headerComment);
     for (const auto& item : items) {
-        out << Seconds(item.time) << ' ' << item.kind << ' ' << Escape(item.bytes) << '\n';
+        conversation << Seconds(item.time) << ' ' << item.kind << ' ' << Escape(item.bytes) << '\n';
     }
+    // What the parser made of it goes in too, so that replaying the file checks the parser.
+    std::vector<std::string> failures;
+    out << WithExpectations(conversation, failures);
     return out.good();
 }
 

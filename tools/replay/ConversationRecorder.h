@@ -27,7 +27,8 @@ class ConversationRecorder {
     void Received(std::string_view block);
 
     // The header as "# " comment lines, then every item so far with its time in seconds
-    // ("0.000"), one a line. False when the stream failed.
+    // ("0.000"), one a line, with what the parser makes of the blocks as expectations
+    // (WithExpectations). False when the stream failed.
     bool Write(std::ostream& out, std::string_view headerComment) const;
 
   private:
