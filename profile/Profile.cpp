@@ -26,6 +26,11 @@ std::size_t SendPosition(const Setting& setting) {
 
 ProfileContents ReadProfile(std::string_view text) {
     ProfileContents contents;
+    if (text.size() > kMaxProfileBytes) {
+        contents.problems.push_back("the file is larger than any profile (more than " +
+                                    std::to_string(kMaxProfileBytes) + " bytes)");
+        return contents;
+    }
     if (text.starts_with(kByteOrderMark)) {
         text.remove_prefix(kByteOrderMark.size());
     }

@@ -20,6 +20,10 @@ namespace qk {
 // that nothing is applied from a file that is wrong anywhere.
 inline constexpr std::string_view kProfileFormatLine = "# QK4410 profile, format 1";
 
+// Larger than any real profile (one holds a few hundred bytes): a larger file is some other
+// file, refused whole at once instead of line by line.
+inline constexpr std::size_t kMaxProfileBytes = 64 * 1024;
+
 struct ProfileContents {
     std::vector<Setting> settings;      // in send order, each name at most once
     std::vector<std::string> problems;  // "line 4: ...", in line order; empty for a good file
@@ -28,7 +32,8 @@ struct ProfileContents {
 
 // Checks names (known, not repeated), values (their lists, a port from 1 to 65535, the
 // registration content's 40 bytes, no line break or zero byte, a GBK form for every
-// character, valid UTF-8) and the format line, if there is one.
+// character, valid UTF-8) and the format line, if there is one. A text larger than
+// kMaxProfileBytes has that one problem.
 ProfileContents ReadProfile(std::string_view text);
 
 // The format line, each comment as a "# " line, then NAME=VALUE for each setting in send

@@ -72,6 +72,13 @@ TEST(ProfileTest, EveryProblemInAFileIsReportedAtOnceWithItsLine) {
         EXPECT_EQ(ReadProfile(std::string("destPort=") + port).problems.size(), 1u) << port;
     }
     EXPECT_TRUE(ReadProfile("destPort=65535\nregisterData=" + std::string(40, 'x')).ok());
+    // A file larger than any profile is refused whole, in one line: padded with comments,
+    // a good profile is read up to the limit and refused one byte past it.
+    std::string padded = "destPort=5000\n";
+    padded += std::string(kMaxProfileBytes - padded.size() - 1, '#') + "\n";
+    EXPECT_TRUE(ReadProfile(padded).ok());
+    EXPECT_EQ(ReadProfile(padded + "\n").problems,
+              Lines{"the file is larger than any profile (more than 65536 bytes)"});
 }
 
 // The window's record to a profile and back: the same commands would go out, and a profile

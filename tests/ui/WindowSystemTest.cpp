@@ -5,9 +5,12 @@
 #include <xcb/xcb.h>
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
@@ -278,6 +281,47 @@ class WindowSystemTest : public QObject {
         std::lock_guard lock(p.mutex);
         QVERIFY(p.received.find("QK+HEARTIME=") != std::string::npos);  // the Set went out
         QVERIFY(p.received.find("QK+ENROL=") == std::string::npos);     // not refused short
+    }
+
+    // A file chosen by mistake in Load Profile… (a megabyte of something else, a device log)
+    // brings one box, which fits the screen with its OK button on it.
+    void aWrongFileInLoadProfileBringsOneBoxThatFitsTheScreen() {
+        QTemporaryDir folder;
+        const QString large = folder.filePath(QStringLiteral("capture.bin"));
+        const QString log = folder.filePath(QStringLiteral("device.log"));
+        QByteArray lines;
+        for (int i = 0; lines.size() < 47 * 1024; ++i) {
+            lines += "+DATA:" + QByteArray::number(i) + " " + QByteArray(200, 'y') + "\r\n";
+        }
+        for (const auto& [path, bytes] :
+             {std::pair{large, QByteArray(1 << 20, 'x')}, std::pair{log, lines}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        QMessageBoxPresenter messages(QStringLiteral("QK4410ConfTool"));
+        test::ScriptedFileChooser files;
+        CConfigToolDlg dialog(PortDirectory{}, messages, files);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (const QString& path : {large, log}) {
+            int boxes = 0;
+            QString fits;
+            const auto answer = test::AnswerNextModal([&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                QVERIFY(box != nullptr && QTest::qWaitForWindowExposed(box));
+                ++boxes;
+                QAbstractButton* ok = box->button(QMessageBox::Ok);
+                const QRect screen = box->screen()->availableGeometry();
+                fits = QString::number(screen.contains(box->frameGeometry())) +
+                       QString::number(
+                           screen.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size())));
+                ok->click();
+            });
+            files.answers << path;
+            dialog.OnSysCommand(SystemMenu::kLoadProfileCommand);
+            QCOMPARE(boxes, 1);
+            QCOMPARE(fits, QStringLiteral("11"));
+        }
     }
 };
 
