@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QStringEncoder>
 #include <algorithm>
+#include <utility>
 
 namespace qk::ui {
 namespace {
@@ -12,6 +13,22 @@ constexpr char16_t kDeletePicture = 0x2421;
 
 QByteArrayView View(std::string_view bytes) {
     return QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// "\xFF" for each byte, as the command line shows a byte that is no character.
+QString Escaped(std::string_view bytes) {
+    QString text;
+    for (const char b : bytes) {
+        text +=
+            QStringLiteral("\\x") +
+            QString::number(static_cast<unsigned char>(b), 16).toUpper().rightJustified(2, u'0');
+    }
+    return text;
+}
+
+void Mark(GbkLogDecoder::Shown& shown, const QString& text) {
+    shown.marked.emplace_back(shown.text.size(), text.size());
+    shown.text += text;
 }
 
 }  // namespace
@@ -27,52 +44,82 @@ std::string ToGbk(const QString& text) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-QString GbkLogDecoder::Decode(std::string_view bytes) {
-    // Device data is mostly ASCII, which GBK leaves as it is. Once a byte below 0x80 has
-    // gone through, the converter holds nothing (that byte either stood alone or ended a
-    // character), so a piece of ASCII alone may skip it.
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                   [](char b) { return static_cast<unsigned char>(b) < 0x80; });
-    const QString decoded = ascii && !m_mayHoldBytes ? QString::fromLatin1(View(bytes))
-                                                     : m_decoder.decode(View(bytes));
-    if (!bytes.empty()) {
-        m_mayHoldBytes = static_cast<unsigned char>(bytes.back()) >= 0x80;
+GbkLogDecoder::Shown GbkLogDecoder::DecodeMarked(std::string_view bytes) {
+    Shown shown;
+    shown.text.reserve(static_cast<qsizetype>(bytes.size()));
+    // Device data is mostly ASCII: a run of it goes through at once.
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        if (m_lead < 0) {
+            std::size_t run = at;
+            while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) >= 0x20 &&
+                   static_cast<unsigned char>(bytes[run]) < 0x7F) {
+                ++run;
+            }
+            if (run > at) {
+                shown.text +=
+                    QLatin1StringView(bytes.data() + at, static_cast<qsizetype>(run - at));
+                m_afterCarriageReturn = false;
+                at = run;
+                continue;
+            }
+        }
+        Byte(shown, static_cast<unsigned char>(bytes[at++]));
     }
-    QString shown(decoded.size(), Qt::Uninitialized);
-    char16_t* const begin = reinterpret_cast<char16_t*>(shown.data());
-    char16_t* out = begin;
-    for (const QChar c : decoded) {
-        const char16_t u = c.unicode();
-        if (u >= 0x20 && u != 0x7F) {
-            *out++ = u;
-            m_afterCarriageReturn = false;
-            continue;
-        }
-        if (u == u'\r') {
-            *out++ = u'\n';
-            m_afterCarriageReturn = true;
-            continue;
-        }
-        const bool endsCrLf = u == u'\n' && m_afterCarriageReturn;
-        m_afterCarriageReturn = false;
-        if (endsCrLf) {
-            continue;
-        }
-        if (u == u'\n' || u == u'\t') {
-            *out++ = u;
-        } else if (u < 0x20) {
-            *out++ = static_cast<char16_t>(kControlPictures + u);
-        } else {
-            *out++ = kDeletePicture;
-        }
-    }
-    shown.truncate(out - begin);
     return shown;
 }
 
+void GbkLogDecoder::Byte(Shown& shown, unsigned char byte) {
+    if (m_lead >= 0) {
+        const auto lead = static_cast<char>(std::exchange(m_lead, -1));
+        if (byte >= 0x40 && byte <= 0xFE && byte != 0x7F) {
+            const char pair[] = {lead, static_cast<char>(byte)};
+            Character(shown, std::string_view(pair, 2));
+            return;
+        }
+        Mark(shown, Escaped(std::string_view(&lead, 1)));  // a lead byte without its trail
+    }
+    if (byte >= 0x80) {
+        m_afterCarriageReturn = false;
+        if (byte >= 0x81 && byte <= 0xFE) {
+            m_lead = byte;
+        } else {
+            const auto single = static_cast<char>(byte);
+            Character(shown, std::string_view(&single, 1));
+        }
+        return;
+    }
+    if (byte == '\r') {
+        shown.text += u'\n';
+        m_afterCarriageReturn = true;
+        return;
+    }
+    const bool endsCrLf = byte == '\n' && m_afterCarriageReturn;
+    m_afterCarriageReturn = false;
+    if (endsCrLf) {
+        return;
+    }
+    if (byte == '\n' || byte == '\t' || (byte >= 0x20 && byte < 0x7F)) {
+        shown.text += QChar(byte);
+    } else {
+        Mark(shown, QString(QChar(byte == 0x7F ? kDeletePicture : kControlPictures + byte)));
+    }
+}
+
+void GbkLogDecoder::Character(Shown& shown, std::string_view bytes) {
+    const QString decoded = m_characters.decode(View(bytes));
+    const char16_t u = decoded.size() == 1 ? decoded.front().unicode() : 0;
+    // Private-use code points are how the converter passes on what GBK does not define.
+    const bool drawn = u != 0 && u != QChar::ReplacementCharacter && (u < 0xE000 || u > 0xF8FF);
+    if (drawn) {
+        shown.text += decoded;
+    } else {
+        Mark(shown, Escaped(bytes));
+    }
+}
+
 void GbkLogDecoder::Reset() {
-    m_decoder.resetState();
-    m_mayHoldBytes = false;
+    m_lead = -1;
     m_afterCarriageReturn = false;
 }
 
