@@ -1,5 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 
 #include <filesystem>
@@ -7,6 +9,7 @@
 #include <numeric>
 
 #include "CSerialPort.h"
+#include "PortDiagnostics.h"
 #include "PortDirectory.h"
 #include "PseudoTerminal.h"
 #include "RecordingSerialSink.h"
@@ -82,7 +85,7 @@ TEST_F(SerialPortOnPty, RefusedSettingsAndOpeningsAreReportedWithTheReason) {
     std::string comm;
     std::getline(std::ifstream("/proc/self/comm"), comm);
     const std::pair<int, std::string> cases[] = {
-        {3, pty.slavePath() + " is in use by pid " + std::to_string(getpid()) + " (" + comm +
+        {3, pty.slavePath() + " is locked by pid " + std::to_string(getpid()) + " (" + comm +
                 ", this program)"},
         {9, "COM9 stands for no device; port mapping: " + ports.DescribeMapping()},
     };
@@ -93,6 +96,42 @@ TEST_F(SerialPortOnPty, RefusedSettingsAndOpeningsAreReportedWithTheReason) {
     }
     EXPECT_EQ(sink.Count(kOpenComFailed), 2u);
     EXPECT_TRUE(port.IsOpen());
+}
+
+// Of the processes that have a busy port open, the one named as holding it is the one that
+// locked it (flock, by device and inode in /proc/locks), the others after it; with no lock
+// to be seen, all of them. A /proc of its own: the pty's real device, made-up processes.
+TEST_F(SerialPortOnPty, TheProcessThatLockedABusyPortIsNamedAsItsHolder) {
+    namespace fs = std::filesystem;
+    const fs::path proc = fs::temp_directory_path() / ("qk-proc-" + std::to_string(getpid()));
+    fs::remove_all(proc);
+    const auto process = [&](int pid, const char* command) {
+        fs::create_directories(proc / std::to_string(pid) / "fd");
+        fs::create_symlink(pty.slavePath(), proc / std::to_string(pid) / "fd" / "3");
+        std::ofstream(proc / std::to_string(pid) / "comm") << command << "\n";
+    };
+    process(100, "qk4410-sim");
+    process(200, "QK4410ConfTool");
+    process(300, "minicom");
+    struct stat device {};
+    ASSERT_EQ(stat(pty.slavePath().c_str(), &device), 0);
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(device.st_dev), minor(device.st_dev),
+                  static_cast<unsigned long long>(device.st_ino));
+    const std::string other = "fe:00:" + std::to_string(device.st_ino + 1);
+    const std::string locks = "1: POSIX  ADVISORY  WRITE 100 " + std::string(file) + " 0 EOF\n" +
+                              "2: FLOCK  ADVISORY  WRITE 300 " + other + " 0 EOF\n" +
+                              "3: FLOCK  ADVISORY  WRITE 200 " + file + " 0 EOF\n" +
+                              "3: -> FLOCK  ADVISORY  WRITE 300 " + file + " 0 EOF\n";
+    std::ofstream(proc / "locks") << locks;
+    EXPECT_EQ(DescribeHeldPort(pty.slavePath(), proc.string()),
+              pty.slavePath() + " is locked by pid 200 (QK4410ConfTool); also open in pid 100 " +
+                  "(qk4410-sim), pid 300 (minicom)");
+    std::ofstream(proc / "locks") << "";
+    EXPECT_EQ(DescribeHeldPort(pty.slavePath(), proc.string()),
+              pty.slavePath() + " is in use by pid 100 (qk4410-sim), pid 200 (QK4410ConfTool), " +
+                  "pid 300 (minicom)");
+    fs::remove_all(proc);
 }
 
 TEST_F(SerialPortOnPty, EveryByteValueCrossesUnchangedAndAHangUpIsNoFailedWrite) {
