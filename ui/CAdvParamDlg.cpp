@@ -190,7 +190,7 @@ void CAdvParamDlg::ReadControls() {
 
 void CAdvParamDlg::OnOK() {
     if (m_deviceLost) {
-        return;  // "Set" is disabled; Enter reaches here only through a focused "Set"
+        return;  // nothing may be stored for a device that can no longer be sent it
     }
     if (!m_loggedIn) {
         MessageBox(QStringLiteral("Logout"));
