@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "Measure.h"
-#include "Settings.h"
+#include "Parameters.h"
 
 extern char** environ;
 
@@ -286,13 +286,14 @@ int main(int argc, char** argv) {
     double writesMs = 0;
     double readBackMs = 0;
     for (const std::string_view name : kProfileNames) {
-        const qk::SettingRule* rule = qk::FindSetting(name);
-        if (rule == nullptr) {
+        const qk::Parameter* parameter = qk::FindParameterByName(name);
+        if (parameter == nullptr) {
             std::fprintf(stderr, "apply_timing: no setting %s\n", name.data());
             return 1;
         }
-        writesMs += rule->basic ? kBasicWriteMs : kAdvancedWriteMs;
-        readBackMs += rule->basic ? kBasicQueryMs : kAdvancedQueryMs;
+        const bool basic = parameter->group == qk::ParameterGroup::Basic;
+        writesMs += basic ? kBasicWriteMs : kAdvancedWriteMs;
+        readBackMs += basic ? kBasicQueryMs : kAdvancedQueryMs;
     }
     const auto loginMs = LoginRoundTrip(sim, latencyMs);
     if (!loginMs) {

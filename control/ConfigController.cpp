@@ -5,12 +5,14 @@
 
 #include "CommandValues.h"
 #include "Handshake.h"
+#include "Parameters.h"
 #include "ValueLists.h"
 
 namespace qk {
 namespace {
 
 constexpr int kComPorts = 14;
+constexpr std::string_view kLoginKeyCaption = "Login Key";
 
 // The lists the operator must have chosen from before the port can open.
 std::string MissingSerialChoices(const SerialSelection& selection) {
@@ -78,8 +80,10 @@ void ConfigController::Open() {
         static_cast<std::uint32_t>(std::stoul(std::string(BaudRateList[selection.baudIndex])));
     const int dataBits = DataBitsList[selection.dataBitsIndex][0] - '0';
     // Every opening needs its own accepted login, even if an answer of the last one was
-    // still being handled when it closed.
+    // still being handled when it closed; and what counts as reported is what this opening
+    // hears.
     m_state.loggedIn = false;
+    m_state.reported.Clear();
     m_port.Open(selection.comIndex + 1, baud, dataBits, 0, selection.parityIndex);
 }
 
@@ -95,8 +99,8 @@ void ConfigController::Close() {
 }
 
 bool ConfigController::EnterConfigMode() {
-    const HandshakeResult result = RunHandshake(m_port, m_pacer, m_commands,
-                                                m_timing.handshakeAttempts, m_timing.handshakeRetry);
+    const HandshakeResult result = RunHandshake(
+        m_port, m_pacer, m_commands, m_timing.handshakeAttempts, m_timing.handshakeRetry);
     // A device that is gone, or a run that is stopping, is no failed handshake.
     if (result == HandshakeResult::NoReply) {
         m_view.ShowMessage(kHandshakeFailed);
@@ -111,7 +115,7 @@ void ConfigController::Login() {
     }
     m_view.UpdateState();
     CommandValues values;
-    if (const auto key = values.Text("Login Key", m_state.loginKey)) {
+    if (const auto key = values.Text(kLoginKeyCaption, m_state.loginKey)) {
         WriteCommand(BuildLogin(m_commands, *key));
     }
     ReportLeftOut(values);
@@ -125,15 +129,8 @@ void ConfigController::ClearLog() {
 }
 
 void ConfigController::GetParameters() {
-    for (const CommandId id : {CommandId::Stat, CommandId::Id, CommandId::Ver, CommandId::Baud,
-                               CommandId::DestAddress, CommandId::DestPort, CommandId::Protocol}) {
-        Query(id, m_timing.basicQueryGap);
-    }
-    for (const CommandId id :
-         {CommandId::WorkType, CommandId::HeartbeatTime, CommandId::HeartbeatData, CommandId::Dns,
-          CommandId::DataBits, CommandId::Parity, CommandId::RegisterEnable,
-          CommandId::RegisterData}) {
-        Query(id, m_timing.advancedQueryGap);
+    for (const Parameter* parameter : QueriedParameters()) {
+        Query(*parameter);
     }
     CloseLostLine();
 }
@@ -148,26 +145,7 @@ void ConfigController::SetParameters() {
         return;
     }
     m_view.UpdateState();
-    CommandValues values;
-    const std::optional<std::string> commands[] = {
-        values.ListEntry("Device Baud Rate", BaudRateList, m_state.deviceBaudIndex),
-        values.Text("Dest. IP/Name", m_state.destAddress),
-        values.Text("Dest. Port", m_state.destPort),
-        values.ListEntry("Protocol", ProtocolList, m_state.protocolIndex),
-    };
-    const CommandId ids[] = {CommandId::Baud, CommandId::DestAddress, CommandId::DestPort,
-                             CommandId::Protocol};
-    for (std::size_t i = 0; i < std::size(ids) && MayContinue(); ++i) {
-        if (commands[i]) {
-            WriteCommand(BuildSet(m_commands, ids[i], *commands[i]));
-        }
-        // The pauses stay where they were, sent or not: the device expects that spacing.
-        if (i + 1 < std::size(ids)) {
-            m_pacer.Pause(m_timing.basicSetGap);
-        }
-    }
-    ReportLeftOut(values);
-    CloseLostLine();
+    SendGroup(ParameterGroup::Basic);
 }
 
 void ConfigController::EditAdvancedParameters() {
@@ -187,32 +165,50 @@ void ConfigController::SetAdvancedParameters() {
         return;
     }
     m_view.UpdateState();
-    const AdvancedParams& a = m_state.advanced;
+    SendGroup(ParameterGroup::Advanced);
+}
+
+void ConfigController::SendGroup(ParameterGroup group) {
+    std::vector<const Parameter*> parameters;
+    for (const Parameter* parameter : SettableParameters()) {
+        if (parameter->group == group) {
+            parameters.push_back(parameter);
+        }
+    }
     CommandValues values;
-    const std::pair<CommandId, std::optional<std::string>> commands[] = {
-        {CommandId::WorkType, values.Digit("Work Mode", WorkModeList, '0', a.workType)},
-        // The stored heartbeat is the list position; the device counts from 1.
-        {CommandId::HeartbeatTime,
-         values.Digit("Heart Beat Interval", HeartbeatList, '1', a.heartbeatCode)},
-        {CommandId::HeartbeatData, values.Text("Heart Beat Content", a.heartbeatData)},
-        {CommandId::Dns, values.Text("DNS Server IP", a.dnsServer)},
-        {CommandId::DataBits, values.ListText("Serial Data Bits", DataBitsList, a.dataBits)},
-        {CommandId::Parity, values.ListText("Serial Parity", ParityList, a.parity)},
-        {CommandId::RegisterEnable,
-         values.Digit("Regist Packet", SwitchList, '0', a.registerEnable)},
-        {CommandId::RegisterData, values.Text("Regist Packet Content", a.registerData)},
-    };
-    for (const auto& [id, value] : commands) {
-        if (!MayContinue()) {
-            break;
+    for (std::size_t i = 0; i < parameters.size() && MayContinue(); ++i) {
+        const Parameter& parameter = *parameters[i];
+        if (const auto value = values.Value(parameter, m_state)) {
+            WriteCommand(BuildSet(m_commands, parameter.command, *value));
         }
-        if (value) {
-            WriteCommand(BuildSet(m_commands, id, *value));
+        // The pauses stay where they were, sent or not: the device expects that spacing.
+        // Set Param. has none after its last command.
+        if (group == ParameterGroup::Advanced || i + 1 < parameters.size()) {
+            m_pacer.Pause(SetGap(parameter));
         }
-        m_pacer.Pause(m_timing.advancedSetGap);
     }
     ReportLeftOut(values);
     CloseLostLine();
+}
+
+SettingsWritten ConfigController::WriteSettings(const std::vector<Setting>& settings) {
+    SettingsWritten outcome;
+    for (const Setting& setting : settings) {
+        if (!MayContinue()) {
+            break;
+        }
+        const std::string command = BuildSet(m_commands, setting.parameter->command, setting.value);
+        const bool wentOut = m_port.Write(command.data(), static_cast<unsigned>(command.size()));
+        (wentOut ? outcome.written : outcome.failed).push_back(setting.parameter->id);
+        m_pacer.Pause(SetGap(*setting.parameter));
+    }
+    return outcome;
+}
+
+void ConfigController::QueryParameters(const std::vector<const Parameter*>& parameters) {
+    for (const Parameter* parameter : parameters) {
+        Query(*parameter);
+    }
 }
 
 void ConfigController::CloseLostLine() {
@@ -241,12 +237,18 @@ void ConfigController::WriteCommand(const std::string& command) {
     m_port.Write(command.data(), static_cast<unsigned>(command.size()));
 }
 
-void ConfigController::Query(CommandId id, std::chrono::milliseconds pause) {
+void ConfigController::Query(const Parameter& parameter) {
     if (!MayContinue()) {
         return;
     }
-    WriteCommand(BuildQuery(m_commands, id));
-    m_pacer.Pause(pause);
+    WriteCommand(BuildQuery(m_commands, parameter.command));
+    m_pacer.Pause(parameter.group == ParameterGroup::Basic ? m_timing.basicQueryGap
+                                                           : m_timing.advancedQueryGap);
+}
+
+std::chrono::milliseconds ConfigController::SetGap(const Parameter& parameter) const {
+    return parameter.group == ParameterGroup::Basic ? m_timing.basicSetGap
+                                                    : m_timing.advancedSetGap;
 }
 
 void ConfigController::ReportLeftOut(const CommandValues& values) {

@@ -1,15 +1,23 @@
 #pragma once
 
 #include <chrono>
+#include <vector>
 
 #include "CommandTable.h"
 #include "ControllerView.h"
 #include "DeviceState.h"
 #include "Pacer.h"
+#include "Parameters.h"
 #include "ReceiveLoop.h"
 #include "SerialLink.h"
 
 namespace qk {
+
+// Which of the settings WriteSettings was given went out, and which the port refused.
+struct SettingsWritten {
+    std::vector<ParameterId> written;
+    std::vector<ParameterId> failed;
+};
 
 // The pauses the device is given and how long the handshake waits (80 x 200 ms).
 struct ControllerTiming {
@@ -45,6 +53,12 @@ class ConfigController {
     void SetParameters();
     void EditAdvancedParameters();
     void SetAdvancedParameters();
+    // For front ends without a window: exactly these settings, in order, each followed by
+    // its group's set pause, and nothing else; then the queries of exactly these
+    // parameters with their group's query pauses. Both stop after the command in flight
+    // as every sequence does; neither closes a lost line (CloseLostLine does).
+    SettingsWritten WriteSettings(const std::vector<Setting>& settings);
+    void QueryParameters(const std::vector<const Parameter*>& parameters);
     // If the line has hung up, closes the port and tells the operator; otherwise nothing.
     // Every operation ends with it; an owner calls it when the receive loop reports the
     // end of the line while no operation runs.
@@ -58,7 +72,9 @@ class ConfigController {
     void Close();
     bool MayContinue() const;
     void WriteCommand(const std::string& command);
-    void Query(CommandId id, std::chrono::milliseconds pause);
+    void Query(const Parameter& parameter);
+    void SendGroup(ParameterGroup group);
+    std::chrono::milliseconds SetGap(const Parameter& parameter) const;
     void ReportLeftOut(const class CommandValues& values);
 
     SerialLink& m_port;

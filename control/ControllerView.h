@@ -16,7 +16,7 @@ struct SerialSelection {
 };
 
 // What the configuration controller needs of its front end beyond DeviceView: the main
-// window implements it with widgets, the command line with its options.
+// window implements it with widgets, HeadlessView (the session core's) with given settings.
 class ControllerView : public DeviceView {
   public:
     virtual SerialSelection GetSerialSelection() = 0;

@@ -4,6 +4,7 @@
 
 #include "BlockAssembler.h"
 #include "Handshake.h"
+#include "Parameters.h"
 #include "ResponseParser.h"
 #include "ValueLists.h"
 
@@ -65,26 +66,21 @@ ScanResult DeviceScanner::Scan(const std::vector<std::uint32_t>& rates,
 }
 
 void DeviceScanner::ReadIdentity(ScanResult& result) {
-    for (const CommandId id : {CommandId::Stat, CommandId::Id, CommandId::Ver}) {
-        const std::string query = BuildQuery(m_commands, id);
+    const std::vector<const Parameter*> identity = {&ParameterOf(ParameterId::Status),
+                                                    &ParameterOf(ParameterId::Id),
+                                                    &ParameterOf(ParameterId::Version)};
+    for (const Parameter* parameter : identity) {
+        const std::string query = BuildQuery(m_commands, parameter->command);
         m_port.Write(query.data(), static_cast<unsigned>(query.size()));
         m_pacer.Pause(m_timing.queryGap);
     }
     DeviceState state;
     NullDeviceView view;
     ResponseParser parser(state, view);
-    parser.SetAnswerObserver([&](std::string_view key, std::string_view value) {
-        if (key == "STAT") {
-            result.stat = value;
-        } else if (key == "ID") {
-            result.id = value;
-        } else if (key == "VER") {
-            result.version = value;
-        }
-    });
     BlockAssembler assembler;
     const auto complete = [&] {
-        return !result.stat.empty() && !result.id.empty() && !result.version.empty();
+        return std::ranges::all_of(identity,
+                                   [&](const Parameter* p) { return state.reported.Has(p->id); });
     };
     for (auto waited = std::chrono::milliseconds{0};
          !complete() && waited <= m_timing.answerWait && !m_pacer.StopRequested();) {
@@ -102,6 +98,7 @@ void DeviceScanner::ReadIdentity(ScanResult& result) {
         m_pacer.Pause(m_timing.readPoll);
         waited += m_timing.readPoll;
     }
+    result.reported = state.reported;
 }
 
 }  // namespace qk

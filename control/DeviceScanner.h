@@ -7,17 +7,18 @@
 #include <vector>
 
 #include "CommandTable.h"
+#include "DeviceState.h"
 #include "Pacer.h"
 #include "SerialLink.h"
 
 namespace qk {
 
-// What a scan learnt of one port. The texts are the device's own answers (GBK).
+// What a scan learnt of one port.
 struct ScanResult {
     bool opened = false;  // false: the port could not be opened at all
     bool found = false;
-    std::uint32_t baud = 0;  // the line speed the device answered at
-    std::string stat, id, version;
+    std::uint32_t baud = 0;   // the line speed the device answered at
+    ReportedValues reported;  // its status, ID and version answers, as far as it gave them
 };
 
 // The line speeds to try: `first`, then the others, most likely first.

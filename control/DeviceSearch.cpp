@@ -46,24 +46,27 @@ class DeviceSearch::StopPacer final : public Pacer {
     std::atomic<bool> m_stop{false};
 };
 
-DeviceSearch::DeviceSearch(PortDirectory ports, std::uint32_t firstRate,
+DeviceSearch::DeviceSearch(std::vector<PortDirectory::Entry> ports, std::uint32_t firstRate,
                            DeviceScanner::Timing timing, Observer observer)
     : m_ports(std::move(ports)),
       m_rates(ScanRates(firstRate)),
       m_timing(timing),
       m_observer(std::move(observer)),
       m_pacer(std::make_unique<StopPacer>()) {
-    for (const auto& entry : m_ports.Entries()) {
+    for (const auto& entry : m_ports) {
         m_numbers.push_back(entry.number);
     }
-    m_threads.reserve(m_numbers.size());
+    m_threads.reserve(m_ports.size());
     try {
-        for (const int number : m_numbers) {
-            m_threads.emplace_back([this, number] {
-                PortFinding finding = ScanPort(number);
+        for (const auto& port : m_ports) {
+            m_threads.emplace_back([this, &port] {
+                PortFinding finding = ScanPort(port);
                 if (m_observer.finished) {
                     m_observer.finished(std::move(finding));
                 }
+                const std::lock_guard lock(m_doneMutex);
+                ++m_done;
+                m_doneChanged.notify_all();
             });
         }
     } catch (...) {
@@ -91,14 +94,25 @@ void DeviceSearch::Wait() {
     }
 }
 
-PortFinding DeviceSearch::ScanPort(int number) {
+bool DeviceSearch::WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_doneMutex);
+    return m_doneChanged.wait_for(lock, timeout, [this] { return m_done == m_threads.size(); });
+}
+
+PortFinding DeviceSearch::ScanPort(const PortDirectory::Entry& entry) {
+    if (entry.path.empty()) {
+        return {entry.number, entry.path, {}, "no serial device stands behind it"};
+    }
+    // Each port on a directory of its own: the ports searched need not be COM numbers.
+    PortDirectory own;
+    own.Pin(PortDirectory::kFirstPort, entry.path);
     OpenFailure sink;
-    CSerialPort port(m_ports, sink);
-    DeviceScanner scanner(port, number, *m_pacer, m_timing);
-    PortFinding finding{number, m_ports.PathFor(number), {}, {}};
+    CSerialPort port(own, sink);
+    DeviceScanner scanner(port, PortDirectory::kFirstPort, *m_pacer, m_timing);
+    PortFinding finding{entry.number, entry.path, {}, {}};
     finding.result = scanner.Scan(m_rates, [&](std::uint32_t rate) {
         if (m_observer.trying) {
-            m_observer.trying(number, rate);
+            m_observer.trying(entry.number, rate);
         }
     });
     finding.openFailure = sink.reason;

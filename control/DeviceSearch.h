@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,16 +17,16 @@ namespace qk {
 
 // What a search learnt of one port.
 struct PortFinding {
-    int number = 0;  // the COM number
+    int number = 0;  // the port's number among those searched (the COM number in the window)
     std::string path;
     ScanResult result;
     std::string openFailure;  // why the port would not open; empty when it did
 };
 
-// Looks for a device on every port of a directory at once, one thread per port, each a
-// DeviceScanner over ScanRates(firstRate): what `qk4410-cli scan` does, for a front end
-// that keeps running meanwhile. The search works on its own copy of the directory, so
-// ports that come and go while it runs change nothing under it.
+// Looks for a device on every port given at once, one thread per port, each a
+// DeviceScanner over ScanRates(firstRate), for a front end that keeps running meanwhile:
+// the window's Find Device and `qk4410-cli scan`. The search works on its own copy of the
+// ports, so ports that come and go while it runs change nothing under it.
 //
 // Cancel() asks every scan to stop (pauses end at once, a scan ends between two reads)
 // and waits for the threads; the destructor does the same, so an owner that goes away
@@ -38,8 +41,8 @@ class DeviceSearch {
         std::function<void(PortFinding finding)> finished;           // once per port
     };
 
-    DeviceSearch(PortDirectory ports, std::uint32_t firstRate, DeviceScanner::Timing timing,
-                 Observer observer);
+    DeviceSearch(std::vector<PortDirectory::Entry> ports, std::uint32_t firstRate,
+                 DeviceScanner::Timing timing, Observer observer);
     ~DeviceSearch();
     DeviceSearch(const DeviceSearch&) = delete;
     DeviceSearch& operator=(const DeviceSearch&) = delete;
@@ -52,19 +55,24 @@ class DeviceSearch {
     void Cancel();
     // Waits for the threads without stopping them.
     void Wait();
+    // Waits at most `timeout` for every scan to end; true when they all have.
+    bool WaitFor(std::chrono::milliseconds timeout);
 
   private:
     class StopPacer;
 
-    PortFinding ScanPort(int number);
+    PortFinding ScanPort(const PortDirectory::Entry& port);
 
-    const PortDirectory m_ports;
+    const std::vector<PortDirectory::Entry> m_ports;
     const std::vector<std::uint32_t> m_rates;
     const DeviceScanner::Timing m_timing;
     const Observer m_observer;
     std::vector<int> m_numbers;
     std::unique_ptr<StopPacer> m_pacer;
     std::vector<std::thread> m_threads;
+    std::mutex m_doneMutex;
+    std::condition_variable m_doneChanged;
+    std::size_t m_done = 0;
 };
 
 }  // namespace qk

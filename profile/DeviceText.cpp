@@ -1,5 +1,6 @@
 #include "DeviceText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "GbkCodec.h"
@@ -7,41 +8,49 @@
 namespace qk {
 namespace {
 
-// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF), checked
-// before conversion so that a bad byte and a character without a GBK form are told apart.
+// The length of the well-formed UTF-8 sequence at the start of `text` (no overlong forms,
+// surrogates or values past U+10FFFF); 0 when it starts with none.
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t length = 0;
+    unsigned value = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        value = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        value = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        value = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[k]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        value = (value << 6) | (next & 0x3F);
+    }
+    constexpr unsigned kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
+// Checked before conversion so that a bad byte and a character without a GBK form are told
+// apart.
 bool IsUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        unsigned value = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            value = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            value = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            value = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            value = (value << 6) | (next & 0x3F);
-        }
-        constexpr unsigned kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length == 0) {
             return false;
         }
         i += length;
@@ -68,37 +77,69 @@ void AppendHex(std::string& text, unsigned char byte) {
     text += hex;
 }
 
+// UTF-8 text with control characters and the backslash escaped.
+void AppendEscaped(std::string& text, std::string_view utf8) {
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '\r':
+                text += "\\r";
+                break;
+            case '\n':
+                text += "\\n";
+                break;
+            case '\t':
+                text += "\\t";
+                break;
+            case '\\':
+                text += "\\\\";
+                break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    AppendHex(text, byte);
+                } else {
+                    text += c;
+                }
+        }
+    }
+}
+
 }  // namespace
 
 std::string GbkToDisplay(std::string_view gbk) {
     std::string text;
-    auto onText = [&](std::string_view utf8) {
-        for (const char c : utf8) {
-            const auto byte = static_cast<unsigned char>(c);
-            switch (c) {
-                case '\r':
-                    text += "\\r";
-                    break;
-                case '\n':
-                    text += "\\n";
-                    break;
-                case '\t':
-                    text += "\\t";
-                    break;
-                case '\\':
-                    text += "\\\\";
-                    break;
-                default:
-                    if (byte < 0x20 || byte == 0x7F) {
-                        AppendHex(text, byte);
-                    } else {
-                        text += c;
-                    }
-            }
-        }
-    };
-    DecodeGbk(gbk, onText, [&](unsigned char byte) { AppendHex(text, byte); });
+    DecodeGbk(
+        gbk, [&](std::string_view utf8) { AppendEscaped(text, utf8); },
+        [&](unsigned char byte) { AppendHex(text, byte); });
     return text;
+}
+
+std::string EscapeBytes(std::string_view bytes) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = Utf8SequenceLength(bytes.substr(i));
+        if (length == 0) {
+            AppendHex(text, static_cast<unsigned char>(bytes[i]));
+            ++i;
+            continue;
+        }
+        AppendEscaped(text, bytes.substr(i, length));
+        i += length;
+    }
+    return text;
+}
+
+std::string QuoteBriefly(std::string_view text, std::size_t most) {
+    std::size_t end = 0;
+    while (end < text.size() && end < most) {
+        end += std::max<std::size_t>(1, Utf8SequenceLength(text.substr(end)));
+    }
+    end = std::min(end, text.size());
+    std::string quoted = "'" + EscapeBytes(text.substr(0, end)) + "'";
+    if (end < text.size()) {
+        quoted += "... (" + std::to_string(text.size()) + " bytes)";
+    }
+    return quoted;
 }
 
 std::optional<std::string> DisplayToGbk(std::string_view text, std::string& error) {

@@ -18,6 +18,16 @@ std::string GbkToDisplay(std::string_view gbk);
 // text that is not UTF-8, or a character GBK cannot express.
 std::optional<std::string> DisplayToGbk(std::string_view text, std::string& error);
 
+// Bytes that should be UTF-8 but may not be (a file path), as UTF-8 text: valid characters
+// as they are, control characters and the backslash escaped as in GbkToDisplay, every other
+// byte as \xHH. Lossless, and always valid UTF-8.
+std::string EscapeBytes(std::string_view bytes);
+
+// Text from outside (a file, an argument) for a message: escaped as EscapeBytes does, in
+// single quotes, and cut after about `most` characters with the whole length named, so that
+// a hostile line reaches the terminal neither as escape sequences nor as megabytes.
+std::string QuoteBriefly(std::string_view text, std::size_t most = 60);
+
 // UTF-8 to GBK; nullopt when the text is not valid UTF-8 or holds a character GBK cannot
 // express.
 std::optional<std::string> Utf8ToGbk(std::string_view utf8);

@@ -1,14 +1,18 @@
 #include "Profile.h"
 
 #include <algorithm>
+#include <charconv>
 #include <ctime>
 #include <map>
+
+#include "DeviceText.h"
 
 namespace qk {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kFormatPrefix = "# QK4410 profile";
+// What makes a comment a format line, whatever its spacing and letter case.
+constexpr std::string_view kFormatWords = "qk4410profile";
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -18,8 +22,19 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// The comment without its '#', blanks and letter case: "qk4410profile,format1".
+std::string Folded(std::string_view comment) {
+    std::string folded;
+    for (const char c : comment.substr(1)) {
+        if (c != ' ' && c != '\t') {
+            folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        }
+    }
+    return folded;
+}
+
 std::size_t SendPosition(const Setting& setting) {
-    return static_cast<std::size_t>(setting.rule - SettingRules().data());
+    return static_cast<std::size_t>(setting.parameter->id);
 }
 
 }  // namespace
@@ -27,8 +42,9 @@ std::size_t SendPosition(const Setting& setting) {
 ProfileContents ReadProfile(std::string_view text) {
     ProfileContents contents;
     if (text.size() > kMaxProfileBytes) {
-        contents.problems.push_back("the file is larger than any profile (more than " +
-                                    std::to_string(kMaxProfileBytes) + " bytes)");
+        contents.problems.push_back("the file is " + std::to_string(text.size()) +
+                                    " bytes, more than a profile holds (" +
+                                    std::to_string(kMaxProfileBytes) + ")");
         return contents;
     }
     if (text.starts_with(kByteOrderMark)) {
@@ -48,8 +64,15 @@ ProfileContents ReadProfile(std::string_view text) {
             contents.problems.push_back("line " + std::to_string(number) + ": " + what);
         };
         const std::string_view trimmed = Trim(line);
-        if (trimmed.starts_with(kFormatPrefix) && !anyContent && trimmed != kProfileFormatLine) {
-            problem("a profile format this program does not know: '" + std::string(trimmed) + "'");
+        // A format line written otherwise ("#QK4410 profile, format 2", in another case) or
+        // out of place must not pass for format 1.
+        if (trimmed.starts_with('#') && Folded(trimmed).starts_with(kFormatWords)) {
+            if (trimmed != kProfileFormatLine) {
+                problem("a profile format this program does not know: " + QuoteBriefly(trimmed));
+            } else if (anyContent) {
+                problem("the format line must come before the settings");
+            }
+            continue;
         }
         if (trimmed.empty() || trimmed.starts_with('#')) {
             continue;
@@ -57,36 +80,42 @@ ProfileContents ReadProfile(std::string_view text) {
         anyContent = true;
         const auto equals = line.find('=');
         if (equals == std::string_view::npos) {
-            problem("expected NAME=VALUE, got '" + std::string(trimmed) + "'");
+            problem("expected NAME=VALUE, got " + QuoteBriefly(trimmed));
             continue;
         }
         const std::string_view name = Trim(line.substr(0, equals));
-        const SettingRule* rule = FindSetting(name);
-        if (rule == nullptr) {
-            problem("unknown name '" + std::string(name) + "' (known: " + SettingNames() + ")");
+        const Parameter* parameter = FindParameterByName(name);
+        if (parameter == nullptr || !parameter->settable()) {
+            problem("unknown name " + QuoteBriefly(name) + " (known: " + SettableNames() + ")");
             continue;
         }
-        if (const auto [first, fresh] = firstLine.emplace(rule->name, number); !fresh) {
+        if (const auto [first, fresh] = firstLine.emplace(parameter->name, number); !fresh) {
             problem(std::string(name) + " given again (first on line " +
                     std::to_string(first->second) + ")");
             continue;
         }
         // Blanks around a list entry are layout; in a text they are part of the value.
         std::string_view value = line.substr(equals + 1);
-        if (rule->list) {
+        if (!parameter->list.empty()) {
             value = Trim(value);
         }
         std::string error;
-        auto setting = ParseSetting(*rule, value, error);
-        if (!setting) {
+        auto parsed = ParseSetting(*parameter, value, error);
+        if (!parsed) {
             problem(error);
             continue;
         }
-        if (const std::string limit = CheckSettingLimits(*setting); !limit.empty()) {
-            problem(limit);
-            continue;
+        if (!parsed->beyondLimits.empty()) {
+            contents.beyondLimits.push_back(
+                {parameter, number,
+                 "line " + std::to_string(number) + ": " + parsed->beyondLimits});
         }
-        contents.settings.push_back(std::move(*setting));
+        contents.settings.push_back(std::move(parsed->setting));
+    }
+    if (contents.settings.empty() && contents.problems.empty()) {
+        // An empty file, or one of comments only, would "apply" to every device and change
+        // nothing: no run should report that as done.
+        contents.problems.push_back("the profile names no setting");
     }
     std::ranges::sort(contents.settings, {}, SendPosition);
     return contents;
@@ -113,10 +142,37 @@ std::string WriteProfile(const std::vector<Setting>& settings,
     }
     std::ranges::sort(ordered, {}, [](const Setting* s) { return SendPosition(*s); });
     for (const Setting* setting : ordered) {
-        text += std::string(setting->rule->name) + "=" +
-                FormatSetting(*setting->rule, setting->value) + "\n";
+        text += std::string(setting->parameter->name) + "=" +
+                FormatSetting(*setting->parameter, setting->value) + "\n";
     }
     return text;
+}
+
+std::vector<std::string> ProfileContents::RefusedBy(const ReportedValues& reported) const {
+    std::vector<std::string> refused;
+    for (const BeyondLimits& beyond : beyondLimits) {
+        const auto setting = std::ranges::find(settings, beyond.parameter, &Setting::parameter);
+        if (!AcceptedBack(*beyond.parameter, setting->value, reported)) {
+            refused.push_back(beyond.problem + ", and the device does not hold that value");
+        }
+    }
+    return refused;
+}
+
+std::vector<std::string> ProfileContents::ProblemsFor(const ReportedValues& reported) const {
+    // Every problem starts "line N: ", with N ascending; the refused ones slot in by N.
+    const auto lineOf = [](std::string_view problem) {
+        int line = 0;
+        problem.remove_prefix(std::min(problem.size(), std::string_view("line ").size()));
+        std::from_chars(problem.data(), problem.data() + problem.size(), line);
+        return line;
+    };
+    std::vector<std::string> all = problems;
+    for (std::string& refused : RefusedBy(reported)) {
+        const auto at = std::ranges::upper_bound(all, lineOf(refused), {}, lineOf);
+        all.insert(at, std::move(refused));
+    }
+    return all;
 }
 
 std::string SavedComment(std::chrono::system_clock::time_point saved) {

@@ -5,7 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Settings.h"
+#include "Parameters.h"
+#include "SettingText.h"
 
 namespace qk {
 
@@ -20,20 +21,36 @@ namespace qk {
 // that nothing is applied from a file that is wrong anywhere.
 inline constexpr std::string_view kProfileFormatLine = "# QK4410 profile, format 1";
 
-// Larger than any real profile (one holds a few hundred bytes): a larger file is some other
-// file, refused whole at once instead of line by line.
+// Far more than any profile holds (one is under 1 KiB); a larger file is no profile, and
+// is refused before it is read whole.
 inline constexpr std::size_t kMaxProfileBytes = 64 * 1024;
 
 struct ProfileContents {
     std::vector<Setting> settings;      // in send order, each name at most once
     std::vector<std::string> problems;  // "line 4: ...", in line order; empty for a good file
+    // Settings whose value lies beyond what an operator may give (a port outside 1 to
+    // 65535, registration content over 40 bytes): taken only by a device that already
+    // holds exactly that value, as when the file was saved from it.
+    struct BeyondLimits {
+        const Parameter* parameter;
+        int line;
+        std::string problem;  // "line 16: registerData is 42 bytes in GBK, at most 40"
+    };
+    std::vector<BeyondLimits> beyondLimits;
     bool ok() const { return problems.empty(); }
+
+    // For each setting beyond limits whose value `reported` does not hold, why the device
+    // may not be given it; empty when the profile may be applied to that device.
+    std::vector<std::string> RefusedBy(const ReportedValues& reported) const;
+    // The problems and what RefusedBy says, in line order: what stands between the file and
+    // a device that reported `reported`.
+    std::vector<std::string> ProblemsFor(const ReportedValues& reported) const;
 };
 
-// Checks names (known, not repeated), values (their lists, a port from 1 to 65535, the
-// registration content's 40 bytes, no line break or zero byte, a GBK form for every
-// character, valid UTF-8) and the format line, if there is one. A text larger than
-// kMaxProfileBytes has that one problem.
+// Checks names (known, not repeated), values (no line break or zero byte, a GBK form for
+// every character, valid UTF-8, and the table's limits, see BeyondLimits), the format line
+// (at most one, before any setting, of this version; a file without it is read as format
+// 1), that the file names at least one setting, and its size.
 ProfileContents ReadProfile(std::string_view text);
 
 // The format line, each comment as a "# " line, then NAME=VALUE for each setting in send

@@ -1,5 +1,7 @@
 #include "CommandTable.h"
 
+#include <algorithm>
+
 namespace qk {
 
 std::string_view CommandTable::Text(CommandId id) const {
@@ -25,6 +27,17 @@ std::string BuildLogin(const CommandTable& table, std::string_view key) {
     command += key;
     command += "\r\n";
     return command;
+}
+
+std::string MaskLoginKey(const CommandTable& table, std::string_view command) {
+    std::string masked(command);
+    const std::string_view login = table.Text(CommandId::Login);
+    if (command.starts_with(login)) {
+        const std::size_t end = std::min(masked.find_first_of("\r\n", login.size()), masked.size());
+        std::fill(masked.begin() + static_cast<long>(login.size()),
+                  masked.begin() + static_cast<long>(end), '*');
+    }
+    return masked;
 }
 
 std::string BuildHandshakeRequest(const CommandTable& table) {

@@ -44,13 +44,13 @@ enum class CommandId : int {
 // The command texts, looked up in the string table of one language at each use.
 // Command texts are identical in both languages; only the About text differs.
 class CommandTable {
-public:
+  public:
     explicit CommandTable(Language language = Language::English) : m_language(language) {}
 
     std::string_view Text(CommandId id) const;
     Language language() const { return m_language; }
 
-private:
+  private:
     Language m_language;
 };
 
@@ -65,6 +65,10 @@ std::string BuildSet(const CommandTable& table, CommandId id, std::string_view v
 
 // "QK+LOGIN=" already ends in "=", so the key follows directly, then "\r\n".
 std::string BuildLogin(const CommandTable& table, std::string_view key);
+
+// The bytes of a login command with each byte of the key replaced by '*', its length
+// kept, for records that others may read; any other command unchanged.
+std::string MaskLoginKey(const CommandTable& table, std::string_view command);
 
 // "REQUEST CFG MODE": 16 bytes, no line end.
 std::string BuildHandshakeRequest(const CommandTable& table);

@@ -15,6 +15,7 @@ std::vector<NamedField> ListFields(const DeviceState& state) {
         {"statusText0", state.statusText[0]},
         {"statusText1", state.statusText[1]},
         {"statusText2", state.statusText[2]},
+        {"deviceId", state.deviceId},
         {"loggedIn", state.loggedIn ? "1" : "0"},
         {"workType", number(a.workType)},
         {"heartbeatCode", number(a.heartbeatCode)},

@@ -5,10 +5,10 @@
 namespace qk {
 
 // What the protocol logic needs of the window that shows the device. The main window
-// implements it; tests and the command line implement it without any window system.
+// implements it; tests and the session core implement it without any window system.
 // Every call takes effect before it returns.
 class DeviceView {
-public:
+  public:
     virtual ~DeviceView() = default;
 
     virtual void SetStatusText(int part, std::string_view text) = 0;
@@ -27,7 +27,7 @@ public:
 
 // A view that shows nothing, for a parse whose answers matter and whose display does not.
 class NullDeviceView final : public DeviceView {
-public:
+  public:
     void SetStatusText(int, std::string_view) override {}
     void SetLoginLabel(std::string_view) override {}
     void SetConfigModeLabel(std::string_view) override {}

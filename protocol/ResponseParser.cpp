@@ -4,14 +4,15 @@
 #include <array>
 #include <climits>
 
+#include "Parameters.h"
 #include "ValueLists.h"
 
 namespace qk {
 namespace {
 
+constexpr std::string_view kLoginKey = "LOGIN";
 constexpr std::string_view kLoginAccepted = "OK";
 constexpr std::string_view kLoginLabel = "Login";
-constexpr std::string_view kLoginFailed = "Login fail!";
 // "℃  Voltage:", the degree sign as GBK A1 E6.
 constexpr std::string_view kVoltageCaption = "\xA1\xE6  Voltage:";
 
@@ -20,39 +21,11 @@ long PositionOf(std::string_view text, char c) {
     return position == std::string_view::npos ? -1 : static_cast<long>(position);
 }
 
-
 // A position beyond the end appends; one below 0 counts as 0.
 void InsertAt(std::string& text, long position, char c) {
     const long clamped = std::clamp(position, 0L, static_cast<long>(text.size()));
     text.insert(text.begin() + clamped, c);
 }
-
-using TextField = std::string AdvancedParams::*;
-using IntegerField = int AdvancedParams::*;
-
-struct AdvancedAnswer {
-    std::string_view key;
-    TextField text = nullptr;
-    IntegerField integer = nullptr;
-};
-
-// Answers that only store a value in the advanced record.
-constexpr std::array<AdvancedAnswer, 14> kAdvancedAnswers = {{
-    {"CHECKB", &AdvancedParams::parity},
-    {"DATAB", &AdvancedParams::dataBits},
-    {"ITVT", &AdvancedParams::packetGap},
-    {"PACKSIZE", &AdvancedParams::packetSize},
-    {"PDNS", &AdvancedParams::dnsServer},
-    {"WORKTYPE", nullptr, &AdvancedParams::workType},
-    {"REGEN", nullptr, &AdvancedParams::registerEnable},
-    {"ENROL", &AdvancedParams::registerData},
-    {"HEARTDAT", &AdvancedParams::heartbeatData},
-    {"RECONNECTIME", &AdvancedParams::reconnectInterval},
-    {"RECONNECTCNT", &AdvancedParams::reconnectTries},
-    {"OFFLINETIME", &AdvancedParams::disconnectTime},
-    {"CANCELEN", nullptr, &AdvancedParams::logoutEnable},
-    {"CANCELDATA", &AdvancedParams::logoutData},
-}};
 
 }  // namespace
 
@@ -102,7 +75,8 @@ int IntegerOf(std::string_view value) {
     }
     long long magnitude = 0;
     for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        magnitude = std::min(magnitude * 10 + (value[i] - '0'), static_cast<long long>(INT_MAX) + 1);
+        magnitude =
+            std::min(magnitude * 10 + (value[i] - '0'), static_cast<long long>(INT_MAX) + 1);
     }
     const long long result = negative ? -magnitude : magnitude;
     return static_cast<int>(std::clamp<long long>(result, INT_MIN, INT_MAX));
@@ -123,78 +97,107 @@ void ResponseParser::ParseLines(std::string_view text) {
         }
         const long colon = PositionOf(text, ':');
         const long carriageReturn = PositionOf(text, '\r');
-        const std::string_view key = Substring(text, 1, colon - 1);
-        const std::string_view value = Substring(text, colon + 1, carriageReturn - colon - 1);
-        if (m_observer) {
-            m_observer(key, value);
+        // Only a whole "+KEY:VALUE\r\n" is an answer. Without its carriage return, or with
+        // the colon or a carriage return elsewhere, the search would cut the value short or
+        // leave it empty, and storing that would overwrite what the device holds; such a
+        // line is logged and passed over.
+        if (carriageReturn == lineFeed - 1 && colon >= 0 && colon < carriageReturn) {
+            DispatchAnswer(Substring(text, 1, colon - 1),
+                           Substring(text, colon + 1, carriageReturn - colon - 1));
         }
-        DispatchAnswer(key, value);
         text = LastCharacters(text, static_cast<long>(text.size()) - lineFeed - 1);
     }
 }
 
 void ResponseParser::DispatchAnswer(std::string_view key, std::string_view value) {
-    if (key == "LOGIN") {
+    if (key == kLoginKey) {
         if (value == kLoginAccepted) {
             m_view.SetLoginLabel(kLoginLabel);
             m_state.loggedIn = true;
         } else {
             m_view.ShowMessage(kLoginFailed);
         }
-    } else if (key == "STAT") {
-        m_state.statusText[0] = FormatStat(value);
-        m_view.SetStatusText(0, m_state.statusText[0]);
-    } else if (key == "ID") {
-        m_state.statusText[1] = "ID:" + std::string(value);
-        m_view.SetStatusText(1, m_state.statusText[1]);
-    } else if (key == "VER") {
-        std::string text = "Hardware Ver:";
-        text += Substring(value, 12, 4);
-        text += ",Software Ver:";
-        text += Substring(value, 20, 4);
-        m_state.statusText[2] = std::move(text);
-        m_view.SetStatusText(2, m_state.statusText[2]);
-    } else if (key == "BAUD") {
-        m_state.deviceBaudIndex = FindEntryByPrefix(BaudRateList, value);
-        m_view.SelectDeviceBaud(m_state.deviceBaudIndex);
-    } else if (key == "PIPADD") {
-        m_state.destAddress = value;
-    } else if (key == "PPORT") {
-        m_state.destPort = value;
-    } else if (key == "PROTOCOL") {
-        m_state.protocolIndex = FindEntryByPrefix(ProtocolList, value);
-        m_view.SelectProtocol(m_state.protocolIndex);
-    } else if (key == "HEARTIME") {
-        m_state.advanced.heartbeatCode = IntegerOf(value);
+        return;
+    }
+    // TEL, STOPB, DEBUG, GNOD, GUSER, GPSWD, SDNS, SIPADD, SPORT and unknown keys carry
+    // nothing the tool keeps.
+    const Parameter* parameter = FindParameterByAnswerKey(key);
+    if (parameter == nullptr) {
+        return;
+    }
+    m_state.reported.Note(parameter->id, value);
+    Store(*parameter, value);
+    Show(parameter->id, value);
+}
+
+void ResponseParser::Store(const Parameter& parameter, std::string_view value) {
+    const RecordField& field = parameter.field;
+    if (field.text != nullptr) {
+        m_state.*field.text = value;
+    } else if (field.advancedText != nullptr) {
+        m_state.advanced.*field.advancedText = value;
+    } else if (field.position != nullptr) {
+        m_state.*field.position = FindEntryByPrefix(parameter.list, value);
+    } else if (field.advancedInteger != nullptr) {
+        m_state.advanced.*field.advancedInteger = IntegerOf(value);
+    }
+    if (parameter.id == ParameterId::Heartbeat) {
         m_state.advanced.heartbeatCodeIsPosition = false;
-    } else {
-        for (const auto& answer : kAdvancedAnswers) {
-            if (key == answer.key) {
-                if (answer.text != nullptr) {
-                    m_state.advanced.*answer.text = value;
-                } else {
-                    m_state.advanced.*answer.integer = IntegerOf(value);
-                }
-                return;
-            }
-        }
-        // TEL, STOPB, DEBUG, GNOD, GUSER, GPSWD, SDNS, SIPADD, SPORT carry nothing the tool
-        // keeps; they and unknown keys change nothing.
     }
 }
 
-std::string ResponseParser::FormatStat(std::string_view value) {
+void ResponseParser::Show(ParameterId id, std::string_view value) {
+    switch (id) {
+        case ParameterId::Status:
+            m_state.statusText[0] = FormatStat(value);
+            m_view.SetStatusText(0, m_state.statusText[0]);
+            break;
+        case ParameterId::Id:
+            m_state.statusText[1] = "ID:" + std::string(value);
+            m_view.SetStatusText(1, m_state.statusText[1]);
+            break;
+        case ParameterId::Version: {
+            const VersionParts parts = SplitVersion(value);
+            std::string text = "Hardware Ver:";
+            text += parts.hardware;
+            text += ",Software Ver:";
+            text += parts.software;
+            m_state.statusText[2] = std::move(text);
+            m_view.SetStatusText(2, m_state.statusText[2]);
+            break;
+        }
+        case ParameterId::DeviceBaud:
+            m_view.SelectDeviceBaud(m_state.deviceBaudIndex);
+            break;
+        case ParameterId::Protocol:
+            m_view.SelectProtocol(m_state.protocolIndex);
+            break;
+        default:
+            break;
+    }
+}
+
+StatFields SplitStat(std::string_view value) {
     const std::string_view strength = CommaField(value, 0);
     const bool strongLayout = IntegerOf(strength) >= 10;
-    const std::string_view temperature = CommaField(value, strongLayout ? 1 : 2);
-    std::string voltage(CommaField(value, strongLayout ? 2 : 3));
+    return {strength, CommaField(value, strongLayout ? 1 : 2),
+            CommaField(value, strongLayout ? 2 : 3)};
+}
+
+VersionParts SplitVersion(std::string_view value) {
+    return {Substring(value, 12, 4), Substring(value, 20, 4)};
+}
+
+std::string ResponseParser::FormatStat(std::string_view value) {
+    const StatFields fields = SplitStat(value);
+    std::string voltage(fields.voltage);
     InsertAt(voltage, 1, '.');
     InsertAt(voltage, 4, 'V');
 
     std::string text = "field strength:";
-    text += strength;
+    text += fields.strength;
     text += "  temperature:";
-    text += temperature;
+    text += fields.temperature;
     text += kVoltageCaption;
     text += voltage;
     return text;

@@ -25,7 +25,6 @@ constexpr DialogTemplate kAboutDialog{
     .height = 59,
     .fontFace = kSongFace,
     .pointSize = 10,
-    .frame = {},
     .controls = kControls,
 };
 

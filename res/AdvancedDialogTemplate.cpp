@@ -70,7 +70,6 @@ constexpr DialogTemplate kAdvancedDialog{
     .height = 287,
     .fontFace = kSongFace,
     .pointSize = 10,
-    .frame = {},
     .controls = kControls,
 };
 

@@ -54,13 +54,6 @@ struct ControlTemplate {
     int resource = 0;  // Icon: the icon resource shown
 };
 
-// Window frame options beyond the caption and the close box every dialog has.
-struct FrameStyle {
-    bool minimizeBox = false;
-    bool maximizeBox = false;
-    bool appWindow = false;  // its own taskbar entry
-};
-
 struct DialogTemplate {
     int id = 0;
     std::string_view caption;
@@ -68,7 +61,6 @@ struct DialogTemplate {
     int height = 0;
     std::string_view fontFace;  // GBK, e.g. "宋体"
     int pointSize = 0;
-    FrameStyle frame;
     std::span<const ControlTemplate> controls;
 };
 

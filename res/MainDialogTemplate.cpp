@@ -66,7 +66,6 @@ constexpr DialogTemplate kMainDialog{
     .height = 355,
     .fontFace = kSongFace,
     .pointSize = 10,
-    .frame = {.appWindow = true},
     .controls = kControls,
 };
 

@@ -38,6 +38,13 @@ bool CSerialPort::Open(int portNumber, std::uint32_t baud, int dataBits, int sto
     m_readTimeoutMs = 0;
     m_opened = true;
     ApplyLineSettings(baud, dataBits, stopBitsCode, parityCode);
+    if (!m_settingsError.empty()) {
+        // A line that does not run as asked garbles every byte while looking open: it
+        // counts as a port that would not open, with the port's own reason.
+        const std::string reason = m_settingsError;
+        Close();
+        return OpenFailed(reason);
+    }
     return true;
 }
 

@@ -2,14 +2,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "LineSnapshot.h"
 #include "PortDirectory.h"
 #include "SerialLink.h"
 #include "SerialMessageSink.h"
-#include "LineSnapshot.h"
 
 namespace qk {
 
@@ -36,7 +37,7 @@ class CSerialPort : public SerialLink {
     // portNumber 1..14 (COM1..COM14, mapped to a device by the port directory); baud in
     // bits per second; dataBits 5..8; stopBitsCode 0 = one stop bit; parityCode 0 none,
     // 1 odd, 2 even. Reports "Open com failed!" and returns false when the device is
-    // missing or held by another program.
+    // missing, held by another program, or refuses a setting (the reason names which).
     bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
               int parityCode) override;
     void SetState(std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
@@ -53,11 +54,16 @@ class CSerialPort : public SerialLink {
     std::string HangUpReason() const override;
     void Close() override;
 
+    // Asked while a write waits for the line to take more bytes: true ends the write there,
+    // unreported, so a stop request does not wait out a slow or stuck line.
+    void SetStopCheck(std::function<bool()> stopRequested) {
+        m_stopRequested = std::move(stopRequested);
+    }
+
     // The device path of the current or last opening.
     const std::string& path() const { return m_path; }
-    // Why the last Open or SetState could not apply a setting, with the errno text; empty
-    // when every setting took. A refused setting does not fail the open, so this is the
-    // only trace of it.
+    // Why the last Open or SetState could not apply a setting, with the system's text;
+    // empty when every setting took.
     const std::string& settingsError() const { return m_settingsError; }
 
   private:
@@ -76,6 +82,7 @@ class CSerialPort : public SerialLink {
     std::string m_settingsError;
     int m_portNumber = 0;
     std::optional<LineSnapshot> m_savedLine;  // as the line was before Open
+    std::function<bool()> m_stopRequested;
 #ifdef _WIN32
     std::atomic<void*> m_handle{nullptr};  // a HANDLE; nullptr while closed
 #else

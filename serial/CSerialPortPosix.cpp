@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cmath>
 
 #include "CSerialPort.h"
 #include "LineSettings.h"
@@ -126,8 +127,12 @@ struct WriteFailure {
     int err = 0;       // the errno behind it, 0 for a timeout
 };
 
-// Writes all of `data` before `budget` runs out.
-WriteFailure WriteAll(int fd, const char* data, std::size_t length, milliseconds budget) {
+// How often a write that waits for the line looks whether it should stop.
+constexpr milliseconds kWriteSlice{50};
+
+// Writes all of `data` before `budget` runs out, unless asked to stop on the way.
+WriteFailure WriteAll(int fd, const char* data, std::size_t length, milliseconds budget,
+                      const std::function<bool()>& stopRequested) {
     const auto deadline = Clock::now() + budget;
     std::size_t written = 0;
     while (written < length) {
@@ -148,8 +153,12 @@ WriteFailure WriteAll(int fd, const char* data, std::size_t length, milliseconds
                         Progress(written, length),
                     0};
         }
+        if (stopRequested && stopRequested()) {
+            return {"stopped" + Progress(written, length), ECANCELED};
+        }
         pollfd room{fd, POLLOUT, 0};
-        if (poll(&room, 1, PollMilliseconds(left)) < 0 && errno != EINTR) {
+        if (poll(&room, 1, PollMilliseconds(std::min<Clock::duration>(left, kWriteSlice))) < 0 &&
+            errno != EINTR) {
             return {ErrnoText(errno) + Progress(written, length), errno};
         }
     }
@@ -216,7 +225,10 @@ void CSerialPort::SetState(std::uint32_t baud, int dataBits, int stopBitsCode, i
             return;
         }
     }
-    if (const auto actual = ReadLineSpeed(fd); actual && *actual != baud) {
+    // A driver may round a rate it cannot make exactly; a UART still understands the device
+    // within about 2 percent, so only a rate farther off counts as refused.
+    if (const auto actual = ReadLineSpeed(fd);
+        actual && std::abs(static_cast<double>(*actual) - baud) > baud * 0.02) {
         NoteSettingsError(rate, "the line runs at " + std::to_string(*actual) + " baud");
     }
 }
@@ -243,9 +255,12 @@ bool CSerialPort::Write(const char* data, unsigned length) {
         return false;
     }
     const milliseconds budget{100ULL * length + 500};
-    const WriteFailure failure = WriteAll(fd, data, length, budget);
+    const WriteFailure failure = WriteAll(fd, data, length, budget, m_stopRequested);
     if (failure.text.empty()) {
         return true;
+    }
+    if (failure.err == ECANCELED) {
+        return false;  // the one who asked to stop says so
     }
     if (IsHangUpError(failure.err)) {
         NoteHangUp(ErrnoText(failure.err));

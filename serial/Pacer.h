@@ -15,10 +15,4 @@ class Pacer {
     virtual bool StopRequested() const { return false; }
 };
 
-// Sleeps the calling thread for real.
-class SleepingPacer final : public Pacer {
-  public:
-    void Pause(std::chrono::milliseconds duration) override;
-};
-
 }  // namespace qk

@@ -285,7 +285,10 @@ void DeviceModel::HandleSet(std::string_view name, std::string_view value, std::
         AnswerError("BAD VALUE", out);
         return;
     }
-    m_store.find(parameter->key)->second = value;
+    const auto& unstored = m_options.unstoredSets;
+    if (std::find(unstored.begin(), unstored.end(), name) == unstored.end()) {
+        m_store.find(parameter->key)->second = value;
+    }
     Answer("+" + std::string(parameter->key) + ":" + std::string(value), out);
 }
 
@@ -326,7 +329,7 @@ void DeviceModel::AnswerError(std::string_view reason, std::string& out) {
 }
 
 std::string_view DeviceModel::LineEnd() const {
-    return m_options.crOnly ? "\r" : "\r\n";
+    return m_options.crOnly ? "\r" : m_options.lfOnly ? "\n" : "\r\n";
 }
 
 bool DeviceModel::Ignores(std::string_view name) const {

@@ -28,7 +28,8 @@ namespace qk::sim {
 // - In configuration mode commands are lines ending in "\r\n". "QK+KEY?" queries, answered
 //   "+KEY:VALUE\r\n" under the answer key (EN_ENROL reports as REGEN); "QK+KEY=VALUE" sets
 //   and confirms in the same form; "QK+LOGIN=KEY" answers "+LOGIN:OK" or "+LOGIN:ERROR".
-//   With crOnly every line it sends (answers, junk, data lines) ends in "\r" alone instead;
+//   With crOnly every line it sends (answers, junk, data lines) ends in "\r" alone instead,
+//   with lfOnly in "\n" alone;
 //   the handshake reply is the same either way.
 // - A line "?" is the doubled suffix the tool sends after STAT, ID and VER: no answer.
 // - Empty lines get no answer. Everything else refused is answered "+ERROR:<reason>\r\n",

@@ -40,8 +40,13 @@ struct SimOptions {
     // Commands for these names, as written after "QK+" (PPORT, EN_ENROL, LOGIN), are never
     // answered: queries, sets and logins alike, and nothing they ask for is done.
     std::vector<std::string> ignoredCommands{};
+    // Set commands for these names are answered as if taken, with the value sent, but the
+    // device keeps what it held: an acknowledgement that is no proof.
+    std::vector<std::string> unstoredSets{};
     // Answer lines, junk lines and data lines end in CR alone instead of CR LF.
     bool crOnly = false;
+    // ... or in LF alone.
+    bool lfOnly = false;
     // The device's own line speed: what the tool sends at any other speed is noise it
     // ignores, the handshake included. 0: it understands every speed (a pty has none).
     std::uint32_t lineSpeed = 0;

@@ -26,8 +26,8 @@ class GbkLineEdit;
 // boxes, which no record field fills, show again what the last accepted "Set" took from
 // them.
 //
-// The list choices go through SelectionFromRecord / StoreSelection, the rules the command
-// line uses as well, so both edit the record alike.
+// The list choices go through SelectionFromRecord / StoreSelection, the rules Load Profile
+// uses as well, so both put the same choices into the record alike.
 //
 // It reads the record once, at opening, and writes it once, at an accepted "Set"; answers
 // parsed in between are not shown, and "Set" overwrites only the fields it covers. It never

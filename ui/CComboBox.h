@@ -22,7 +22,6 @@ class CComboBox : public QComboBox {
 
     // Appends an entry (never sorted); returns its index.
     int AddString(const QString& text);
-    int GetCount() const { return count(); }
     // The selected entry, -1 for none.
     int GetCurSel() const { return m_curSel; }
     // Selects entry `index` and shows its text; -1 (or any index outside the list) clears

@@ -59,7 +59,8 @@ void DeviceFinder::Start(const PortDirectory& ports, std::uint32_t firstRate,
         QMetaObject::invokeMethod(
             this, [=, this] { OnFinished(search, finding); }, Qt::QueuedConnection);
     };
-    m_search = std::make_unique<DeviceSearch>(ports, firstRate, m_timing, std::move(observer));
+    m_search =
+        std::make_unique<DeviceSearch>(ports.Entries(), firstRate, m_timing, std::move(observer));
 
     m_progress = new QProgressDialog(&m_owner);
     m_progress->setWindowTitle(tr("Find Device"));
@@ -153,7 +154,8 @@ void DeviceFinder::Report() {
         if (!finding.result.found) {
             continue;
         }
-        const QString id = FromGbk(finding.result.id);
+        const std::string* reportedId = finding.result.reported.Find(ParameterId::Id);
+        const QString id = reportedId != nullptr ? FromGbk(*reportedId) : QString();
         found << tr("%1 on %2 at %3 baud")
                      .arg(id.isEmpty() ? tr("a device") : id, ComName(finding.number))
                      .arg(finding.result.baud);

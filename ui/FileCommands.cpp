@@ -4,6 +4,7 @@
 
 #include "GbkText.h"
 #include "Profile.h"
+#include "RecordProfile.h"
 #include "RecordSettings.h"
 #include "WholeFile.h"
 
@@ -56,10 +57,10 @@ void FileCommands::SaveProfile() {
     // A port left empty or a registration content the device made too long is saved as
     // the window holds it, but the operator should not learn only at loading time that
     // the file will be refused.
-    if (const ProfileContents check = ReadProfile(text); !check.ok()) {
+    if (const auto problems = ReadProfile(text).ProblemsFor(m_state.reported); !problems.empty()) {
         Tell(
             tr("%1 was saved, but Load Profile and qk4410-cli apply refuse it as it is:").arg(path),
-            Lines(check.problems));
+            Lines(problems));
     }
 }
 
@@ -83,15 +84,16 @@ void FileCommands::LoadProfile() {
         return;
     }
     const ProfileContents profile = ReadProfile(*text);
-    if (!profile.ok()) {
+    // A value beyond what one may type is taken only where this device reported exactly it.
+    if (const auto problems = profile.ProblemsFor(m_state.reported); !problems.empty()) {
         Tell(tr("Nothing was loaded from %1, which has these problems:").arg(path),
-             Lines(profile.problems));
+             Lines(problems));
         return;
     }
     // What the operator typed or chose and the profile does not name stays, as it would
     // for Set Param.
     m_view.UpdateState();
-    ApplySettings(profile.settings, m_state);
+    StoreSettings(profile.settings, m_state);
     m_view.UpdateControls();
     m_view.SelectDeviceBaud(m_state.deviceBaudIndex);
     m_view.SelectProtocol(m_state.protocolIndex);
@@ -121,7 +123,7 @@ void FileCommands::Tell(const QString& text, const QStringList& details) {
 
 QString FileCommands::SuggestedName(const QString& suffix) const {
     QString stem;
-    for (const QChar c : FromGbk(DeviceIdOfRecord(m_state))) {
+    for (const QChar c : FromGbk(m_state.deviceId)) {
         if (c.isLetterOrNumber() || c == u'-' || c == u'_' || (c == u'.' && !stem.isEmpty())) {
             stem += c;
         }

@@ -30,7 +30,6 @@ class GbkLineEdit : public QLineEdit {
 
     // 0 for no limit.
     void SetLimitText(int bytes);
-    int LimitText() const { return m_limit; }
 
   private:
     class ByteLimit;

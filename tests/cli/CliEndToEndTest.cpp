@@ -10,6 +10,7 @@
 
 #include "CliRun.h"
 #include "ConversationReplay.h"
+#include "JsonOutput.h"
 #include "PseudoTerminal.h"
 
 namespace qk::cli {
@@ -49,16 +50,18 @@ TEST(CliEndToEndTest, GetShowsWhatTheDeviceReportedAsTextOrJsonAndNoSecret) {
     weak.SetValue("HEARTDAT", "\xD0\xC4\xCC\xF8\xFF");  // 心跳 and a byte with no UTF-8 form
     const CliRun json = RunCli(weak, {"--json", "get"});
     ASSERT_EQ(json.status, kSuccess) << json.err;
-    EXPECT_EQ(
-        json.out,
-        "{\"identity\":{\"id\":\"QK4520-000123\",\"version\":\"QK4520-1 HW:V2.1 SW:V3.5 "
-        "2023-06-01\",\"hardware\":\"V2.1\",\"software\":\"V3.5\"},"
-        "\"status\":{\"signal\":8,\"temperature\":36,\"voltage\":3.30},"
-        "\"settings\":{\"deviceBaud\":9600,\"destAddress\":\"192.168.1.10\","
-        "\"destPort\":5000,\"protocol\":\"TCP\",\"workType\":0,\"heartbeat\":\"30s\","
-        "\"heartbeatData\":\"\xE5\xBF\x83\xE8\xB7\xB3\\\\xFF\",\"dnsServer\":\"114.114.114.114\","
-        "\"dataBits\":8,\"parity\":\"N\",\"registerEnable\":0,"
-        "\"registerData\":\"QK4520-000123\"}}\n");
+    const Json line = Json::parse(json.out);
+    EXPECT_EQ(line, Json::parse(R"({"schema":1,"command":"get","port":")" + weak.slavePath() +
+                                R"(","id":"QK4520-000123","result":"ok",
+        "identity":{"id":"QK4520-000123","version":"QK4520-1 HW:V2.1 SW:V3.5 2023-06-01",
+                    "hardware":"V2.1","software":"V3.5"},
+        "status":{"signal":8,"temperature":36,"voltage":3.30},
+        "settings":{"deviceBaud":9600,"destAddress":"192.168.1.10","destPort":5000,
+                    "protocol":"TCP","workType":0,"heartbeat":"30s",
+                    "heartbeatData":"\u5fc3\u8df3\\xFF","dnsServer":"114.114.114.114",
+                    "dataBits":8,"parity":"N","registerEnable":0,
+                    "registerData":"QK4520-000123"}})"));
+    EXPECT_EQ(json.out.find('\n'), json.out.size() - 1);  // one line
 }
 
 // Whatever the device leaves out, get says so and fails: nothing it never reported is shown
@@ -85,8 +88,7 @@ TEST(CliEndToEndTest, SetWritesOnlyTheNamedValuesAndConfirmsThemFromTheDevice) {
     const CliRun run = RunCli(device, {"set", "heartbeat=45s", "destPort=5000", "parity=e",
                                        "protocol=udp", "dnsServer=8.8.8.8", "destPort=5001"});
     ASSERT_EQ(run.status, kSuccess) << run.err;
-    EXPECT_EQ(run.out,
-              "destPort=5001\nprotocol=UDP\nheartbeat=45s\ndnsServer=8.8.8.8\nparity=E\n");
+    EXPECT_EQ(run.out, "destPort=5001\nprotocol=UDP\nheartbeat=45s\ndnsServer=8.8.8.8\nparity=E\n");
     EXPECT_THAT(SetsReceived(device),
                 ElementsAreArray<std::string>({"QK+PPORT=5001\r\n", "QK+PROTOCOL=UDP\r\n",
                                                "QK+HEARTIME=2\r\n", "QK+PDNS=8.8.8.8\r\n",
@@ -101,26 +103,31 @@ TEST(CliEndToEndTest, SetFailsNamingEachValueTheDeviceDidNotConfirm) {
     // The device, the arguments, standard output, the message.
     using Case = std::tuple<sim::SimOptions, std::vector<std::string>, std::string, std::string>;
     const Case cases[] = {
-        {{},
-         {"set", "destPort=99999", "heartbeat=60s"},
+        {{.unstoredSets = {"PPORT"}},
+         {"set", "destPort=6001", "heartbeat=60s"},
          "heartbeat=60s\n",
-         "destPort=99999 not confirmed: refused (the device reports \"5000\")"},
+         "destPort=6001 not confirmed: refused (the device reports \"5000\")"},
         {{.silentAfterLogin = true},
          {"set", "destPort=6000"},
          "",
          "destPort=6000 not confirmed: no answer"},
         {{.ignoredCommands = {"PPORT"}},
          {"--json", "set", "destPort=6000", "protocol=UDP"},
-         "{\"destPort\":null,\"protocol\":\"UDP\"}\n",
+         "settings={\"destPort\":null,\"protocol\":\"UDP\"}",
          "destPort=6000 not confirmed: no answer"},
         {{.refuseLogin = true}, {"set", "destPort=1"}, "", "Login fail!"},
-        {{.ignoredCommands = {"LOGIN"}}, {"set", "destPort=1"}, "",
+        {{.ignoredCommands = {"LOGIN"}},
+         {"set", "destPort=1"},
+         "",
          "the device did not answer the login"},
     };
     for (const auto& [options, arguments, out, message] : cases) {
         sim::SimulatedDevice device(options);
         const CliRun run = RunCli(device, arguments);
-        EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(kRefused, out)) << message;
+        const std::string printed = out.starts_with("settings=")
+                                        ? "settings=" + Json::parse(run.out)["settings"].dump()
+                                        : run.out;
+        EXPECT_EQ(std::tuple(run.status, printed), std::tuple(kRefused, out)) << message;
         EXPECT_THAT(run.err, HasSubstr(message));
     }
 }
@@ -164,24 +171,30 @@ TEST(CliEndToEndTest, ScanFindsEachDeviceAndItsLineSpeed) {
     sim::SimulatedDevice slow(sim::SimOptions{.lineSpeed = 57600}), plain;
     sim::PseudoTerminal silent;
     std::string error;
-    const auto options = ParseCommandLine({"--baud", "115200", "--port", slow.slavePath(), "--port",
-                                           plain.slavePath(), "--port", silent.slavePath(),
-                                           "--port", "/nonexistent/tty", "scan"},
-                                          error);
+    const auto options = ParseCommandLine(
+        {"--baud", "115200", "--port", slow.slavePath(), "--port", plain.slavePath(), "--port",
+         silent.slavePath(), "--port", "/nonexistent/tty", "scan"},
+        error);
     ASSERT_TRUE(options) << error;
     std::ostringstream out, err;
     EXPECT_EQ(RunSession(*options, out, err), kSuccess) << err.str();
-    const std::string found = " baud, ID QK4520-000123, firmware QK4520-1 HW:V2.1 SW:V3.5 2023-06-01, signal 25\n";
-    EXPECT_EQ(out.str(), slow.slavePath() + " 57600" + found + plain.slavePath() + " 115200" + found +
-                             silent.slavePath() + " no device\n/nonexistent/tty no device (cannot open: "
-                             "/nonexistent/tty: No such file or directory; port mapping: COM1=/nonexistent/tty (pinned))\n");
+    const std::string found =
+        " baud, ID QK4520-000123, firmware QK4520-1 HW:V2.1 SW:V3.5 2023-06-01, signal 25\n";
+    EXPECT_EQ(out.str(), slow.slavePath() + " 57600" + found + plain.slavePath() + " 115200" +
+                             found + silent.slavePath() +
+                             " no device\n/nonexistent/tty no device (cannot open: "
+                             "/nonexistent/tty: No such file or directory; port mapping: "
+                             "COM1=/nonexistent/tty (pinned))\n");
     // Only STAT, ID and VER are asked for once the device has answered.
     EXPECT_EQ(plain.ReceivedCommands().size(), 3u + 3u);
 
     const auto none = ParseCommandLine({"--json", "--port", silent.slavePath(), "scan"}, error);
     std::ostringstream noneOut, noneErr;
     EXPECT_EQ(RunSession(*none, noneOut, noneErr), kNoDevice);
-    EXPECT_EQ(noneOut.str(), "{\"port\":\"" + silent.slavePath() + "\",\"found\":false}\n");
+    EXPECT_EQ(Json::parse(noneOut.str()),
+              Json::parse(R"({"schema":1,"command":"scan","port":")" + silent.slavePath() +
+                          R"(","found":false,"baud":null,"id":null,"firmware":null,
+                              "signal":null,"problem":null})"));
 }
 
 std::string Read(const fs::path& file) {
@@ -238,6 +251,33 @@ TEST_F(ProfileCommandsTest, SaveApplyDiffRoundTripByteForByte) {
     EXPECT_EQ(after.out, "");
 }
 
+// What a device holds goes back to it, even beyond what one may type (a port outside 1 to
+// 65535, 42 bytes of registration content): saved, applied to it again and compared, it
+// is the same. Another device is not given such values (set refuses them as it reads its
+// arguments: CliOptionsTest).
+TEST_F(ProfileCommandsTest, WhatADeviceHoldsGoesBackToItWhateverTheLimits) {
+    sim::SimulatedDevice source, other;
+    const std::string registration = std::string(38, 'x') + "\xD7\xA2\xB2\xE1";
+    source.SetValue("ENROL", registration);
+    source.SetValue("PPORT", "70000");
+    const CliRun saved = cli::RunCli({"--port", source.slavePath(), "save", File("p")});
+    ASSERT_EQ(saved.status, kSuccess) << saved.err;
+    for (const char* command : {"apply", "diff"}) {
+        const CliRun again = cli::RunCli({"--port", source.slavePath(), command, File("p")});
+        EXPECT_EQ(again.status, kSuccess) << command << again.err;
+        EXPECT_THAT(again.err, HasSubstr("registerData is 42 bytes in GBK, at most 40; kept as "
+                                         "the device holds it"));
+    }
+    EXPECT_EQ(SetsReceived(source).size(), 0u);
+
+    const CliRun refused = cli::RunCli({"--port", other.slavePath(), "apply", File("p")});
+    EXPECT_EQ(refused.status, kUsageError);
+    EXPECT_THAT(refused.err, HasSubstr("destPort must be a port from 1 to 65535, got '70000', "
+                                       "and the device does not hold that value"));
+    EXPECT_EQ(SetsReceived(other).size(), 0u);
+    EXPECT_EQ(other.Value("ENROL"), "QK4520-000123");
+}
+
 // Several devices at once: each its own port and thread, one line each in the order given,
 // the failing one named with its reason, the others done all the same. A file that is wrong
 // anywhere is refused whole first, every problem named, before a device hears so much as
@@ -273,8 +313,15 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
     EXPECT_EQ(refusing.Value("PPORT"), "5000");
 
     // Each conversation is kept under its port and ID, and replays.
-    const std::string log = File("logs") + "/" + fs::path(first.slavePath()).filename().string() +
-                            "-QK4520-000123.conv";
+    // Named by the run, the port's whole path (its bytes escaped) and the device's ID.
+    std::string log;
+    const std::string ending =
+        "%2F" + fs::path(first.slavePath()).filename().string() + "-QK4520-000123.conv";
+    for (const auto& entry : fs::directory_iterator(File("logs"))) {
+        if (entry.path().filename().string().ends_with(ending)) {
+            log = entry.path().string();
+        }
+    }
     std::ifstream conversation(log);
     ASSERT_TRUE(conversation) << log;
     const auto replay = replay::RunReplay(conversation);
@@ -284,9 +331,11 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
     const CliRun json = cli::RunCli({"--json", "--port", first.slavePath(), "--port",
                                      last.slavePath(), "diff", File("site.profile")});
     EXPECT_EQ(json.status, kSuccess) << json.err;
-    const std::string same = "\",\"id\":\"QK4520-000123\",\"result\":\"ok\",\"differences\":[]}\n";
-    EXPECT_EQ(json.out,
-              "{\"port\":\"" + first.slavePath() + same + "{\"port\":\"" + last.slavePath() + same);
+    const auto same = [](const std::string& port) {
+        return R"({"schema":1,"command":"diff","port":")" + port +
+               R"(","id":"QK4520-000123","result":"ok","differences":[]})" + "\n";
+    };
+    EXPECT_EQ(json.out, same(first.slavePath()) + same(last.slavePath()));
 }
 
 }  // namespace

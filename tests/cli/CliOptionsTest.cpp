@@ -9,10 +9,11 @@ TEST(CliOptionsTest, DefaultsMatchTheWindowAndSettingsBecomeListPositions) {
     std::string error;
     const auto defaults = ParseCommandLine({"get"}, error);
     ASSERT_TRUE(defaults) << error;
-    EXPECT_EQ(std::tuple(defaults->command, defaults->baudIndex, defaults->dataBitsIndex,
-                         defaults->parityIndex, defaults->settleMs, defaults->handshakeAttempts,
-                         defaults->loginKey),
-              std::tuple(Command::Get, 4, 3, 0, 1000, 80, "358024"));
+    EXPECT_EQ(
+        std::tuple(defaults->command, defaults->session.baudIndex, defaults->session.dataBitsIndex,
+                   defaults->session.parityIndex, defaults->session.settle.count(),
+                   defaults->session.handshakeAttempts, defaults->session.loginKey),
+        std::tuple(Command::Get, 4, 3, 0, 1000, 80, "358024"));
     ASSERT_EQ(defaults->targets.size(), 1u);  // COM1
     EXPECT_EQ(std::tuple(defaults->targets[0].path, defaults->targets[0].comNumber),
               std::tuple("", 1));
@@ -20,9 +21,10 @@ TEST(CliOptionsTest, DefaultsMatchTheWindowAndSettingsBecomeListPositions) {
         {"--com", "3", "--baud", "76800", "--data-bits", "7", "--parity", "E", "--json", "get"},
         error);
     ASSERT_TRUE(options) << error;
-    EXPECT_EQ(std::tuple(options->targets.at(0).comNumber, options->baudIndex,
-                         options->dataBitsIndex, options->parityIndex, options->json),
-              std::tuple(3, 10, 2, 2, true));
+    EXPECT_EQ(
+        std::tuple(options->targets.at(0).comNumber, options->session.baudIndex,
+                   options->session.dataBitsIndex, options->session.parityIndex, options->json),
+        std::tuple(3, 10, 2, 2, true));
 }
 
 // "--opt value" and "--opt=value" mean the same, and options may follow the command.
@@ -41,7 +43,7 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
     ASSERT_TRUE(spaced && joined) << error;
     for (const auto* o : {&*spaced, &*joined}) {
         ASSERT_EQ(o->targets.size(), 2u);
-        EXPECT_EQ(std::tuple(o->baudIndex, o->targets[0].path, o->targets[1].path,
+        EXPECT_EQ(std::tuple(o->session.baudIndex, o->targets[0].path, o->targets[1].path,
                              o->targets[1].comNumber, o->pins.at(0).path, o->file, o->logFolder),
                   std::tuple(10, "/dev/pts/7", "", 2, "/dev/ttyUSB1", "site.profile", "logs"));
     }
@@ -71,6 +73,11 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"set", "=5"}, "expected NAME=VALUE, got '=5'"},
         {{"set", "colour=red"}, "unknown parameter 'colour' (known: deviceBaud, "},
         {{"set", "workType=2"}, "workType must be one of 0, 1, got '2'"},
+        // What apply would only give a device that holds it already, set never sends.
+        {{"set", "destPort=70000"}, "destPort must be a port from 1 to 65535, got '70000'"},
+        {{"set", "destPort=abc"}, "destPort must be a port from 1 to 65535, got 'abc'"},
+        {{"set", "registerData=" + std::string(43, 'r')},
+         "registerData is 43 bytes in GBK, at most 40"},
         {{"set", "destPort=50\n00"}, "destPort: a value cannot hold a line break"},
         {{"set", "registerData=\xFF\xFE"}, "registerData: not valid UTF-8"},
         {{"set", "registerData=a\\q"}, "registerData: unknown escape \\q"},

@@ -4,12 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <numeric>
+#include <thread>
 
 #include "ChildProgram.h"
 #include "SimulatedDevice.h"
@@ -43,42 +45,80 @@ TEST(CliProgramTest, ClosedOrFullStandardOutputNeverReachesTheDeviceAndFailsAsAn
     }
 }
 
-// SIGINT halfway through a set: the command in flight completes, nothing more is sent, the
-// program says what it wrote, hands the line back as it found it and exits with 130.
-TEST(CliProgramTest, SigintMidSetStopsAfterTheCommandInFlightAndReleasesTheLine) {
+// A driver that refuses the line's settings leaves a port that looks open and garbles
+// every byte: the run fails as a port that would not open, with the driver's reason, and
+// the device hears nothing.
+TEST(CliProgramTest, ALineThatRefusesItsSettingsFailsWithThePortsReason) {
     sim::SimulatedDevice device;
-    const int line = open(device.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(line, 0);
-    termios before{};
-    ASSERT_EQ(tcgetattr(line, &before), 0);
-    before.c_lflag |= ICANON | ECHO;
-    ASSERT_EQ(tcsetattr(line, TCSANOW, &before), 0);
+    test::Program cli(std::string("LD_PRELOAD='") + QK_REFUSING_LINE +
+                      "' ASAN_OPTIONS=verify_asan_link_order=0 " + kCli + "--port " +
+                      device.slavePath() + " get");
+    EXPECT_EQ(cli.Finish(), 2);
+    EXPECT_THAT(cli.output, HasSubstr("qk4410-cli: Open com failed! (" + device.slavePath() +
+                                      ": raw mode: Invalid argument"));
+    EXPECT_EQ(device.BytesReceived(), 0u);
+}
 
-    test::Program cli("echo $$; exec " + kCli + "--port " + device.slavePath() +
-                      " set destPort=6000 protocol=UDP heartbeat=45s");
+// A stop signal halfway through a set (Ctrl-C, a kill, a dropped ssh session): the command
+// in flight completes, nothing more is sent, the program says what it wrote, hands the line
+// back as it found it and exits with 128 plus the signal.
+TEST(CliProgramTest, AStopSignalMidSetStopsAfterTheCommandInFlightAndReleasesTheLine) {
+    for (const auto& [signal, name] : {std::pair(SIGINT, "SIGINT"), std::pair(SIGTERM, "SIGTERM"),
+                                       std::pair(SIGHUP, "SIGHUP")}) {
+        SCOPED_TRACE(name);
+        sim::SimulatedDevice device;
+        const int line = open(device.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(line, 0);
+        termios before{};
+        ASSERT_EQ(tcgetattr(line, &before), 0);
+        before.c_lflag |= ICANON | ECHO;
+        ASSERT_EQ(tcsetattr(line, TCSANOW, &before), 0);
+
+        test::Program cli("echo $$; exec " + kCli + "--port " + device.slavePath() +
+                          " set destPort=6000 protocol=UDP heartbeat=45s");
+        char pid[32] = "";
+        ASSERT_NE(fgets(pid, sizeof pid, cli.pipe.get()), nullptr);
+        ASSERT_TRUE(device.WaitUntil(
+            [](const sim::DeviceModel& m) { return m.CommandCount("QK+PPORT=6000\r\n") == 1; },
+            20s));
+        const std::size_t commandsSoFar = device.ReceivedCommands().size();
+        kill(std::atoi(pid), signal);
+
+        EXPECT_EQ(cli.Finish(), 128 + signal) << cli.output;
+        EXPECT_THAT(cli.output, HasSubstr(std::string("qk4410-cli: stopped by ") + name + "\n"));
+        EXPECT_THAT(cli.output, HasSubstr("qk4410-cli: written, not verified: destPort; not "
+                                          "written: protocol, heartbeat\n"));
+        EXPECT_EQ(device.ReceivedCommands().size(), commandsSoFar);
+        EXPECT_EQ(device.Value("PROTOCOL"), "TCP");
+
+        int exclusive = -1;
+        ASSERT_EQ(ioctl(line, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0);  // a non-root program may open the port again
+        termios after{};
+        ASSERT_EQ(tcgetattr(line, &after), 0);
+        EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+        close(line);
+    }
+}
+
+// A profile that never comes (a FIFO nobody writes, a terminal nobody types at) holds the
+// run only until the first stop signal; no device hears anything.
+TEST(CliProgramTest, WaitingForAProfileEndsAtTheFirstStopSignal) {
+    char folder[] = "/tmp/qk-fifo-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fifo = std::string(folder) + "/profile";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    sim::SimulatedDevice device;
+    test::Program cli("echo $$; exec " + kCli + "--port " + device.slavePath() + " apply " + fifo);
     char pid[32] = "";
     ASSERT_NE(fgets(pid, sizeof pid, cli.pipe.get()), nullptr);
-    ASSERT_TRUE(device.WaitUntil(
-        [](const sim::DeviceModel& m) { return m.CommandCount("QK+PPORT=6000\r\n") == 1; }, 20s));
-    const std::size_t commandsSoFar = device.ReceivedCommands().size();
-    kill(std::atoi(pid), SIGINT);
-
-    EXPECT_EQ(cli.Finish(), 128 + SIGINT) << cli.output;
-    EXPECT_THAT(cli.output, HasSubstr("qk4410-cli: stopped by SIGINT\n"));
-    EXPECT_THAT(
-        cli.output,
-        HasSubstr(
-            "qk4410-cli: written, not verified: destPort; not written: protocol, heartbeat\n"));
-    EXPECT_EQ(device.ReceivedCommands().size(), commandsSoFar);
-    EXPECT_EQ(device.Value("PROTOCOL"), "TCP");
-
-    int exclusive = -1;
-    ASSERT_EQ(ioctl(line, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0);  // a non-root program may open the port again
-    termios after{};
-    ASSERT_EQ(tcgetattr(line, &after), 0);
-    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
-    close(line);
+    std::this_thread::sleep_for(300ms);
+    kill(std::atoi(pid), SIGTERM);
+    EXPECT_EQ(cli.Finish(), 128 + SIGTERM) << cli.output;
+    EXPECT_THAT(cli.output, HasSubstr(fifo + ": stopped by SIGTERM"));
+    EXPECT_EQ(device.BytesReceived(), 0u);
+    unlink(fifo.c_str());
+    rmdir(folder);
 }
 
 }  // namespace

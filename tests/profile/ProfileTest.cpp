@@ -9,6 +9,7 @@
 
 #include "DeviceText.h"
 #include "Profile.h"
+#include "RecordProfile.h"
 #include "RecordSettings.h"
 
 namespace qk {
@@ -19,7 +20,7 @@ using Lines = std::vector<std::string>;
 Lines Described(const std::vector<Setting>& settings) {
     Lines lines;
     for (const Setting& setting : settings) {
-        lines.push_back(std::string(setting.rule->name) + "=" + GbkToDisplay(setting.value));
+        lines.push_back(std::string(setting.parameter->name) + "=" + GbkToDisplay(setting.value));
     }
     return lines;
 }
@@ -40,6 +41,9 @@ TEST(ProfileTest, AFileBecomesTheBytesTheDeviceTakesInSendOrder) {
                      "registerData=\xE6\xB3\xA8\xE5\x86\x8C\\xFF"}));
 }
 
+// Problems make a file useless everywhere; values beyond what one may type (a list's
+// outside, a port outside 1 to 65535, registration content over 40 bytes) are set apart:
+// they go only to a device that holds exactly them.
 TEST(ProfileTest, EveryProblemInAFileIsReportedAtOnceWithItsLine) {
     const ProfileContents profile = ReadProfile(
         "# QK4410 profile, format 7\n"
@@ -62,23 +66,50 @@ TEST(ProfileTest, EveryProblemInAFileIsReportedAtOnceWithItsLine) {
                "protocol, workType, heartbeat, heartbeatData, dnsServer, dataBits, parity, "
                "registerEnable, registerData)",
                "line 4: destPort given again (first on line 3)",
-               "line 5: protocol must be one of TCP, UDP, got 'SCTP'",
                "line 6: expected NAME=VALUE, got 'just text'",
                "line 7: dnsServer: a value cannot hold a line break or zero byte",
                "line 8: heartbeatData: a character has no GBK form",
-               "line 9: registerData is 41 bytes in GBK, at most 40",
                "line 10: destAddress: not valid UTF-8"}));
-    for (const char* port : {"0", "65536", "80a", "", "99999"}) {
-        EXPECT_EQ(ReadProfile(std::string("destPort=") + port).problems.size(), 1u) << port;
+    Lines beyond;
+    for (const auto& b : profile.beyondLimits) {
+        beyond.push_back(b.problem);
     }
-    EXPECT_TRUE(ReadProfile("destPort=65535\nregisterData=" + std::string(40, 'x')).ok());
-    // A file larger than any profile is refused whole, in one line: padded with comments,
-    // a good profile is read up to the limit and refused one byte past it.
-    std::string padded = "destPort=5000\n";
-    padded += std::string(kMaxProfileBytes - padded.size() - 1, '#') + "\n";
-    EXPECT_TRUE(ReadProfile(padded).ok());
-    EXPECT_EQ(ReadProfile(padded + "\n").problems,
-              Lines{"the file is larger than any profile (more than 65536 bytes)"});
+    EXPECT_EQ(beyond, (Lines{"line 5: protocol must be one of TCP, UDP, got 'SCTP'",
+                             "line 9: registerData is 41 bytes in GBK, at most 40"}));
+    for (const char* port : {"0", "65536", "80a", "", "99999"}) {
+        const ProfileContents one = ReadProfile(std::string("destPort=") + port);
+        EXPECT_TRUE(one.ok() && one.beyondLimits.size() == 1u) << port;
+    }
+    const ProfileContents within =
+        ReadProfile("destPort=65535\nregisterData=" + std::string(40, 'x'));
+    EXPECT_TRUE(within.ok() && within.beyondLimits.empty());
+    // A format line written otherwise, or out of place, does not pass for format 1.
+    for (const char* text :
+         {"#QK4410 profile, format 2\ndestPort=1\n", "# qk4410 PROFILE, format 1\ndestPort=1\n",
+          "destPort=1\n# QK4410 profile, format 1\n"}) {
+        EXPECT_EQ(ReadProfile(text).problems.size(), 1u) << text;
+    }
+    // The device's own code for a list entry is no way to write the entry.
+    EXPECT_EQ(ReadProfile("heartbeat=2").problems,
+              Lines{"line 1: heartbeat must be one of 30s, 45s, 60s, got '2'"});
+}
+
+// What a device holds goes back to it whatever its size: only the device that reports
+// exactly such a value takes it.
+TEST(ProfileTest, ValuesBeyondTheLimitsGoOnlyToADeviceThatHoldsThem) {
+    // 42 bytes: 38 letters and two characters given as their GBK bytes.
+    const ProfileContents profile = ReadProfile(
+        "destPort=70000\nregisterData=" + std::string(38, 'x') + "\\xD7\\xA2\\xB2\\xE1\n");
+    ASSERT_TRUE(profile.ok());
+    ReportedValues reported;
+    reported.Note(ParameterId::DestPort, "70000");
+    reported.Note(ParameterId::RegisterData, "6000");
+    EXPECT_EQ(profile.RefusedBy(reported),
+              Lines{"line 2: registerData is 42 bytes in GBK, at most 40, and the device does "
+                    "not hold that value"});
+    reported.Note(ParameterId::RegisterData, std::string(38, 'x') + "\xD7\xA2\xB2\xE1");
+    EXPECT_TRUE(profile.RefusedBy(reported).empty());
+    EXPECT_EQ(ReadProfile("destPort=70000").RefusedBy({}).size(), 1u);
 }
 
 // The window's record to a profile and back: the same commands would go out, and a profile
@@ -102,8 +133,8 @@ TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
     // Odd, and not named below: must stay as it is.
     std::tie(loaded.advanced.dataBits, loaded.advanced.reconnectTries) = std::pair(" 8", "5");
     std::vector<Setting> some = settings;
-    std::erase_if(some, [](const Setting& s) { return s.rule->name == "dataBits"; });
-    ApplySettings(some, loaded);
+    std::erase_if(some, [](const Setting& s) { return s.parameter->name == "dataBits"; });
+    StoreSettings(some, loaded);
     // The heartbeat stored as the list position.
     EXPECT_EQ(std::tuple(loaded.advanced.dataBits, loaded.advanced.reconnectTries,
                          loaded.advanced.heartbeatCode, loaded.advanced.heartbeatCodeIsPosition),
@@ -112,15 +143,15 @@ TEST(ProfileTest, TheWindowsRecordGoesToSettingsAndBack) {
     EXPECT_EQ(Described(SettingsFromRecord(loaded)), Described(settings));
 }
 
-// The window's Save Profile: the ID from the identity status text, as UTF-8, and the time
+// The window's Save Profile: the ID the device reported, as UTF-8, and the time
 // of saving in UTC; a record without an ID gets no ID line, and no comment can become a
 // line the file is read for. Read again, the settings are the same bytes, odd ones included.
 TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTimeAndReadsBackUnchanged) {
     DeviceState state;
     // The ID 站07, then a byte with no UTF-8 form.
-    std::tie(state.deviceBaudIndex, state.destPort, state.statusText[1]) = std::tuple(4, "5000",
-                                                                                      "ID:\xD5\xBE"
-                                                                                      "07\xFF");
+    std::tie(state.deviceBaudIndex, state.destPort, state.deviceId) = std::tuple(4, "5000",
+                                                                                 "\xD5\xBE"
+                                                                                 "07\xFF");
     std::tie(state.advanced.registerData, state.advanced.heartbeatData) =
         std::pair("\xD7\xA2\xB2\xE1\xFF\x80", "back\\slash\ttab");
     const auto saved = std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) +
@@ -136,7 +167,7 @@ TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTimeAndReadsBackUnchanged
     EXPECT_EQ(Described(again.settings), Described(SettingsFromRecord(state)));
     EXPECT_EQ(again.settings.back().value, state.advanced.registerData);
 
-    state.statusText[1].clear();
+    state.deviceId.clear();
     EXPECT_TRUE(
         ProfileOfRecord(state, saved)
             .starts_with(std::string(kProfileFormatLine) + "\n# saved: 2026-12-07 05:25:09 UTC\n"));
@@ -149,6 +180,8 @@ TEST(DeviceTextTest, GbkIsShownAsUtf8WithEveryOtherByteVisible) {
     EXPECT_EQ(GbkToDisplay("a\r\nb\\\x01"), "a\\r\\nb\\\\\\x01");
     EXPECT_EQ(GbkToDisplay("x\xFFy"), "x\\xFFy");
     EXPECT_EQ(GbkToDisplay("\xA1"), "\\xA1");  // a lead byte cut off at the end
+    std::string error;
+    EXPECT_EQ(DisplayToGbk("\\xff\\xFf", error), "\xFF\xFF");  // either letter case
     EXPECT_EQ(Utf8ToGbk("\xE2\x84\x83"), "\xA1\xE6");
     EXPECT_FALSE(Utf8ToGbk("\xC0"));
 }

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "CommandTable.h"
+#include "Parameters.h"
 #include "RecordingDeviceView.h"
 #include "ResponseParser.h"
 #include "ValueLists.h"
@@ -22,14 +23,10 @@ class ResponseParserTest : public ::testing::Test {
     ResponseParser parser{state, view};
 };
 
-// Every block is logged as it came, whatever it holds. The observer hears each line the
-// parse acts on, with the value as sent (BAUD's "96" would select "9600" in the list), and
-// nothing the parse skips.
+// Every block is logged as it came, whatever it holds. What the device reported is kept as
+// it was sent (BAUD's "96" selects "9600" in the list) and counted, and nothing the parse
+// skips counts as reported.
 TEST_F(ResponseParserTest, BlocksAreLoggedVerbatimAndWellFormedLinesDispatchedInOrder) {
-    Calls observed;
-    parser.SetAnswerObserver([&](std::string_view key, std::string_view value) {
-        observed.push_back(std::string(key) + "=" + std::string(value));
-    });
     const std::string junk("\r\nQK+BAUD?\r\n\0\xFF+ID", 17);
     Feed(junk);
     Feed("+PIPADD:10.0.0.1\r\n+PPORT:5000\r\n+ID:12345\r\n+BAUD:96\r\n");
@@ -40,8 +37,16 @@ TEST_F(ResponseParserTest, BlocksAreLoggedVerbatimAndWellFormedLinesDispatchedIn
     EXPECT_EQ(std::tuple(state.destAddress, state.destPort, state.statusText[1]),
               std::tuple("10.0.0.1", "5000", "ID:12345"));
     EXPECT_EQ(calls(), (Calls{R"(SetStatusText(1,"ID:12345"))", "SelectDeviceBaud(4)"}));
-    EXPECT_EQ(observed,
-              (Calls{"PIPADD=10.0.0.1", "PPORT=5000", "ID=12345", "BAUD=96", "PDNS=1.2.3.4"}));
+    Calls reported;
+    for (const Parameter& parameter : Parameters()) {
+        if (const std::string* value = state.reported.Find(parameter.id)) {
+            reported.push_back(std::string(parameter.answerKey) + "=" + *value + "#" +
+                               std::to_string(state.reported.Count(parameter.id)));
+        }
+    }
+    EXPECT_EQ(reported, (Calls{"ID=12345#1", "BAUD=96#1", "PIPADD=10.0.0.1#1", "PPORT=5000#1",
+                               "PDNS=1.2.3.4#1"}));
+    EXPECT_EQ(state.deviceId, "12345");
 }
 
 // Beyond the recorded sessions of tests/data, which replay what a noisy device sends.
@@ -50,7 +55,9 @@ TEST_F(ResponseParserTest, MalformedFramingFollowsTheSearchRules) {
     const std::tuple<const char*, std::string_view, std::string_view, std::string_view> cases[] = {
         // No colon: the key runs across the line end and matches nothing.
         {"no colon", "+PPORT 1\r\n+PIPADD:a\r\n", "", "a"},
-        {"lf without any cr", "+PPORT:8080\n", "", ""},
+        // Only whole "+KEY:VALUE\r\n" lines count: the value is never cut short or emptied.
+        {"lf without any cr", "+PPORT:5000\r\n+PPORT:8080\n+PIPADD:a\r\n", "5000", "a"},
+        {"cr inside a line", "+PPORT:5000\r\n+PPORT:80\r80\r\n", "5000", ""},
         {"empty key", "+:5\r\n+PPORT:9\r\n", "9", ""},
         {"value may hold colons", "+PIPADD:fe80::1\r\n", "", "fe80::1"},
         {"value keeps blanks", "+PPORT: 80 \r\n", " 80 ", ""},

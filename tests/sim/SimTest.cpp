@@ -23,8 +23,12 @@ using namespace std::chrono_literals;
 const CommandTable kTable;
 const auto kNow = DeviceModel::Clock::time_point{} + 1h;
 
-std::string Query(CommandId id) { return BuildQuery(kTable, id); }
-std::string Set(CommandId id, std::string_view value) { return BuildSet(kTable, id, value); }
+std::string Query(CommandId id) {
+    return BuildQuery(kTable, id);
+}
+std::string Set(CommandId id, std::string_view value) {
+    return BuildSet(kTable, id, value);
+}
 std::string Requests(int count = 3) {
     std::string requests;
     for (int i = 0; i < count; ++i) {
@@ -70,6 +74,17 @@ TEST(DeviceModelTest, SetsAreRefusedBeforeLoginThenStoredAndConfirmed) {
 // The answers never depend on how the bytes are split into reads. Whether a line fits
 // depends on its length alone: a line past the limit is refused once and nothing of it is
 // taken, not even a tail that reads as a command; the line after it is handled as usual.
+// An acknowledgement proves nothing: a fake one leaves the old value, which the next query
+// shows; and lines end as the options say.
+TEST(DeviceModelTest, FakeAcknowledgementsKeepTheOldValueAndLinesEndAsAsked) {
+    DeviceModel device({.requireLogin = false, .unstoredSets = {"PPORT"}, .lfOnly = true});
+    device.Receive(Requests(), kNow);
+    EXPECT_EQ(device.Receive(Set(CommandId::DestPort, "7000") + Query(CommandId::DestPort) +
+                                 Set(CommandId::DestAddress, "a") + Query(CommandId::DestAddress),
+                             kNow),
+              "+PPORT:7000\n+PPORT:5000\n+PIPADD:a\n+PIPADD:a\n");
+}
+
 TEST(DeviceModelTest, LineLengthLimitHoldsWhateverTheReads) {
     constexpr std::size_t kLimit = DeviceModel::kMaxLineLength;
     const std::string fits(kLimit - std::string_view("QK+HEARTDAT=").size(), 'a');
@@ -174,11 +189,19 @@ TEST(SimulatedDeviceTest, StreamDeliversWholeLinesInOrderUntilAHandshake) {
 }
 
 TEST(CommandLineTest, EveryOptionReachesItsSetting) {
-    const std::vector<std::string_view> arguments = {
-        "--latency", "250", "--chunk=4:15", "--no-handshake", "--refuse-login",
-        "--no-login-required", "--junk", "3", "--stream=9600", "--hangup-after", "5000",
-        "--four-field-stat", "--verbose", "--link", "/tmp/qk-sim", "--silent-after-login",
-        "--ignore", "PPORT,EN_ENROL", "--cr-only", "--ignore=LOGIN", "--line-speed", "57600"};
+    const std::vector<std::string_view> arguments = {"--latency",      "250",
+                                                     "--chunk=4:15",   "--no-handshake",
+                                                     "--refuse-login", "--no-login-required",
+                                                     "--junk",         "3",
+                                                     "--stream=9600",  "--hangup-after",
+                                                     "5000",           "--four-field-stat",
+                                                     "--verbose",      "--link",
+                                                     "/tmp/qk-sim",    "--silent-after-login",
+                                                     "--ignore",       "PPORT,EN_ENROL",
+                                                     "--cr-only",      "--ignore=LOGIN",
+                                                     "--line-speed",   "57600",
+                                                     "--lf-only",      "--fake-ack",
+                                                     "PPORT"};
     const CommandLineResult result = ParseCommandLine(arguments);
     const SimOptions& o = result.settings.options;
     EXPECT_EQ(result.error, "");
@@ -186,16 +209,26 @@ TEST(CommandLineTest, EveryOptionReachesItsSetting) {
                          o.hangupAfter, o.lineSpeed, result.settings.linkPath),
               std::tuple(250ms, 4u, 15ms, 3u, 9600u, 5000ms, 57600u, "/tmp/qk-sim"));
     EXPECT_TRUE(o.noHandshake && o.refuseLogin && !o.requireLogin && o.fourFieldStat &&
-                result.settings.verbose && o.silentAfterLogin && o.crOnly);
+                result.settings.verbose && o.silentAfterLogin && o.crOnly && o.lfOnly);
     EXPECT_EQ(o.ignoredCommands, (std::vector<std::string>{"PPORT", "EN_ENROL", "LOGIN"}));
+    EXPECT_EQ(o.unstoredSets, (std::vector<std::string>{"PPORT"}));
 
     // A refusal names the bad value, else the option.
     const std::pair<std::string_view, const char*> bad[] = {
-        {"--latency", "--latency"}, {"--latency -5", "-5"}, {"--latency 5ms", "5ms"},
-        {"--latency 99999999999999999999", "99999999999999999999"}, {"--chunk 4:", "--chunk"},
-        {"--chunk 4:x", "x"}, {"--junk 0", "--junk"}, {"--link=", "--link"},
-        {"--verbose=yes", "--verbose"}, {"--bogus", "--bogus"}, {"/dev/ttyS0", "/dev/ttyS0"},
-        {"--ignore=", "--ignore"}, {"--ignore PPORT,REGEN", "REGEN"}};
+        {"--latency", "--latency"},
+        {"--latency -5", "-5"},
+        {"--latency 5ms", "5ms"},
+        {"--latency 99999999999999999999", "99999999999999999999"},
+        {"--chunk 4:", "--chunk"},
+        {"--chunk 4:x", "x"},
+        {"--junk 0", "--junk"},
+        {"--link=", "--link"},
+        {"--verbose=yes", "--verbose"},
+        {"--bogus", "--bogus"},
+        {"/dev/ttyS0", "/dev/ttyS0"},
+        {"--ignore=", "--ignore"},
+        {"--ignore PPORT,REGEN", "REGEN"},
+        {"--fake-ack", "--fake-ack"}};
     for (const auto& [line, culprit] : bad) {
         std::vector<std::string_view> words;
         for (const auto word : std::views::split(line, ' ')) {

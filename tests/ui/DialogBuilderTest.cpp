@@ -28,7 +28,7 @@ constexpr std::array<res::ControlTemplate, 10> kControls = {{
     {res::kNoControlId, ControlKind::Icon, "", {230, 7, 21, 21}, {}, res::kAppIconId},
 }};
 constexpr res::DialogTemplate kTestDialog{.id = 900, .caption = "Test", .width = 260, .height = 130,
-    .fontFace = res::kSongFace, .pointSize = 10, .frame = {}, .controls = kControls};
+    .fontFace = res::kSongFace, .pointSize = 10, .controls = kControls};
 // clang-format on
 
 class TestDialog : public CDialog {

@@ -108,7 +108,9 @@ class FileItemsTest : public QObject {
                           : QStringList{path + " was saved, but Load Profile and qk4410-cli "
                                                "apply refuse it as it is:"});
             QCOMPARE(w.messages.entries.empty() ? QString() : w.messages.entries[0].message.detail,
-                     open ? "" : "line 4: destPort must be a port from 1 to 65535, got ''");
+                     open ? ""
+                          : "line 4: destPort must be a port from 1 to 65535, got '', and the "
+                            "device does not hold that value");
             QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{name});
         }
     }
@@ -177,8 +179,10 @@ class FileItemsTest : public QObject {
                  (QStringList{"Nothing was loaded from " + wrong + ", which has these problems:",
                               "Cannot read " + files[1], "Cannot read " + files[2]}));
         QCOMPARE(w.messages.entries[0].message.detail,
-                 "line 2: destPort must be a port from 1 to 65535, got '0'\n"
-                 "line 3: protocol must be one of TCP, UDP, got 'SCTP'\n"
+                 "line 2: destPort must be a port from 1 to 65535, got '0', and the device does "
+                 "not hold that value\n"
+                 "line 3: protocol must be one of TCP, UDP, got 'SCTP', and the device does not "
+                 "hold that value\n"
                  "line 4: destAddress given again (first on line 1)");
         // The system's reason.
         QVERIFY(!w.messages.entries[1].message.detail.isEmpty() &&

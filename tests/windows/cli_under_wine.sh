@@ -50,11 +50,15 @@ expect 0 '"settings":{"deviceBaud":9600' --json get
 expect 0 "destPort=5001" set destPort=5001 protocol=udp heartbeat=45s
 expect 0 "protocol=UDP" get
 expect 0 "heartbeat=45s" get
-expect 3 'destPort=99999 not confirmed: refused (the device reports "5001")' set destPort=99999
+expect 1 "destPort must be a port from 1 to 65535, got '99999'" set destPort=99999
 printf '# QK4410 profile, format 1\ndestPort=6001\nheartbeat=60s\n' >"$work/site.profile"
 profile="Z:${work//\//\\}\\site.profile"  # Wine's drive Z: is the Linux root
 expect 0 "ok: wrote destPort, heartbeat" apply "$profile"
 expect 0 "ok: nothing to write" apply "$profile"
+stop_sim
+
+start_sim --fake-ack PPORT
+expect 3 'destPort=6002 not confirmed: refused (the device reports "5000")' set destPort=6002
 stop_sim
 
 start_sim --refuse-login

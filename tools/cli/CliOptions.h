@@ -1,10 +1,13 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "ArgumentParser.h"
 #include "DeviceAssignments.h"
+#include "DeviceSession.h"
 #include "PortDirectory.h"
 
 namespace qk::cli {
@@ -24,23 +27,26 @@ struct CliOptions {
     std::vector<PortDirectory::Entry> pins;  // --com N=PATH
     std::vector<Target> targets;             // in the order given; COM1 when none is
     bool targetsGiven = false;               // false: targets holds the default COM1
-    int baudIndex = 4;                       // 9600
-    int dataBitsIndex = 3;                   // 8
-    int parityIndex = 0;                     // N
-    std::string loginKey = "358024";
+    SessionSettings session;                 // line settings, key, settle time, attempts
     bool json = false;
     bool showLog = false;
-    std::string logFolder;  // --log: where each device's conversation is written
-    int settleMs = 1000;
-    int handshakeAttempts = 80;
+    std::string logFolder;          // --log: where each device's conversation is written
     DeviceAssignments assignments;  // for set
     std::string file;               // for save, diff and apply; "-" is standard output
+    bool force = false;             // save: replace a read-only file
 };
 
 // Parses argv; on a usage error returns nullopt and sets `error` to a one-line reason.
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments,
                                            std::string& error);
 
-extern const char* const kUsage;
+// The options, for --help and the shell completion.
+std::span<const tools::OptionSpec> CliOptionTable();
+
+// The --help text.
+std::string UsageText();
+
+// The name a command is given by ("get"); "help" for Help and Version.
+std::string_view CommandName(Command command);
 
 }  // namespace qk::cli

@@ -1,5 +1,7 @@
 #include "CliSession.h"
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,9 +13,11 @@
 
 #include "Commands.h"
 #include "ConversationRecorder.h"
-#include "DeviceSession.h"
-#include "PortScan.h"
+#include "ConversationReplay.h"
+#include "DeviceText.h"
+#include "FileIO.h"
 #include "Profile.h"
+#include "Scan.h"
 #include "StandardStreams.h"
 
 namespace qk::cli {
@@ -21,64 +25,73 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The session's messages, each a line of standard error.
+class StreamReporter final : public SessionReporter {
+  public:
+    explicit StreamReporter(std::ostream& err) : m_err(err) {}
+    void Problem(std::string_view message) override {
+        m_err << "qk4410-cli: " << message << std::endl;
+    }
+
+  private:
+    std::ostream& m_err;
+};
+
 // The checked profile of diff and apply; nullopt, with every problem on `err`, when the
 // file cannot be read or is wrong anywhere.
-std::optional<ProfileContents> LoadProfile(const std::string& file, std::ostream& err) {
-    std::string text;
-    if (file == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
-    } else {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            err << "qk4410-cli: cannot read " << file << "\n";
-            return std::nullopt;
-        }
-        text.assign(std::istreambuf_iterator<char>(in), {});
+std::optional<ProfileContents> LoadProfile(const std::string& file, std::ostream& err,
+                                           const StopSignals* stop) {
+    std::string error;
+    const auto text = ReadInput(file, kMaxProfileBytes, stop, error);
+    if (!text) {
+        err << "qk4410-cli: " << EscapeBytes(file) << ": " << error << "\n";
+        return std::nullopt;
     }
-    ProfileContents profile = ReadProfile(text);
+    ProfileContents profile = ReadProfile(*text);
     for (const auto& problem : profile.problems) {
-        err << "qk4410-cli: " << file << ": " << problem << "\n";
+        err << "qk4410-cli: " << EscapeBytes(file) << ": " << problem << "\n";
     }
     if (!profile.ok()) {
-        err << "qk4410-cli: " << file << ": nothing was sent to any device\n";
+        err << "qk4410-cli: " << EscapeBytes(file) << ": nothing was sent to any device\n";
         return std::nullopt;
     }
     return profile;
 }
 
-// Writes the whole file or nothing: a profile that already exists is never left cut off.
-bool WriteFileWhole(const std::string& path, const std::string& text, std::ostream& err) {
-    const std::string partial = path + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            err << "qk4410-cli: cannot write " << path << "\n";
-            std::error_code ignored;
-            fs::remove(partial, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    fs::rename(partial, path, error);
-    if (error) {
-        err << "qk4410-cli: cannot write " << path << ": " << error.message() << "\n";
-        fs::remove(partial, error);
-        return false;
-    }
-    return true;
-}
-
-// A file name part made of the port and the ID: letters, digits, '.', '-' and '_' kept.
+// A file name part that stands for `text` alone: letters, digits, '.' and '-' kept, every
+// other byte as %HH, so that two ports or IDs never share a name.
 std::string FileNamePart(std::string_view text) {
     std::string part;
     for (const char c : text) {
         const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        part += keep ? c : '_';
+                          (c >= '0' && c <= '9') || c == '.' || c == '-';
+        if (keep) {
+            part += c;
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            part += hex;
+        }
     }
     return part;
+}
+
+// "20261207T053309Z-12345": when this run began and which process it is, so that no run's
+// logs meet another's.
+std::string RunStamp() {
+    static const std::string stamp = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+#ifdef _WIN32
+        gmtime_s(&utc, &now);
+#else
+        gmtime_r(&now, &utc);
+#endif
+        char text[32];
+        std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+        return std::string(text) + "-" + std::to_string(CurrentProcessId());
+    }();
+    return stamp;
 }
 
 // The messages of one device among several, each named by its port.
@@ -95,51 +108,82 @@ std::string NameMessages(const std::string& messages, const std::string& port) {
     return named;
 }
 
+// The conversation in FOLDER/STAMP-PORT-ID.conv, readable by its owner alone (it shows the
+// device's settings), never over another file.
+void WriteConversation(const CliOptions& options, const ConversationRecorder& recorder,
+                       DeviceResult& result, std::ostream& err) {
+    const fs::path folder = options.logFolder;
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    const std::string id = result.id.empty() ? "-" : GbkToDisplay(result.id);
+    std::ostringstream recorded;
+    recorder.Write(recorded,
+                   "qk4410-cli conversation with " + id + " on " + EscapeBytes(result.port));
+    // With what the parser made of it written in, so that replaying the file checks it.
+    std::istringstream again(recorded.str());
+    std::vector<std::string> malformed;
+    std::ostringstream text;
+    text << replay::WithExpectations(again, malformed);
+    const std::string stem =
+        (folder / (RunStamp() + "-" + FileNamePart(result.port) + "-" + FileNamePart(id))).string();
+    std::string error;
+    for (int copy = 1; copy <= 100; ++copy) {
+        const std::string file = stem + (copy == 1 ? "" : "-" + std::to_string(copy)) + ".conv";
+        if (CreateNewFile(file, text.str(), {.secret = true}, error)) {
+            return;
+        }
+        if (!fs::exists(file, ignored)) {
+            break;
+        }
+    }
+    err << "qk4410-cli: cannot write the conversation log in " << EscapeBytes(options.logFolder)
+        << ": " << error << "\n";
+    result.status = result.status == kSuccess ? kOutputError : result.status;
+}
+
 // One device: its own port directory where --port names the path, its session on the
 // calling thread, its conversation record if asked for.
 DeviceResult RunTarget(const CliOptions& options, const PortDirectory& ports, const Target& target,
                        const ProfileContents* profile, std::ostream& err, const StopSignals* stop) {
     PortDirectory own;
     const PortDirectory* directory = &ports;
-    int comNumber = target.comNumber;
+    SessionSettings settings = options.session;
+    settings.comNumber = target.comNumber;
     if (!target.path.empty()) {
-        own.Pin(1, target.path);
+        own.Pin(PortDirectory::kFirstPort, target.path);
         directory = &own;
-        comNumber = 1;
+        settings.comNumber = PortDirectory::kFirstPort;
     }
-    std::unique_ptr<replay::ConversationRecorder> recorder;
+    std::unique_ptr<ConversationRecorder> recorder;
     if (!options.logFolder.empty()) {
-        recorder = std::make_unique<replay::ConversationRecorder>();
+        recorder = std::make_unique<ConversationRecorder>();
     }
+    StreamReporter reporter(err);
+    StoppablePacer pacer(stop);
     DeviceResult result;
     {
-        DeviceSession session(options, *directory, comNumber, err, stop, recorder.get());
-        result = RunCommand(options, profile, session);
+        DeviceSession session(*directory, settings, reporter, pacer, recorder.get());
+        result = RunCommand(options, profile, session, pacer);
     }
     if (result.port.empty()) {
-        result.port = "COM" + std::to_string(comNumber);
+        result.port = "COM" + std::to_string(settings.comNumber);
     }
     if (recorder) {
-        const fs::path folder = options.logFolder;
-        std::error_code error;
-        fs::create_directories(folder, error);
-        const fs::path file = folder / (FileNamePart(fs::path(result.port).filename().string()) +
-                                        "-" + FileNamePart(result.id) + ".conv");
-        std::ostringstream text;
-        recorder->Write(text, "qk4410-cli conversation with " + result.id + " on " + result.port);
-        if (!WriteFileWhole(file.string(), text.str(), err)) {
-            result.status = result.status == kSuccess ? kOutputError : result.status;
-        }
+        WriteConversation(options, *recorder, result, err);
     }
     return result;
 }
 
-// Several devices at once, each on its own thread; results and messages in the order
-// given, progress on a terminal's standard error as they finish.
-std::vector<DeviceResult> RunInParallel(const CliOptions& options, const PortDirectory& ports,
-                                        const ProfileContents* profile, std::ostream& err,
-                                        const StopSignals* stop) {
+// Every device at once, each on its own thread; results and messages in the order given,
+// progress on a terminal's standard error as they finish. One device runs on this thread
+// and its messages come as they happen.
+std::vector<DeviceResult> RunTargets(const CliOptions& options, const PortDirectory& ports,
+                                     const ProfileContents* profile, std::ostream& err,
+                                     const StopSignals* stop) {
     const std::size_t count = options.targets.size();
+    if (count == 1) {
+        return {RunTarget(options, ports, options.targets.front(), profile, err, stop)};
+    }
     std::vector<DeviceResult> results(count);
     std::vector<std::ostringstream> messages(count);
     std::mutex progressMutex;
@@ -163,9 +207,25 @@ std::vector<DeviceResult> RunInParallel(const CliOptions& options, const PortDir
         err << "\r\033[K";
     }
     for (std::size_t i = 0; i < count; ++i) {
-        err << NameMessages(messages[i].str(), results[i].port);
+        err << NameMessages(messages[i].str(), EscapeBytes(results[i].port));
     }
     return results;
+}
+
+// What the devices' runs print: JSON Lines, or each device's text, headed by its result
+// line where there are several (apply's text is that line).
+void PrintResults(const CliOptions& options, const std::vector<DeviceResult>& results,
+                  std::ostream& out) {
+    for (const DeviceResult& result : results) {
+        if (options.json) {
+            out << JsonLine(result.JsonObject(options.command));
+        } else if (options.command == Command::Apply || results.size() > 1) {
+            out << result.Line() << "\n";
+        }
+        if (!options.json && options.command != Command::Apply) {
+            out << result.text;
+        }
+    }
 }
 
 }  // namespace
@@ -185,36 +245,39 @@ int RunSession(const CliOptions& options, std::ostream& out, std::ostream& err,
     }
     std::optional<ProfileContents> profile;
     if (options.command == Command::Diff || options.command == Command::Apply) {
-        profile = LoadProfile(options.file, err);
+        profile = LoadProfile(options.file, err, stop);
         if (!profile) {
-            return kUsageError;
+            return stop != nullptr && stop->Received() != 0 ? 128 + stop->Received() : kUsageError;
+        }
+        for (const auto& beyond : profile->beyondLimits) {
+            // Said once for the file; each device says whether it takes the value.
+            err << "qk4410-cli: " << EscapeBytes(options.file) << ": " << beyond.problem
+                << ": only a device that holds exactly this value takes it\n";
         }
     }
-    const ProfileContents* checked = profile ? &*profile : nullptr;
-
-    if (options.targets.size() == 1) {
-        DeviceResult result =
-            RunTarget(options, ports, options.targets.front(), checked, err, stop);
-        if (options.command == Command::Save && !result.output.empty()) {
-            if (options.file == "-") {
-                out << result.output;
-            } else if (!WriteFileWhole(options.file, result.output, err)) {
-                return result.status == kSuccess ? kOutputError : result.status;
-            }
-        } else if (options.command == Command::Apply) {
-            out << (options.json ? result.JsonLine() : result.Line()) << "\n";
-        } else {
-            out << result.output;
-        }
-        return result.status;
-    }
-
+    std::vector<DeviceResult> results =
+        RunTargets(options, ports, profile ? &*profile : nullptr, err, stop);
     int status = kSuccess;
-    for (const DeviceResult& result : RunInParallel(options, ports, checked, err, stop)) {
-        out << (options.json ? result.JsonLine() : result.Line()) << "\n";
+    for (DeviceResult& result : results) {
+        if (options.command == Command::Save && result.status == kSuccess) {
+            std::string error;
+            if (options.file == "-") {
+                out << result.profile;
+            } else if (!WriteOutput(options.file, result.profile, {.force = options.force},
+                                    error)) {
+                err << "qk4410-cli: cannot write " << EscapeBytes(options.file) << ": " << error
+                    << "\n";
+                result.status = kOutputError;
+            } else {
+                result.members["file"] = SystemText(options.file);
+            }
+        }
         if (status == kSuccess) {
             status = result.status;
         }
+    }
+    if (!(options.command == Command::Save && options.file == "-")) {
+        PrintResults(options, results, out);
     }
     return status;
 }

@@ -1,10 +1,12 @@
 #include "Commands.h"
 
 #include <algorithm>
+#include <chrono>
 
-#include "CliSession.h"
 #include "DeviceReport.h"
 #include "DeviceText.h"
+#include "ExitStatus.h"
+#include "StopSignals.h"
 
 namespace qk::cli {
 namespace {
@@ -20,17 +22,25 @@ std::string Join(const std::vector<std::string>& names) {
 std::vector<std::string> Names(const std::vector<Setting>& settings) {
     std::vector<std::string> names;
     for (const Setting& setting : settings) {
-        names.emplace_back(setting.rule->name);
+        names.emplace_back(setting.parameter->name);
     }
     return names;
 }
 
+std::vector<const Parameter*> ParametersOf(const std::vector<Setting>& settings) {
+    std::vector<const Parameter*> parameters;
+    for (const Setting& setting : settings) {
+        parameters.push_back(setting.parameter);
+    }
+    return parameters;
+}
+
 // The settings whose value the device did not report as it stands in `wanted`.
-std::vector<Setting> Differing(const std::vector<Setting>& wanted, const Answers& answers) {
+std::vector<Setting> Differing(const std::vector<Setting>& wanted, const ReportedValues& reported) {
     std::vector<Setting> differing;
     for (const Setting& setting : wanted) {
-        const std::string* reported = answers.Find(setting.rule->answerKey);
-        if (reported == nullptr || *reported != setting.value) {
+        const std::string* value = reported.Find(setting.parameter->id);
+        if (value == nullptr || *value != setting.value) {
             differing.push_back(setting);
         }
     }
@@ -39,23 +49,25 @@ std::vector<Setting> Differing(const std::vector<Setting>& wanted, const Answers
 
 class CommandRun {
   public:
-    CommandRun(const CliOptions& options, DeviceSession& session)
-        : m_options(options), m_session(session) {
+    CommandRun(DeviceSession& session, const StoppablePacer& pacer)
+        : m_session(session), m_pacer(pacer) {
         m_result.port = session.path();
     }
 
-    DeviceResult Get() {
+    DeviceResult Get(bool showLog) {
         if (!ReadDevice()) {
             return Failed();
         }
-        const DeviceReport report(m_session.answers());
-        const std::string* log = m_options.showLog ? &m_session.infoLog() : nullptr;
-        JsonObject alone;
-        report.AddTo(alone, log);
-        report.AddTo(m_result.json, log);
-        m_result.output = m_options.json ? alone.str() + "\n" : report.Text(log);
-        if (const auto missing = m_session.MissingParameters(); !missing.empty()) {
-            m_session.Report("the device did not report: " + Join(missing));
+        const DeviceReport report(m_session.state().reported);
+        m_result.text = report.Text();
+        report.AddTo(m_result.members);
+        if (showLog) {
+            const std::string log = GbkToDisplay(m_session.state().infoLog);
+            m_result.text += "log=" + log + "\n";
+            m_result.members["log"] = log;
+        }
+        if (const std::string missing = UnreportedNames(); !missing.empty()) {
+            m_session.Report("the device did not report: " + missing);
             m_result.status = kIncomplete;
             return Failed();
         }
@@ -66,110 +78,116 @@ class CommandRun {
         if (!ReadDevice()) {
             return Failed();
         }
-        const DeviceReport report(m_session.answers());
-        std::vector<std::string> comments = report.ProfileComments();
+        const DeviceReport report(m_session.state().reported);
         std::vector<std::string> missing;
-        for (const SettingRule& rule : SettingRules()) {
-            if (!m_session.answers().Has(rule.answerKey)) {
-                missing.emplace_back(rule.name);
+        for (const Parameter* parameter : SettableParameters()) {
+            if (!m_session.state().reported.Has(parameter->id)) {
+                missing.emplace_back(parameter->name);
             }
         }
         if (!missing.empty()) {
-            comments.push_back("not reported by the device, so not saved: " + Join(missing));
-            m_session.Report("the device did not report: " + Join(missing));
+            // A profile without them would leave them untouched wherever it is applied,
+            // and report that as success: nothing is written.
+            m_session.Report("the device did not report: " + Join(missing) +
+                             "; no profile was written");
             m_result.status = kIncomplete;
+            return Failed();
         }
-        m_result.output = WriteProfile(report.Settings(), comments);
-        return m_result.status == kSuccess ? Ok() : Failed();
+        std::vector<std::string> comments = report.ProfileComments();
+        comments.push_back(SavedComment(std::chrono::system_clock::now()));
+        m_result.profile = WriteProfile(report.Settings(), comments);
+        return Ok();
     }
 
     DeviceResult Set(const std::vector<Setting>& settings) {
-        for (const auto step : {&CommandRun::OpenStep, &CommandRun::LogInStep}) {
-            if (!(this->*step)()) {
-                return Unfinished(settings);
-            }
-        }
-        if ((m_result.status = m_session.Write(settings)) != kSuccess ||
-            (m_result.status = m_session.AskFor(settings)) != kSuccess) {
+        if (!OpenStep() || !LogInStep()) {
             return Unfinished(settings);
         }
-        const auto unconfirmed = Unconfirmed(settings, m_session.answers());
-        JsonObject confirmed;
+        if (!Step(m_session.Write(settings)) || !Step(m_session.ReadBack(ParametersOf(settings)))) {
+            return Unfinished(settings);
+        }
+        const auto unconfirmed = Unconfirmed(settings);
+        Json confirmed = Json::object();
         for (const Setting& setting : settings) {
-            const bool taken =
-                std::ranges::find(unconfirmed, setting.rule->name) == unconfirmed.end();
-            if (taken) {
-                m_result.output += std::string(setting.rule->name) + "=" +
-                                   FormatSetting(*setting.rule, setting.value) + "\n";
-                confirmed.Raw(setting.rule->name, DeviceReport::JsonValue(setting));
+            const Parameter& parameter = *setting.parameter;
+            if (std::ranges::find(unconfirmed, parameter.name) == unconfirmed.end()) {
+                m_result.text += std::string(parameter.name) + "=" +
+                                 FormatSetting(parameter, setting.value) + "\n";
+                confirmed[parameter.name] = SettingValue(parameter, setting.value);
             } else {
-                confirmed.Null(setting.rule->name);
+                confirmed[parameter.name] = nullptr;
             }
         }
-        if (m_options.json) {
-            m_result.output = confirmed.str() + "\n";
-        }
-        m_result.json.Raw("settings", confirmed.str());
+        m_result.members["settings"] = std::move(confirmed);
         m_session.Close();
         return Verdict(unconfirmed);
     }
 
-    DeviceResult Diff(const std::vector<Setting>& wanted) {
+    DeviceResult Diff(const ProfileContents& profile) {
         if (!ReadDevice()) {
             return Failed();
         }
-        const Answers& answers = m_session.answers();
-        std::string differences;
-        for (const Setting& setting : Differing(wanted, answers)) {
-            const std::string* reported = answers.Find(setting.rule->answerKey);
-            const std::string file = FormatSetting(*setting.rule, setting.value);
-            const std::string device =
-                reported != nullptr ? FormatSetting(*setting.rule, *reported) : std::string();
-            m_result.output += std::string(setting.rule->name) + ": device " +
-                               (reported != nullptr ? "\"" + device + "\"" : "did not report it") +
-                               ", file \"" + file + "\"\n";
-            differences += (differences.empty() ? "" : ",") +
-                           JsonObject()
-                               .Text("name", setting.rule->name)
-                               .Raw("device", reported != nullptr ? JsonString(device) : "null")
-                               .Text("file", file)
-                               .str();
-            m_result.reason +=
-                (m_result.reason.empty() ? "" : ", ") + std::string(setting.rule->name);
+        const ReportedValues& reported = m_session.state().reported;
+        WarnBeyondLimits(profile, reported);
+        Json differences = Json::array();
+        std::vector<std::string> names;
+        for (const Setting& setting : Differing(profile.settings, reported)) {
+            const Parameter& parameter = *setting.parameter;
+            const std::string* value = reported.Find(parameter.id);
+            const std::string file = FormatSetting(parameter, setting.value);
+            m_result.text += std::string(parameter.name) + ": device " +
+                             (value != nullptr ? "\"" + FormatSetting(parameter, *value) + "\""
+                                               : std::string("did not report it")) +
+                             ", file \"" + file + "\"\n";
+            differences.push_back(
+                {{"name", parameter.name},
+                 {"device", value != nullptr ? SettingValue(parameter, *value) : Json(nullptr)},
+                 {"file", SettingValue(parameter, setting.value)}});
+            names.emplace_back(parameter.name);
         }
-        m_result.json.Raw("differences", "[" + differences + "]");
-        if (m_options.json) {
-            m_result.output = JsonLineOf("differences", "[" + differences + "]");
-        }
-        if (differences.empty()) {
+        m_result.members["differences"] = std::move(differences);
+        if (names.empty()) {
             return Ok();
         }
         m_result.status = kDiffers;
         m_result.outcome = "differs";
+        m_result.reason = Join(names);
         return m_result;
     }
 
-    DeviceResult Apply(const std::vector<Setting>& wanted) {
+    DeviceResult Apply(const ProfileContents& profile) {
+        m_result.members["written"] = Json::array();
         if (!OpenStep()) {
             return Unfinished({});
         }
-        const std::vector<Setting> differing = Differing(wanted, m_session.answers());
+        const ReportedValues& reported = m_session.state().reported;
+        if (const auto refused = profile.RefusedBy(reported); !refused.empty()) {
+            for (const std::string& why : refused) {
+                m_session.Report(why);
+            }
+            m_session.Close();
+            m_result.status = kUsageError;
+            m_result.reason =
+                "the profile holds values this device may not be given; "
+                "nothing was written";
+            return Failed();
+        }
+        WarnBeyondLimits(profile, reported);
+        const std::vector<Setting> differing = Differing(profile.settings, reported);
         if (differing.empty()) {
             m_session.Close();
             m_result.reason = "nothing to write";
             return Ok();
         }
-        if (!LogInStep()) {
-            return Unfinished(differing);
-        }
-        if ((m_result.status = m_session.Write(differing)) != kSuccess ||
-            (m_result.status = m_session.AskFor(differing)) != kSuccess) {
+        if (!LogInStep() || !Step(m_session.Write(differing)) ||
+            !Step(m_session.ReadBack(ParametersOf(differing)))) {
             return Unfinished(differing);
         }
         // What was already as wanted was confirmed by the first reading; what was written
-        // must be confirmed by the answers after the writes.
-        const auto unconfirmed = Unconfirmed(differing, m_session.answers());
+        // must be confirmed by the answers to the read-back.
+        const auto unconfirmed = Unconfirmed(differing);
         m_session.Close();
+        m_result.members["written"] = Names(differing);
         m_result.reason = "wrote " + Join(Names(differing));
         return Verdict(unconfirmed);
     }
@@ -183,37 +201,72 @@ class CommandRun {
     }
 
     bool OpenStep() {
-        m_result.status = m_session.Open();
-        m_result.id = DeviceReport(m_session.answers()).Id();
-        return m_result.status == kSuccess;
+        const bool ok = Step(m_session.Open());
+        if (const std::string* id = m_session.state().reported.Find(ParameterId::Id)) {
+            m_result.id = *id;
+        }
+        return ok;
     }
 
-    bool LogInStep() {
-        m_result.status = m_session.LogIn();
-        return m_result.status == kSuccess;
+    bool LogInStep() { return Step(m_session.LogIn()); }
+
+    // True when the step succeeded; otherwise its exit status is the run's.
+    bool Step(SessionStatus status) {
+        switch (status) {
+            case SessionStatus::Ok:
+                return true;
+            case SessionStatus::NoDevice:
+                m_result.status = kNoDevice;
+                return false;
+            case SessionStatus::Refused:
+                m_result.status = kRefused;
+                return false;
+            case SessionStatus::Stopped:
+                m_session.Report("stopped by " + StopSignals::Name(m_pacer.Signal()));
+                m_result.status = 128 + m_pacer.Signal();
+                return false;
+        }
+        return false;
     }
 
-    // Names each setting the device's answers do not hold exactly, with the reason.
-    std::vector<std::string> Unconfirmed(const std::vector<Setting>& settings,
-                                         const Answers& answers) {
+    std::string UnreportedNames() const {
+        std::vector<std::string> names;
+        for (const Parameter* parameter : m_session.Unreported()) {
+            names.emplace_back(parameter->name);
+        }
+        return Join(names);
+    }
+
+    // The profile's values beyond the table's limits that this device holds already: they
+    // go back as they are, but the operator should know why a file with them is taken.
+    void WarnBeyondLimits(const ProfileContents& profile, const ReportedValues& reported) {
+        for (const auto& beyond : profile.beyondLimits) {
+            if (reported.Has(beyond.parameter->id)) {
+                m_session.Report("warning: " + beyond.problem + "; kept as the device holds it");
+            }
+        }
+    }
+
+    // Names each setting the device's answers to the read-back do not hold exactly, with
+    // the reason.
+    std::vector<std::string> Unconfirmed(const std::vector<Setting>& settings) {
         std::vector<std::string> names;
         for (const Setting& setting : settings) {
-            const std::string* reported = answers.Find(setting.rule->answerKey);
+            const Parameter& parameter = *setting.parameter;
+            const std::string* answer = m_session.Confirmed(parameter.id);
             std::string why;
-            if (m_session.WriteFailed(setting)) {
+            if (m_session.WriteFailed(parameter.id)) {
                 why = "the write failed";
-            } else if (reported == nullptr) {
+            } else if (answer == nullptr) {
                 why = "no answer";
-            } else if (*reported != setting.value) {
-                why = "refused (the device reports \"" + FormatSetting(*setting.rule, *reported) +
-                      "\")";
+            } else if (*answer != setting.value) {
+                why = "refused (the device reports \"" + FormatSetting(parameter, *answer) + "\")";
             } else {
                 continue;
             }
-            m_session.Report(std::string(setting.rule->name) + "=" +
-                             FormatSetting(*setting.rule, setting.value) +
-                             " not confirmed: " + why);
-            names.emplace_back(setting.rule->name);
+            m_session.Report(std::string(parameter.name) + "=" +
+                             FormatSetting(parameter, setting.value) + " not confirmed: " + why);
+            names.emplace_back(parameter.name);
         }
         return names;
     }
@@ -233,10 +286,11 @@ class CommandRun {
     DeviceResult Unfinished(const std::vector<Setting>& settings) {
         std::vector<std::string> written, notWritten, failed;
         for (const Setting& setting : settings) {
-            (m_session.Written(setting)       ? written
-             : m_session.WriteFailed(setting) ? failed
-                                              : notWritten)
-                .emplace_back(setting.rule->name);
+            const ParameterId id = setting.parameter->id;
+            (m_session.Written(id)       ? written
+             : m_session.WriteFailed(id) ? failed
+                                         : notWritten)
+                .emplace_back(setting.parameter->name);
         }
         if (!settings.empty()) {
             std::string account;
@@ -268,50 +322,45 @@ class CommandRun {
         return m_result;
     }
 
-    std::string JsonLineOf(std::string_view key, std::string_view json) const {
-        return JsonObject().Raw(key, json).str() + "\n";
-    }
-
-    const CliOptions& m_options;
     DeviceSession& m_session;
+    const StoppablePacer& m_pacer;
     DeviceResult m_result;
 };
 
 }  // namespace
 
 std::string DeviceResult::Line() const {
-    return port + " " + id + " " + outcome + (reason.empty() ? "" : ": " + reason);
+    return EscapeBytes(port) + " " + (id.empty() ? std::string("-") : GbkToDisplay(id)) + " " +
+           outcome + (reason.empty() ? "" : ": " + reason);
 }
 
-std::string DeviceResult::JsonLine() const {
-    JsonObject line;
-    line.Text("port", port).Raw("id", id == "-" ? "null" : JsonString(id)).Text("result", outcome);
+Json DeviceResult::JsonObject(Command command) const {
+    Json object = {{"schema", kJsonSchema},
+                   {"command", CommandName(command)},
+                   {"port", SystemText(port)},
+                   {"id", id.empty() ? Json(nullptr) : DeviceText(id)},
+                   {"result", outcome}};
     if (!reason.empty()) {
-        line.Text("reason", reason);
+        object["reason"] = reason;
     }
-    std::string text = line.str();
-    const std::string extra = json.str();
-    if (extra != "{}") {
-        text.pop_back();
-        text += "," + extra.substr(1);
-    }
-    return text;
+    object.update(members);
+    return object;
 }
 
 DeviceResult RunCommand(const CliOptions& options, const ProfileContents* profile,
-                        DeviceSession& session) {
-    CommandRun run(options, session);
+                        DeviceSession& session, const StoppablePacer& pacer) {
+    CommandRun run(session, pacer);
     switch (options.command) {
         case Command::Get:
-            return run.Get();
+            return run.Get(options.showLog);
         case Command::Save:
             return run.Save();
         case Command::Set:
             return run.Set(options.assignments.InSendOrder());
         case Command::Diff:
-            return run.Diff(profile->settings);
+            return run.Diff(*profile);
         case Command::Apply:
-            return run.Apply(profile->settings);
+            return run.Apply(*profile);
         default:
             return {};
     }

@@ -4,12 +4,13 @@
 #include <string_view>
 #include <vector>
 
-#include "Settings.h"
+#include "Parameters.h"
 
 namespace qk::cli {
 
-// The values `set NAME=VALUE...` asks for, checked against the device's lists and
-// converted to the device's GBK bytes, in the order the window sends them.
+// The values `set NAME=VALUE...` asks for, checked by the rules profiles are checked by and
+// converted to the device's GBK bytes, in the order the window sends them. A value beyond
+// the table's limits is refused: set writes whatever it is given.
 class DeviceAssignments {
   public:
     // Adds one NAME=VALUE (UTF-8, escapes as in profiles); false with `error` set when the

@@ -1,154 +1,110 @@
 #include "DeviceReport.h"
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
 
 #include "DeviceText.h"
-#include "Profile.h"
 #include "ResponseParser.h"
+#include "SettingText.h"
 
 namespace qk::cli {
 namespace {
 
-// Where the tool has always read the versions out of the VER answer.
-constexpr long kHardwareAt = 12, kSoftwareAt = 20, kVersionLength = 4;
-
-bool IsInteger(std::string_view text) {
-    const std::string_view digits = text.starts_with('-') ? text.substr(1) : text;
-    return !digits.empty() && digits.size() <= 9 &&
-           std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; }) &&
-           (digits.size() == 1 || digits.front() != '0');
-}
-
-// The values the settings carry as numbers in JSON.
-bool IsNumeric(const SettingRule& rule) {
-    switch (rule.command) {
-        case CommandId::Baud:
-        case CommandId::DestPort:
-        case CommandId::WorkType:
-        case CommandId::DataBits:
-        case CommandId::RegisterEnable:
-            return true;
-        default:
-            return false;
+// The voltage field is in hundredths: "330" is 3.30 V.
+std::string Volts(std::string_view hundredths) {
+    std::string text(hundredths);
+    const bool digits =
+        text.size() > 1 && std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
+    if (digits) {
+        text.insert(1, ".");
     }
+    return text;
 }
 
 }  // namespace
 
 std::vector<DeviceReport::Field> DeviceReport::Fields() const {
     std::vector<Field> fields;
-    const auto add = [&](Group group, std::string name, const std::string* gbk) {
-        const std::string text = gbk != nullptr ? GbkToDisplay(*gbk) : std::string();
-        fields.push_back({group, std::move(name), text, gbk != nullptr,
-                          group == Group::Status && IsInteger(text)});
+    const auto add = [&](Group group, std::string_view name, const std::string* reported,
+                         std::string text, Json json) {
+        fields.push_back({group, std::string(name), reported, std::move(text),
+                          reported != nullptr ? std::move(json) : Json(nullptr)});
     };
-    const std::string* id = m_answers.Find("ID");
-    add(Group::Identity, "id", id);
-    const std::string* version = m_answers.Find("VER");
-    add(Group::Identity, "version", version);
-    std::string hardware, software;
-    if (version != nullptr) {
-        hardware = Substring(*version, kHardwareAt, kVersionLength);
-        software = Substring(*version, kSoftwareAt, kVersionLength);
-    }
-    add(Group::Identity, "hardware", version != nullptr ? &hardware : nullptr);
-    add(Group::Identity, "software", version != nullptr ? &software : nullptr);
+    const auto text = [&](Group group, std::string_view name, const std::string* reported,
+                          std::string_view gbk) {
+        const std::string shown = GbkToDisplay(gbk);
+        add(group, name, reported, shown, Json(shown));
+    };
+    const auto number = [&](Group group, std::string_view name, const std::string* reported,
+                            std::string_view gbk) {
+        const std::string shown = GbkToDisplay(gbk);
+        add(group, name, reported, shown, NumberOrText(shown));
+    };
 
-    // STAT is "signal,temperature,voltage", or with a weak signal (below 10) one more
-    // field after the signal; the voltage is in hundredths, "330" for 3.30 V.
-    const std::string* stat = m_answers.Find("STAT");
-    std::string signal, temperature, voltage;
-    if (stat != nullptr) {
-        signal = CommaField(*stat, 0);
-        const bool strong = IntegerOf(signal) >= 10;
-        temperature = CommaField(*stat, strong ? 1 : 2);
-        voltage = CommaField(*stat, strong ? 2 : 3);
-        if (IsInteger(voltage) && !voltage.starts_with('-') && voltage.size() > 1) {
-            voltage.insert(1, ".");
-        }
-    }
-    add(Group::Status, "signal", stat != nullptr ? &signal : nullptr);
-    add(Group::Status, "temperature", stat != nullptr ? &temperature : nullptr);
-    fields.push_back({Group::Status, "voltage", voltage, stat != nullptr,
-                      voltage.find_first_not_of("0123456789.") == std::string::npos &&
-                          IsInteger(voltage.substr(0, voltage.find('.')))});
+    const std::string* id = m_reported.Find(ParameterId::Id);
+    text(Group::Identity, "id", id, id != nullptr ? *id : std::string_view());
+    const std::string* version = m_reported.Find(ParameterId::Version);
+    const std::string_view versionText = version != nullptr ? *version : std::string_view();
+    const VersionParts parts = SplitVersion(versionText);
+    text(Group::Identity, "version", version, versionText);
+    text(Group::Identity, "hardware", version, parts.hardware);
+    text(Group::Identity, "software", version, parts.software);
 
-    for (const SettingRule& rule : SettingRules()) {
-        const std::string* value = m_answers.Find(rule.answerKey);
-        const std::string text = value != nullptr ? FormatSetting(rule, *value) : std::string();
-        fields.push_back({Group::Settings, std::string(rule.name), text, value != nullptr,
-                          IsNumeric(rule) && IsInteger(text)});
+    const std::string* stat = m_reported.Find(ParameterId::Status);
+    const StatFields status = SplitStat(stat != nullptr ? *stat : std::string_view());
+    number(Group::Status, "signal", stat, status.strength);
+    number(Group::Status, "temperature", stat, status.temperature);
+    number(Group::Status, "voltage", stat, Volts(status.voltage));
+
+    for (const Parameter* parameter : SettableParameters()) {
+        const std::string* value = m_reported.Find(parameter->id);
+        const std::string_view bytes = value != nullptr ? *value : std::string_view();
+        add(Group::Settings, parameter->name, value, FormatSetting(*parameter, bytes),
+            SettingValue(*parameter, bytes));
     }
     return fields;
 }
 
 std::vector<Setting> DeviceReport::Settings() const {
     std::vector<Setting> settings;
-    for (const SettingRule& rule : SettingRules()) {
-        if (const std::string* value = m_answers.Find(rule.answerKey)) {
-            settings.push_back({&rule, *value});
+    for (const Parameter* parameter : SettableParameters()) {
+        if (const std::string* value = m_reported.Find(parameter->id)) {
+            settings.push_back({parameter, *value});
         }
     }
     return settings;
 }
 
-std::string DeviceReport::Text(const std::string* log) const {
+std::string DeviceReport::Text() const {
     std::string text;
     for (const Field& field : Fields()) {
-        if (field.reported) {
+        if (field.reported != nullptr) {
             text += field.name + "=" + field.text + "\n";
         }
-    }
-    if (log != nullptr) {
-        text += "log=" + GbkToDisplay(*log) + "\n";
     }
     return text;
 }
 
-void DeviceReport::AddTo(JsonObject& report, const std::string* log) const {
-    JsonObject identity, status, settings;
+void DeviceReport::AddTo(Json& object) const {
+    Json identity = Json::object(), status = Json::object(), settings = Json::object();
     for (const Field& field : Fields()) {
-        JsonObject& group = field.group == Group::Identity ? identity
-                            : field.group == Group::Status ? status
-                                                           : settings;
-        // A status field that is no number tells a script nothing it could use.
-        if (!field.reported || (field.group == Group::Status && !field.number)) {
-            group.Null(field.name);
-        } else if (field.number) {
-            group.Number(field.name, field.text);
-        } else {
-            group.Text(field.name, field.text);
-        }
+        Json& group = field.group == Group::Identity ? identity
+                      : field.group == Group::Status ? status
+                                                     : settings;
+        group[field.name] = field.json;
     }
-    report.Raw("identity", identity.str())
-        .Raw("status", status.str())
-        .Raw("settings", settings.str());
-    if (log != nullptr) {
-        report.Text("log", GbkToDisplay(*log));
-    }
-}
-
-std::string DeviceReport::JsonValue(const Setting& setting) {
-    const std::string text = FormatSetting(*setting.rule, setting.value);
-    return IsNumeric(*setting.rule) && IsInteger(text) ? text : JsonString(text);
-}
-
-std::string DeviceReport::Id() const {
-    const std::string* id = m_answers.Find("ID");
-    return id != nullptr && !id->empty() ? GbkToDisplay(*id) : "-";
+    object["identity"] = std::move(identity);
+    object["status"] = std::move(status);
+    object["settings"] = std::move(settings);
 }
 
 std::vector<std::string> DeviceReport::ProfileComments() const {
     std::vector<std::string> comments;
-    if (const std::string* id = m_answers.Find("ID")) {
+    if (const std::string* id = m_reported.Find(ParameterId::Id)) {
         comments.push_back("device ID: " + GbkToDisplay(*id));
     }
-    if (const std::string* version = m_answers.Find("VER")) {
+    if (const std::string* version = m_reported.Find(ParameterId::Version)) {
         comments.push_back("firmware: " + GbkToDisplay(*version));
     }
-    comments.push_back(SavedComment(std::chrono::system_clock::now()));
     return comments;
 }
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "DeviceSession.h"
-#include "Json.h"
-#include "Settings.h"
+#include "DeviceState.h"
+#include "JsonOutput.h"
+#include "Parameters.h"
 
 namespace qk::cli {
 
@@ -15,19 +15,15 @@ namespace qk::cli {
 // log appears.
 class DeviceReport {
   public:
-    explicit DeviceReport(const Answers& answers) : m_answers(answers) {}
+    explicit DeviceReport(const ReportedValues& reported) : m_reported(reported) {}
 
     // The settings the device reported, in send order.
     std::vector<Setting> Settings() const;
     // name=value lines; the unreported left out.
-    std::string Text(const std::string* log = nullptr) const;
-    // Adds "identity":{...},"status":{...},"settings":{...}, the unreported null.
-    void AddTo(JsonObject& json, const std::string* log = nullptr) const;
-    // A setting's value as JSON: a number where it is one, else a string.
-    static std::string JsonValue(const Setting& setting);
-    // The device's ID as text ("-" when it did not say).
-    std::string Id() const;
-    // "ID QK4520-000123, firmware ..." lines for a saved profile's comments.
+    std::string Text() const;
+    // "identity", "status" and "settings" objects, the unreported null.
+    void AddTo(Json& object) const;
+    // "device ID: ...", "firmware: ..." for a saved profile's comments.
     std::vector<std::string> ProfileComments() const;
 
   private:
@@ -35,13 +31,13 @@ class DeviceReport {
     struct Field {
         Group group;
         std::string name;
-        std::string text;  // UTF-8, as printed
-        bool reported;
-        bool number;  // a JSON number when reported
+        const std::string* reported;  // the answer it comes from; nullptr when unreported
+        std::string text;             // UTF-8, as printed
+        Json json;
     };
     std::vector<Field> Fields() const;
 
-    const Answers& m_answers;
+    const ReportedValues& m_reported;
 };
 
 }  // namespace qk::cli

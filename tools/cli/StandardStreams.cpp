@@ -55,6 +55,14 @@ void UseUtf8Console() {
 #endif
 }
 
+unsigned long CurrentProcessId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
 bool FlushStandardOutput(std::string& error) {
     errno = 0;
     std::cout.flush();

@@ -16,6 +16,9 @@ bool StandardErrorIsTerminal();
 // page otherwise); nothing elsewhere.
 void UseUtf8Console();
 
+// This process's id, to tell its files from another run's.
+unsigned long CurrentProcessId();
+
 // Flushes standard output; false, with the system's reason in `error`, when what was
 // printed could not all be written (a full disk, a closed pipe).
 bool FlushStandardOutput(std::string& error);

@@ -10,6 +10,10 @@ std::string StopSignals::Name(int signal) {
             return "SIGINT";
         case SIGTERM:
             return "SIGTERM";
+#ifdef SIGHUP
+        case SIGHUP:
+            return "SIGHUP";
+#endif
         default:
             return "signal " + std::to_string(signal);
     }

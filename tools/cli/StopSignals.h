@@ -5,10 +5,10 @@
 
 namespace qk::cli {
 
-// SIGINT and SIGTERM as a request to stop: the run ends after the command in flight, says
-// what it did, and releases the line (its settings restored, its lock dropped), where the
-// default action would kill it mid-command and leave the port locked. A second signal ends
-// the program at once, as the signal would have.
+// SIGINT, SIGTERM and SIGHUP (a dropped ssh session) as a request to stop: the run ends
+// after the command in flight, says what it did, and releases the line (its settings
+// restored, its lock dropped), where the default action would kill it mid-command and leave
+// the port locked. A second signal ends the program at once, as the signal would have.
 //
 // A signal handler can reach only globals, so one instance at a time.
 class StopSignals {
@@ -23,8 +23,11 @@ class StopSignals {
     int Received() const;
     // Sleeps for `duration`, or less once a signal has arrived.
     void Wait(std::chrono::milliseconds duration) const;
+    // A descriptor that polls readable once a signal has arrived, for waits on other
+    // descriptors; -1 where signals are not delivered that way (Windows).
+    int WakeDescriptor() const;
 
-    // "SIGINT", "SIGTERM".
+    // "SIGINT", "SIGTERM", "SIGHUP".
     static std::string Name(int signal);
 };
 

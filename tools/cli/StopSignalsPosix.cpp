@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -16,8 +17,9 @@ namespace {
 volatile std::sig_atomic_t gReceived = 0;
 int gWake[2] = {-1, -1};
 bool gInstalled = false;
-struct sigaction gPrevious[2];
-constexpr int kSignals[2] = {SIGINT, SIGTERM};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::size_t kSignalCount = std::size(kSignals);
+struct sigaction gPrevious[kSignalCount];
 
 extern "C" void OnStopSignal(int signal) {
     if (gReceived != 0) {
@@ -47,21 +49,27 @@ StopSignals::StopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
+    // Calls go on after the handler; waits that must end at a signal poll the wake pipe
+    // (WakeDescriptor), which poll does whatever the flags.
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
         sigaction(kSignals[i], &action, &gPrevious[i]);
     }
     gInstalled = true;
 }
 
 StopSignals::~StopSignals() {
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
         sigaction(kSignals[i], &gPrevious[i], nullptr);
     }
     close(gWake[0]);
     close(gWake[1]);
     gWake[0] = gWake[1] = -1;
     gInstalled = false;
+}
+
+int StopSignals::WakeDescriptor() const {
+    return gWake[0];
 }
 
 int StopSignals::Received() const {

@@ -41,6 +41,10 @@ StopSignals::~StopSignals() {
     gWake = nullptr;
 }
 
+int StopSignals::WakeDescriptor() const {
+    return -1;
+}
+
 int StopSignals::Received() const {
     return gReceived;
 }

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         return qk::cli::kUsageError;
     }
     if (options->command == qk::cli::Command::Help) {
-        std::cout << qk::cli::kUsage;
+        std::cout << qk::cli::UsageText();
         return Finish(qk::cli::kSuccess);
     }
     if (options->command == qk::cli::Command::Version) {

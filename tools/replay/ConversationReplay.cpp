@@ -264,8 +264,10 @@ std::string WithExpectations(std::istream& conversation, std::vector<std::string
             out += replay.transcript()[i] + "\n";
         }
     }
+    // Not the log, which is the blocks themselves, nor the login key, which is the
+    // operator's, no answer sets it, and a conversation record must not show it.
     for (const auto& field : ListFields(replay.state())) {
-        if (field.name != "infoLog") {
+        if (field.name != "infoLog" && field.name != "loginKey") {
             out += "= " + std::string(field.name) + " " + Quote(field.value) + "\n";
         }
     }

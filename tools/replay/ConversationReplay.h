@@ -42,7 +42,8 @@ ReplayResult RunReplay(std::istream& script);
 // The conversation with what the parser makes of it written in as expectations, so that
 // its replay checks the parser: comments, blank lines and the <, > and ~ items as they
 // were, earlier expectations dropped, each block followed by the calls it makes (@), and at
-// the end every field of the record (=) but the log, which is the blocks themselves.
+// the end every field of the record (=) but the log, which is the blocks themselves, and
+// the login key, the operator's secret, which no answer sets.
 // Malformed lines are left out and named in `failures`.
 std::string WithExpectations(std::istream& conversation, std::vector<std::string>& failures);
 

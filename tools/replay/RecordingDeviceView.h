@@ -4,14 +4,20 @@
 #include <string_view>
 #include <vector>
 
+#include "ConversationText.h"
 #include "DeviceView.h"
 
 namespace qk::replay {
 
+// The conversation format's escapes, under the names the replay has always used.
+using qk::Escape;
+using qk::Quote;
+using qk::Unescape;
+
 // A DeviceView without a window: every call is kept as text, such as
 // SetStatusText(1,"ID:7") or SelectDeviceBaud(11), in the order it was made.
 class RecordingDeviceView : public DeviceView {
-public:
+  public:
     void SetStatusText(int part, std::string_view text) override;
     void SetLoginLabel(std::string_view text) override;
     void SetConfigModeLabel(std::string_view text) override;
@@ -25,18 +31,11 @@ public:
     const std::vector<std::string>& calls() const { return m_calls; }
     void clear() { m_calls.clear(); }
 
-protected:
+  protected:
     void Record(std::string call) { m_calls.push_back(std::move(call)); }
 
-private:
+  private:
     std::vector<std::string> m_calls;
 };
-
-// Device bytes made visible: \r \n \t \\ \" and \xHH for anything outside printable ASCII.
-std::string Escape(std::string_view bytes);
-// The inverse of Escape; false on a malformed escape.
-bool Unescape(std::string_view text, std::string& bytes);
-// A quoted, escaped string: "ID:7".
-std::string Quote(std::string_view bytes);
 
 }  // namespace qk::replay

@@ -1,11 +1,10 @@
 #include "CommandLine.h"
 
-#include <getopt.h>
-
 #include <charconv>
 #include <optional>
 #include <vector>
 
+#include "ArgumentParser.h"
 #include "DeviceModel.h"
 
 namespace qk::sim {
@@ -39,187 +38,205 @@ std::string Range(unsigned long long minimum, unsigned long long maximum) {
 
 }  // namespace
 
+namespace {
+
+enum Option : int {
+    kHelp,
+    kVersion,
+    kVerbose,
+    kNoHandshake,
+    kRefuseLogin,
+    kNoLoginRequired,
+    kFourFieldStat,
+    kSilentAfterLogin,
+    kCrOnly,
+    kLatency,
+    kChunk,
+    kJunk,
+    kStream,
+    kHangupAfter,
+    kLineSpeed,
+    kIgnore,
+    kLink,
+    kUnstoredSets,
+    kLfOnly,
+};
+
+using tools::OptionSpec;
+using tools::ValueCompletion;
+
+const OptionSpec kOptions[] = {
+    {kLink, "link", '\0', "PATH", "also make PATH a symlink to the tty (removed on exit)",
+     ValueCompletion::File},
+    {kLatency, "latency", '\0', "MS", "wait MS milliseconds before each answer"},
+    {kChunk, "chunk", '\0', "BYTES[:GAP_MS]", "write answers BYTES at a time, GAP_MS apart"},
+    {kNoHandshake, "no-handshake", '\0', "", "never confirm REQUEST CFG MODE"},
+    {kRefuseLogin, "refuse-login", '\0', "", "refuse every login key"},
+    {kNoLoginRequired, "no-login-required", '\0', "", "accept set commands without a login"},
+    {kJunk, "junk", '\0', "EVERY_N", "put a junk line before every N-th answer"},
+    {kStream, "stream", '\0', "BYTES_PER_SEC",
+     "send numbered +DATA: lines once a session has begun"},
+    {kHangupAfter, "hangup-after", '\0', "MS",
+     "close the device end after MS milliseconds, then exit"},
+    {kFourFieldStat, "four-field-stat", '\0', "", "report STAT with four fields (weak signal)"},
+    {kLineSpeed, "line-speed", '\0', "RATE", "understand the tool only at this line speed"},
+    {kSilentAfterLogin, "silent-after-login", '\0', "",
+     "confirm a login, then answer nothing until a handshake"},
+    {kIgnore, "ignore", '\0', "KEY[,KEY...]",
+     "never answer QK+KEY commands, as QK+PPORT? or QK+LOGIN="},
+    {kUnstoredSets, "fake-ack", '\0', "KEY[,KEY...]",
+     "answer QK+KEY=VALUE sets as taken, but keep the old value"},
+    {kCrOnly, "cr-only", '\0', "", "end answer and data lines in CR alone, not CR LF"},
+    {kLfOnly, "lf-only", '\0', "", "end answer and data lines in LF alone, not CR LF"},
+    {kVerbose, "verbose", '\0', "", "log every command and write on stderr"},
+    {kHelp, "help", 'h', "", "show this text"},
+    {kVersion, "version", 'V', "", "show the program's version"},
+};
+
+// Adds the names of a KEY[,KEY...] list; an error text when one is empty or unknown.
+std::string AddCommandNames(std::string_view option, std::string_view list,
+                            std::vector<std::string>& names) {
+    if (list.empty()) {
+        return std::string(option) + " needs KEY[,KEY...], command names as after QK+";
+    }
+    // Repeating the option adds to the list.
+    for (std::size_t start = 0;;) {
+        const auto comma = list.find(',', start);
+        const auto key = list.substr(start, comma - start);
+        if (key.empty()) {
+            return std::string(option) + ": empty name in '" + std::string(list) + "'";
+        }
+        if (!DeviceModel::KnowsCommand(key)) {
+            return std::string(option) + ": '" + std::string(key) +
+                   "' is not a command of the device";
+        }
+        names.emplace_back(key);
+        if (comma == std::string_view::npos) {
+            return {};
+        }
+        start = comma + 1;
+    }
+}
+
+// --chunk BYTES[:GAP_MS]; an error text when either part is not a number in its range.
+std::string SetChunk(std::string_view text, SimOptions& options) {
+    const auto colon = text.find(':');
+    const auto bytes = ParseNumber(text.substr(0, colon), 1, kMaxChunkBytes);
+    if (!bytes) {
+        return "--chunk: '" + std::string(text.substr(0, colon)) + "' is not a chunk size from " +
+               Range(1, kMaxChunkBytes);
+    }
+    options.chunkSize = static_cast<std::size_t>(*bytes);
+    options.chunkGap = std::chrono::milliseconds(0);
+    if (colon != std::string_view::npos) {
+        const auto gap = ParseNumber(text.substr(colon + 1), 0, kMaxMilliseconds);
+        if (!gap) {
+            return "--chunk: '" + std::string(text.substr(colon + 1)) +
+                   "' is not a gap in milliseconds from " + Range(0, kMaxMilliseconds);
+        }
+        options.chunkGap = std::chrono::milliseconds(*gap);
+    }
+    return {};
+}
+
+// One option into the settings; an error text when its value is wrong.
+std::string Apply(const tools::ParsedOption& option, CommandLine& settings) {
+    SimOptions& options = settings.options;
+    const std::string_view value = option.value;
+    const auto number = [&](unsigned long long minimum, unsigned long long maximum,
+                            auto store) -> std::string {
+        const auto parsed = ParseNumber(value, minimum, maximum);
+        if (!parsed) {
+            return option.written + ": '" + std::string(value) + "' is not a whole number from " +
+                   Range(minimum, maximum);
+        }
+        store(*parsed);
+        return {};
+    };
+    switch (option.spec->id) {
+        case kHelp:
+            settings.help = true;
+            break;
+        case kVersion:
+            settings.version = true;
+            break;
+        case kVerbose:
+            settings.verbose = true;
+            break;
+        case kNoHandshake:
+            options.noHandshake = true;
+            break;
+        case kRefuseLogin:
+            options.refuseLogin = true;
+            break;
+        case kNoLoginRequired:
+            options.requireLogin = false;
+            break;
+        case kFourFieldStat:
+            options.fourFieldStat = true;
+            break;
+        case kSilentAfterLogin:
+            options.silentAfterLogin = true;
+            break;
+        case kCrOnly:
+            options.crOnly = true;
+            break;
+        case kLfOnly:
+            options.lfOnly = true;
+            break;
+        case kIgnore:
+            return AddCommandNames("--ignore", value, options.ignoredCommands);
+        case kUnstoredSets:
+            return AddCommandNames("--fake-ack", value, options.unstoredSets);
+        case kChunk:
+            return SetChunk(value, options);
+        case kLatency:
+            return number(0, kMaxMilliseconds,
+                          [&](auto ms) { options.latency = std::chrono::milliseconds(ms); });
+        case kJunk:
+            return number(1, kMaxJunkEvery,
+                          [&](auto every) { options.junkEvery = static_cast<std::size_t>(every); });
+        case kStream:
+            return number(1, kMaxStreamRate, [&](auto rate) {
+                options.streamBytesPerSecond = static_cast<std::size_t>(rate);
+            });
+        case kHangupAfter:
+            return number(1, kMaxMilliseconds,
+                          [&](auto ms) { options.hangupAfter = std::chrono::milliseconds(ms); });
+        case kLineSpeed:
+            return number(1, 4'000'000,
+                          [&](auto rate) { options.lineSpeed = static_cast<std::uint32_t>(rate); });
+        case kLink:
+            if (value.empty()) {
+                return "--link needs a path";
+            }
+            settings.linkPath = std::string(value);
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::span<const tools::OptionSpec> CommandLineOptions() {
+    return kOptions;
+}
+
 CommandLineResult ParseCommandLine(std::span<const std::string_view> arguments) {
     CommandLineResult result;
-    auto& settings = result.settings;
-    auto& options = settings.options;
-
-    // getopt_long: "--opt value" and "--opt=value" alike, options anywhere. It wants a
-    // mutable argv and keeps its place in globals, so a fresh copy and a fresh start.
-    static const option kOptions[] = {
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {"verbose", no_argument, nullptr, 0},
-        {"no-handshake", no_argument, nullptr, 0},
-        {"refuse-login", no_argument, nullptr, 0},
-        {"no-login-required", no_argument, nullptr, 0},
-        {"four-field-stat", no_argument, nullptr, 0},
-        {"silent-after-login", no_argument, nullptr, 0},
-        {"cr-only", no_argument, nullptr, 0},
-        {"latency", required_argument, nullptr, 0},
-        {"chunk", required_argument, nullptr, 0},
-        {"junk", required_argument, nullptr, 0},
-        {"stream", required_argument, nullptr, 0},
-        {"hangup-after", required_argument, nullptr, 0},
-        {"line-speed", required_argument, nullptr, 0},
-        {"ignore", required_argument, nullptr, 0},
-        {"link", required_argument, nullptr, 0},
-        {nullptr, 0, nullptr, 0},
-    };
-    std::vector<std::string> storage{"qk4410-sim"};
-    storage.insert(storage.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& argument : storage) {
-        argv.push_back(argument.data());
+    const auto parsed = tools::ParseArguments(
+        kOptions, std::vector<std::string>(arguments.begin(), arguments.end()));
+    if (!parsed.ok()) {
+        result.error = parsed.error;
+        return result;
     }
-    argv.push_back(nullptr);
-    optind = 0;
-    opterr = 0;
-    for (int code, index = -1; (code = getopt_long(static_cast<int>(storage.size()), argv.data(),
-                                                   ":hV", kOptions, &index)) != -1;
-         index = -1) {
-        const std::string written = argv[optind - 1];
-        if (code == '?') {
-            result.error = "unknown option, or one that takes no value: " + written;
+    for (const auto& option : parsed.options) {
+        if (result.error = Apply(option, result.settings); !result.error.empty()) {
             return result;
-        }
-        if (code == ':') {
-            result.error = written.substr(0, written.find('=')) + " needs a value";
-            return result;
-        }
-        std::string_view name = code == 'h' ? "--help" : code == 'V' ? "--version" : "";
-        std::string longName;
-        if (index >= 0) {
-            longName = std::string("--") + kOptions[index].name;
-            name = longName;
-        }
-        std::optional<std::string_view> inlineValue;
-        if (optarg != nullptr) {
-            inlineValue = std::string_view(optarg);
-        }
-        const auto fail = [&](std::string message) {
-            result.error = std::move(message);
-            return result;
-        };
-        // The value getopt_long found, after "=" or in the next argument.
-        const auto value = [&]() -> std::optional<std::string_view> { return inlineValue; };
-        const auto number = [&](unsigned long long minimum, unsigned long long maximum,
-                                std::string_view what) -> std::optional<unsigned long long> {
-            const auto text = value();
-            if (!text) {
-                result.error = std::string(name) + " needs " + std::string(what);
-                return std::nullopt;
-            }
-            const auto parsed = ParseNumber(*text, minimum, maximum);
-            if (!parsed) {
-                result.error = std::string(name) + ": '" + std::string(*text) +
-                               "' is not a whole number from " + Range(minimum, maximum);
-            }
-            return parsed;
-        };
-
-        if (name == "--help") {
-            settings.help = true;
-        } else if (name == "--version") {
-            settings.version = true;
-        } else if (name == "--verbose") {
-            settings.verbose = true;
-        } else if (name == "--no-handshake") {
-            options.noHandshake = true;
-        } else if (name == "--refuse-login") {
-            options.refuseLogin = true;
-        } else if (name == "--no-login-required") {
-            options.requireLogin = false;
-        } else if (name == "--four-field-stat") {
-            options.fourFieldStat = true;
-        } else if (name == "--silent-after-login") {
-            options.silentAfterLogin = true;
-        } else if (name == "--cr-only") {
-            options.crOnly = true;
-        } else if (name == "--ignore") {
-            const auto list = value();
-            if (!list || list->empty()) {
-                return fail("--ignore needs KEY[,KEY...], command names as after QK+");
-            }
-            // Repeating the option adds to the list.
-            for (std::size_t start = 0;;) {
-                const auto comma = list->find(',', start);
-                const auto key = list->substr(start, comma - start);
-                if (key.empty()) {
-                    return fail("--ignore: empty name in '" + std::string(*list) + "'");
-                }
-                if (!DeviceModel::KnowsCommand(key)) {
-                    return fail("--ignore: '" + std::string(key) +
-                                "' is not a command of the device");
-                }
-                options.ignoredCommands.emplace_back(key);
-                if (comma == std::string_view::npos) {
-                    break;
-                }
-                start = comma + 1;
-            }
-        } else if (name == "--latency") {
-            const auto ms = number(0, kMaxMilliseconds, "a time in milliseconds");
-            if (!ms) {
-                return result;
-            }
-            options.latency = std::chrono::milliseconds(*ms);
-        } else if (name == "--chunk") {
-            const auto text = value();
-            if (!text) {
-                return fail("--chunk needs BYTES or BYTES:GAP_MS");
-            }
-            const auto colon = text->find(':');
-            const auto bytes = ParseNumber(text->substr(0, colon), 1, kMaxChunkBytes);
-            if (!bytes) {
-                return fail("--chunk: '" + std::string(text->substr(0, colon)) +
-                            "' is not a chunk size from " + Range(1, kMaxChunkBytes));
-            }
-            options.chunkSize = static_cast<std::size_t>(*bytes);
-            options.chunkGap = std::chrono::milliseconds(0);
-            if (colon != std::string_view::npos) {
-                const auto gap = ParseNumber(text->substr(colon + 1), 0, kMaxMilliseconds);
-                if (!gap) {
-                    return fail("--chunk: '" + std::string(text->substr(colon + 1)) +
-                                "' is not a gap in milliseconds from " +
-                                Range(0, kMaxMilliseconds));
-                }
-                options.chunkGap = std::chrono::milliseconds(*gap);
-            }
-        } else if (name == "--junk") {
-            const auto every = number(1, kMaxJunkEvery, "EVERY_N, a count of answers");
-            if (!every) {
-                return result;
-            }
-            options.junkEvery = static_cast<std::size_t>(*every);
-        } else if (name == "--stream") {
-            const auto rate = number(1, kMaxStreamRate, "a rate in bytes per second");
-            if (!rate) {
-                return result;
-            }
-            options.streamBytesPerSecond = static_cast<std::size_t>(*rate);
-        } else if (name == "--hangup-after") {
-            const auto ms = number(1, kMaxMilliseconds, "a time in milliseconds");
-            if (!ms) {
-                return result;
-            }
-            options.hangupAfter = std::chrono::milliseconds(*ms);
-        } else if (name == "--line-speed") {
-            const auto rate = number(1, 4'000'000, "a line speed in bits per second");
-            if (!rate) {
-                return result;
-            }
-            options.lineSpeed = static_cast<std::uint32_t>(*rate);
-        } else if (name == "--link") {
-            const auto path = value();
-            if (!path || path->empty()) {
-                return fail("--link needs a path");
-            }
-            settings.linkPath = std::string(*path);
         }
     }
-    if (optind < static_cast<int>(storage.size())) {
-        result.error = "unexpected argument '" + std::string(argv[optind]) + "'";
+    if (!parsed.operands.empty()) {
+        result.error = "unexpected argument '" + parsed.operands.front() + "'";
     }
     return result;
 }
@@ -228,24 +245,8 @@ std::string UsageText() {
     return "usage: qk4410-sim [OPTION]...\n"
            "Simulates a QK4410/QK4520 terminal on a pseudo-terminal. Prints the path of its\n"
            "tty, then serves it until interrupted (SIGINT, SIGTERM) or hung up.\n"
-           "\n"
-           "  --link PATH            also make PATH a symlink to the tty (removed on exit)\n"
-           "  --latency MS           wait MS milliseconds before each answer\n"
-           "  --chunk BYTES[:GAP_MS] write answers BYTES at a time, GAP_MS apart\n"
-           "  --no-handshake         never confirm REQUEST CFG MODE\n"
-           "  --refuse-login         refuse every login key\n"
-           "  --no-login-required    accept set commands without a login\n"
-           "  --junk EVERY_N         put a junk line before every N-th answer\n"
-           "  --stream BYTES_PER_SEC send numbered +DATA: lines once a session has begun\n"
-           "  --hangup-after MS      close the device end after MS milliseconds, then exit\n"
-           "  --four-field-stat      report STAT with four fields (weak signal)\n"
-           "  --line-speed RATE      understand the tool only at this line speed\n"
-           "  --silent-after-login   confirm a login, then answer nothing until a handshake\n"
-           "  --ignore KEY[,KEY...]  never answer QK+KEY commands, as QK+PPORT? or QK+LOGIN=\n"
-           "  --cr-only              end answer and data lines in CR alone, not CR LF\n"
-           "  --verbose              log every command and write on stderr\n"
-           "  --help                 show this text\n"
-           "  --version              show the program's version\n"
+           "\n" +
+           tools::OptionHelp(kOptions) +
            "\n"
            "Commands end in CR LF; the login key is 358024.\n";
 }

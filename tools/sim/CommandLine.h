@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "ArgumentParser.h"
 #include "SimOptions.h"
 
 namespace qk::sim {
@@ -30,5 +31,7 @@ struct CommandLineResult {
 CommandLineResult ParseCommandLine(std::span<const std::string_view> arguments);
 
 std::string UsageText();
+// The options, for the shell completion.
+std::span<const tools::OptionSpec> CommandLineOptions();
 
 }  // namespace qk::sim

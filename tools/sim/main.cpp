@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "RecordingDeviceView.h"
+#include "ConversationText.h"
 #include "SimulatedDevice.h"
 
 namespace {
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
             const std::chrono::duration<double> at = std::chrono::steady_clock::now() - started;
             const bool received = direction == qk::sim::SimulatedDevice::Direction::Received;
             std::fprintf(stderr, "[%9.3f] %s %s\n", at.count(), received ? "<-" : "->",
-                         qk::replay::Escape(bytes).c_str());
+                         qk::Escape(bytes).c_str());
         };
     }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qk::replay {
+namespace qk {
 
 // Keeps a device conversation as it happens, each item with its time since construction,
 // and writes it in the conversation format (ConversationReplay.h) for reading or replaying.
@@ -27,8 +27,7 @@ class ConversationRecorder {
     void Received(std::string_view block);
 
     // The header as "# " comment lines, then every item so far with its time in seconds
-    // ("0.000"), one a line, with what the parser makes of the blocks as expectations
-    // (WithExpectations). False when the stream failed.
+    // ("0.000"), one a line. False when the stream failed.
     bool Write(std::ostream& out, std::string_view headerComment) const;
 
   private:
@@ -46,4 +45,4 @@ class ConversationRecorder {
     std::vector<Item> m_items;
 };
 
-}  // namespace qk::replay
+}  // namespace qk

@@ -1,31 +1,36 @@
 #pragma once
 
-#include <ostream>
 #include <string>
+#include <string_view>
 
-#include "CliOptions.h"
 #include "ControllerView.h"
 #include "SerialMessageSink.h"
 
-namespace qk::cli {
+namespace qk {
 
-// The command line's stand-in for the main window: the options are its selections,
-// messages that the window shows in boxes go to standard error, and what the controller
-// shows on its labels and buttons is kept for deciding the exit status.
-//
-// It takes no part in writing parameters: the command line sends exactly the values it was
-// given itself, where the window's buttons send whole groups of what the operator sees.
-class CliFrontEnd final : public ControllerView, public SerialMessageSink {
+// Where a session without a window sends what the window would show in message boxes:
+// one line of UTF-8 text each.
+class SessionReporter {
   public:
-    CliFrontEnd(DeviceState& state, const CliOptions& options, int comNumber, std::ostream& err);
+    virtual ~SessionReporter() = default;
+    virtual void Problem(std::string_view message) = 0;
+};
+
+// A front end without a window, for the controller: the serial selection is given, the
+// login key comes from the session's settings, messages go to a reporter, and what the
+// window would show on its labels and buttons is kept for judging how a step ended.
+class HeadlessView final : public ControllerView, public SerialMessageSink {
+  public:
+    HeadlessView(DeviceState& state, SerialSelection selection, std::string loginKey,
+                 SessionReporter& reporter);
 
     bool configModeEntered() const { return m_configMode; }
     bool loginRefused() const { return m_loginRefused; }
     bool lineLost() const { return m_lineLost; }
     // The last message shown, for a one-line account of why a run failed.
     const std::string& lastProblem() const { return m_lastProblem; }
-    // Shows a message of the command line's own, as the controller's are shown.
-    void Report(std::string_view message);
+    // Shows a message of the session's own, as the controller's are shown.
+    void Report(std::string_view utf8);
 
     // DeviceView
     void SetStatusText(int, std::string_view) override {}
@@ -33,13 +38,13 @@ class CliFrontEnd final : public ControllerView, public SerialMessageSink {
     void SetConfigModeLabel(std::string_view) override {}
     void SelectDeviceBaud(int) override {}
     void SelectProtocol(int) override {}
-    void ShowMessage(std::string_view text) override;
+    void ShowMessage(std::string_view gbk) override;
     void UpdateControls() override {}
     void UpdateState() override;
     void ScrollLogToEnd() override {}
 
     // ControllerView
-    SerialSelection GetSerialSelection() override;
+    SerialSelection GetSerialSelection() override { return m_selection; }
     void SetOpenButtonCaption(std::string_view) override {}
     void EnableConfigButtons() override { m_configMode = true; }
     void DisableConfigButtons() override { m_configMode = false; }
@@ -51,13 +56,13 @@ class CliFrontEnd final : public ControllerView, public SerialMessageSink {
 
   private:
     DeviceState& m_state;
-    const CliOptions& m_options;
-    const int m_comNumber;
-    std::ostream& m_err;
+    const SerialSelection m_selection;
+    const std::string m_loginKey;
+    SessionReporter& m_reporter;
     std::string m_lastProblem;
     bool m_configMode = false;
     bool m_loginRefused = false;
     bool m_lineLost = false;
 };
 
-}  // namespace qk::cli
+}  // namespace qk

@@ -8,9 +8,9 @@
 
 namespace qk::cli {
 
-// `scan`: looks for a device on each port at once, trying its line speeds (see
-// DeviceScanner), and prints one line per port in the order of the port list or the
-// --port options. 0 when a device answered anywhere, kNoDevice when none did.
+// `scan`: the search over ports the window's Find Device runs (DeviceSearch), on every
+// port of the list or on those given, printed one line per port in the order of the list
+// or of the options. 0 when a device answered anywhere, kNoDevice when none did.
 int RunScan(const CliOptions& options, const PortDirectory& ports, std::ostream& out,
             std::ostream& err, const StopSignals* stop);
 

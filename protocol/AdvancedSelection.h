@@ -6,8 +6,8 @@ namespace qk {
 
 // The five list choices of the advanced parameters, as zero-based positions in their
 // value lists (-1: no entry chosen). The Advanced Parameters dialog fills its lists from
-// this and stores it back; the command line edits the record through the same rules, so
-// both send exactly the same commands.
+// this and stores it back; a loaded profile goes into the record through the same rules,
+// so it shows, and is sent, as the same choices made in the dialog would be.
 struct AdvancedSelection {
     int workMode = -1;      // WorkModeList
     int heartbeat = -1;     // HeartbeatList

@@ -15,9 +15,9 @@ int Position(ValueList list, int position) {
 AdvancedSelection SelectionFromRecord(const AdvancedParams& record) {
     AdvancedSelection selection;
     selection.workMode = Position(WorkModeList, record.workType);
-    selection.heartbeat = Position(HeartbeatList, record.heartbeatCodeIsPosition
-                                                      ? record.heartbeatCode
-                                                      : record.heartbeatCode - 1);
+    selection.heartbeat =
+        Position(HeartbeatList,
+                 record.heartbeatCodeIsPosition ? record.heartbeatCode : record.heartbeatCode - 1);
     selection.dataBits = FindEntryByPrefix(DataBitsList, record.dataBits);
     selection.parity = FindEntryByPrefix(ParityList, record.parity);
     selection.registration = Position(SwitchList, record.registerEnable);

@@ -2,10 +2,11 @@
 
 #include <thread>
 
+#include "CommandTable.h"
 #include "ConversationRecorder.h"
 #include "SerialLink.h"
 
-namespace qk::cli {
+namespace qk {
 
 // The port as the session sees it, with every write and every read of the handshake
 // noted in a conversation record on the way; blocks the receive loop reads are noted
@@ -13,7 +14,7 @@ namespace qk::cli {
 // it only passes calls through.
 class RecordedLink final : public SerialLink {
   public:
-    RecordedLink(SerialLink& port, replay::ConversationRecorder* recorder)
+    RecordedLink(SerialLink& port, ConversationRecorder* recorder)
         : m_port(port), m_recorder(recorder), m_owner(std::this_thread::get_id()) {}
 
     bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
@@ -25,7 +26,8 @@ class RecordedLink final : public SerialLink {
     }
     bool Write(const char* data, unsigned length) override {
         if (m_recorder != nullptr) {
-            m_recorder->Sent(std::string_view(data, length));
+            // The record may be read by others; the login key is no business of theirs.
+            m_recorder->Sent(MaskLoginKey(m_commands, std::string_view(data, length)));
         }
         return m_port.Write(data, length);
     }
@@ -44,8 +46,9 @@ class RecordedLink final : public SerialLink {
 
   private:
     SerialLink& m_port;
-    replay::ConversationRecorder* m_recorder;
+    ConversationRecorder* m_recorder;
+    const CommandTable m_commands;
     const std::thread::id m_owner;
 };
 
-}  // namespace qk::cli
+}  // namespace qk

@@ -1,0 +1,74 @@
+#include "SettingText.h"
+
+#include <algorithm>
+
+#include "DeviceText.h"
+
+namespace qk {
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+bool IsList(const Parameter& parameter) {
+    return parameter.kind == ValueKind::ListText || parameter.kind == ValueKind::ListDigit;
+}
+
+}  // namespace
+
+std::optional<ParsedSetting> ParseSetting(const Parameter& parameter, std::string_view text,
+                                          std::string& error) {
+    const std::string name(parameter.name);
+    if (IsList(parameter)) {
+        // Letter case is forgiven ("udp", "e"); the device is sent the list's own text.
+        const auto found = std::ranges::find_if(parameter.list, [&](std::string_view entry) {
+            return EqualsIgnoringCase(entry, text);
+        });
+        if (found != parameter.list.end()) {
+            const auto position = static_cast<int>(found - parameter.list.begin());
+            return ParsedSetting{{&parameter, parameter.kind == ValueKind::ListDigit
+                                                  ? EncodeDigit(parameter.digitBase, position)
+                                                  : std::string(*found)},
+                                 {}};
+        }
+    }
+    std::string why;
+    auto bytes = DisplayToGbk(text, why);
+    if (!bytes) {
+        error = name + ": " + why;
+        return std::nullopt;
+    }
+    if (const std::string problem = WireProblem(*bytes); !problem.empty()) {
+        error = name + ": a value cannot hold a line break or zero byte";
+        return std::nullopt;
+    }
+    std::string beyond = LimitProblem(parameter, *bytes);
+    if (IsList(parameter) && beyond.empty()) {
+        // "heartbeat=2" is the device's code for 45s, not what anyone writes for it.
+        error = name + " " + LimitProblem(parameter, "") + ", got " + QuoteBriefly(text);
+        return std::nullopt;
+    }
+    if (!beyond.empty()) {
+        beyond = name + " " + beyond;
+        if (parameter.kind != ValueKind::Text) {
+            beyond += ", got " + QuoteBriefly(text);
+        }
+    }
+    return ParsedSetting{{&parameter, std::move(*bytes)}, std::move(beyond)};
+}
+
+std::string FormatSetting(const Parameter& parameter, std::string_view value) {
+    if (IsList(parameter) && LimitProblem(parameter, value).empty()) {
+        const int position = parameter.kind == ValueKind::ListDigit
+                                 ? value[0] - parameter.digitBase
+                                 : static_cast<int>(std::ranges::find(parameter.list, value) -
+                                                    parameter.list.begin());
+        return std::string(EntryAt(parameter.list, position));
+    }
+    return GbkToDisplay(value);
+}
+
+}  // namespace qk
