@@ -15,7 +15,6 @@
 #include "CAboutDlg.h"
 #include "DialogFont.h"
 #include "DialogTemplates.h"
-#include "FixedPitchFont.h"
 #include "GbkText.h"
 #include "OverrideCursor.h"
 #include "QFileDialogChooser.h"
@@ -439,9 +438,17 @@ void CConfigToolDlg::CloseWhatBlocksAndEnd() {
         this, [this] { close(); }, Qt::QueuedConnection);
 }
 
+void CConfigToolDlg::OpenPort(int portNumber) {
+    if (m_port.IsOpen()) {
+        return;
+    }
+    m_comList->SetCurSel(portNumber - PortDirectory::kFirstPort);
+    OnCommand(kOpenClose);
+}
+
 void CConfigToolDlg::OnHelp() {
     // The option table lines up in columns only in a fixed pitch.
-    m_messages.Present(this, {HelpText(), {}, Message::Icon::None, FixedPitchFont()});
+    m_messages.Present(this, {HelpText(), {}, Message::Icon::None, DialogFont::FixedPitch()});
 }
 
 void CConfigToolDlg::done(int result) {

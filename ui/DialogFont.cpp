@@ -1,5 +1,7 @@
 #include "DialogFont.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QStringList>
 #include <cmath>
@@ -60,15 +62,50 @@ int DialogFont::FromDesignPixelsX(int pixels) const {
 QFont DialogFont::FontFor(std::string_view gbkFace, int pointSize) {
     QFont font;
     if (gbkFace == res::kSongFace) {
-        font.setFamilies(
-            QStringList{QString::fromLatin1(kLatinFamily), QString::fromLatin1(kChineseFamily)});
+        font.setFamilies(QStringList{QString::fromLatin1(kLatinFamily),
+                                     QString::fromLatin1(kChineseFamily), FromGbk(gbkFace)});
     } else {
         font.setFamilies(QStringList{FromGbk(gbkFace), QString::fromLatin1(kChineseFamily)});
     }
     font.setPixelSize(static_cast<int>(std::lround(pointSize * kReferenceDpi / kPointsPerInch)));
+    // The layout is measured with unhinted advances, as Debian's fonts are set up by
+    // default; a platform that hints fully (FreeType on Windows) would make texts wider.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     return font;
+}
+
+QFont DialogFont::FixedPitch() {
+    const QFont desktop = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(desktop).fixedPitch()) {
+        return desktop;
+    }
+    // The first family that resolves to a fixed-pitch face: the one the package depends on
+    // (fonts-dejavu-core), Windows' own, then any the font database marks fixed-pitch.
+    // fontconfig may resolve "monospace" to a face it does not mark so (Noto Sans Mono),
+    // which Qt then draws as proportional text.
+    QStringList families{QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"),
+                         QStringLiteral("Courier New")};
+    for (const QString& family : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(family) && !families.contains(family)) {
+            families << family;
+        }
+    }
+    for (const QString& family : families) {
+        QFont font = desktop;
+        font.setFamilies({family});
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+        font.setHintingPreference(QFont::PreferVerticalHinting);
+        // Where the platform names no fixed font at all, its default size (12 points) is no
+        // size chosen for text on screen: the size Linux desktops give their fixed font.
+        font.setPointSize(9);
+        if (QFontInfo(font).fixedPitch()) {
+            return font;
+        }
+    }
+    return desktop;
 }
 
 }  // namespace qk::ui

@@ -1,8 +1,5 @@
 #include "GbkText.h"
 
-#include <QByteArrayView>
-#include <QStringEncoder>
-#include <algorithm>
 #include <utility>
 
 namespace qk::ui {
@@ -11,17 +8,20 @@ namespace {
 constexpr char16_t kControlPictures = 0x2400;  // U+2400 SYMBOL FOR NULL
 constexpr char16_t kDeletePicture = 0x2421;
 
-QByteArrayView View(std::string_view bytes) {
-    return QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()));
+bool IsLeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+bool IsTrailByte(unsigned char byte) {
+    return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
 }
 
 // "\xFF" for each byte, as the command line shows a byte that is no character.
 QString Escaped(std::string_view bytes) {
     QString text;
     for (const char b : bytes) {
-        text +=
-            QStringLiteral("\\x") +
-            QString::number(static_cast<unsigned char>(b), 16).toUpper().rightJustified(2, u'0');
+        text += QStringLiteral("\\x") +
+                QString::number(static_cast<unsigned char>(b), 16).toUpper().rightJustified(2, u'0');
     }
     return text;
 }
@@ -31,64 +31,63 @@ void Mark(GbkLogDecoder::Shown& shown, const QString& text) {
     shown.text += text;
 }
 
+// Whether the converter made a character that shows for a unit: one code point, not the
+// replacement character, and not a private-use one, which is how it passes on what GBK
+// does not define (a lone 0xFF among them) and which no font draws.
+bool Drawn(const QString& converted) {
+    if (converted.size() != 1) {
+        return false;
+    }
+    const char16_t u = converted.front().unicode();
+    return u != QChar::ReplacementCharacter && (u < 0xE000 || u > 0xF8FF);
+}
+
 }  // namespace
-
-QString FromGbk(std::string_view bytes) {
-    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
-    return decoder.decode(View(bytes));
-}
-
-std::string ToGbk(const QString& text) {
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-    const QByteArray bytes = encoder.encode(text);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 GbkLogDecoder::Shown GbkLogDecoder::DecodeMarked(std::string_view bytes) {
     Shown shown;
-    shown.text.reserve(static_cast<qsizetype>(bytes.size()));
-    // Device data is mostly ASCII: a run of it goes through at once.
+    std::string whole = std::exchange(m_held, {});
+    whole += bytes;
+    const std::string_view text = whole;
+    shown.text.reserve(static_cast<qsizetype>(text.size()));
     std::size_t at = 0;
-    while (at < bytes.size()) {
-        if (m_lead < 0) {
-            std::size_t run = at;
-            while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) >= 0x20 &&
-                   static_cast<unsigned char>(bytes[run]) < 0x7F) {
-                ++run;
-            }
-            if (run > at) {
-                shown.text +=
-                    QLatin1StringView(bytes.data() + at, static_cast<qsizetype>(run - at));
-                m_afterCarriageReturn = false;
-                at = run;
-                continue;
-            }
+    while (at < text.size()) {
+        // Device data is mostly ASCII, which GBK leaves as it is: a run of it goes at once.
+        std::size_t run = at;
+        while (run < text.size() && text[run] >= 0x20 && text[run] < 0x7F) {
+            ++run;
         }
-        Byte(shown, static_cast<unsigned char>(bytes[at++]));
+        if (run > at) {
+            shown.text += QLatin1StringView(text.data() + at, static_cast<qsizetype>(run - at));
+            m_afterCarriageReturn = false;
+            at = run;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte < 0x80) {
+            Ascii(shown, byte);
+            ++at;
+            continue;
+        }
+        // Whole units from here on: a lead byte and its trail, a lead byte without one, or a
+        // byte that is no lead byte. A lead byte at the very end waits for the next piece.
+        std::size_t end = at;
+        while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) {
+            const auto b = static_cast<unsigned char>(text[end]);
+            if (IsLeadByte(b) && end + 1 == text.size()) {
+                m_held = text.substr(end);
+                break;
+            }
+            end += IsLeadByte(b) && IsTrailByte(static_cast<unsigned char>(text[end + 1])) ? 2 : 1;
+        }
+        Characters(shown, text.substr(at, end - at));
+        m_afterCarriageReturn = false;
+        at = end + m_held.size();
     }
     return shown;
 }
 
-void GbkLogDecoder::Byte(Shown& shown, unsigned char byte) {
-    if (m_lead >= 0) {
-        const auto lead = static_cast<char>(std::exchange(m_lead, -1));
-        if (byte >= 0x40 && byte <= 0xFE && byte != 0x7F) {
-            const char pair[] = {lead, static_cast<char>(byte)};
-            Character(shown, std::string_view(pair, 2));
-            return;
-        }
-        Mark(shown, Escaped(std::string_view(&lead, 1)));  // a lead byte without its trail
-    }
-    if (byte >= 0x80) {
-        m_afterCarriageReturn = false;
-        if (byte >= 0x81 && byte <= 0xFE) {
-            m_lead = byte;
-        } else {
-            const auto single = static_cast<char>(byte);
-            Character(shown, std::string_view(&single, 1));
-        }
-        return;
-    }
+void GbkLogDecoder::Ascii(Shown& shown, unsigned char byte) {
     if (byte == '\r') {
         shown.text += u'\n';
         m_afterCarriageReturn = true;
@@ -99,27 +98,39 @@ void GbkLogDecoder::Byte(Shown& shown, unsigned char byte) {
     if (endsCrLf) {
         return;
     }
-    if (byte == '\n' || byte == '\t' || (byte >= 0x20 && byte < 0x7F)) {
+    if (byte == '\n' || byte == '\t') {
         shown.text += QChar(byte);
     } else {
         Mark(shown, QString(QChar(byte == 0x7F ? kDeletePicture : kControlPictures + byte)));
     }
 }
 
-void GbkLogDecoder::Character(Shown& shown, std::string_view bytes) {
-    const QString decoded = m_characters.decode(View(bytes));
-    const char16_t u = decoded.size() == 1 ? decoded.front().unicode() : 0;
-    // Private-use code points are how the converter passes on what GBK does not define.
-    const bool drawn = u != 0 && u != QChar::ReplacementCharacter && (u < 0xE000 || u > 0xF8FF);
-    if (drawn) {
-        shown.text += decoded;
-    } else {
-        Mark(shown, Escaped(bytes));
+void GbkLogDecoder::Characters(Shown& shown, std::string_view bytes) {
+    std::vector<std::string_view> units;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const bool pair = IsLeadByte(static_cast<unsigned char>(bytes[at])) && at + 1 < bytes.size();
+        units.push_back(bytes.substr(at, pair ? 2 : 1));
+        at += units.back().size();
+    }
+    // One conversion for the run; should the converter not give one code point per unit,
+    // each unit goes on its own.
+    const QString converted = FromGbk(bytes);
+    const bool oneEach = converted.size() == static_cast<qsizetype>(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const std::string_view unit = units[i];
+        const QString character = oneEach ? QString(converted[static_cast<qsizetype>(i)])
+                                           : FromGbk(unit);
+        const bool loneLead = unit.size() == 1 && IsLeadByte(static_cast<unsigned char>(unit[0]));
+        if (!loneLead && Drawn(character)) {
+            shown.text += character;
+        } else {
+            Mark(shown, Escaped(unit));
+        }
     }
 }
 
 void GbkLogDecoder::Reset() {
-    m_lead = -1;
+    m_held.clear();
     m_afterCarriageReturn = false;
 }
 

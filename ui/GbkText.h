@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringDecoder>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,7 +10,9 @@ namespace qk::ui {
 
 // The one place where the windows convert between the core's GBK bytes and Qt's Unicode.
 // Everything the device sent, every caption of the templates and every command text is
-// GBK; widgets hold QString.
+// GBK; widgets hold QString. The conversion itself is the platform's: Qt's GBK converter
+// where Qt has one (GbkTextQt.cpp; Debian's Qt has it through ICU), code page 936 on
+// Windows (GbkTextWin32.cpp), whose Qt is built without ICU and so without GBK.
 //
 // These conversions are not byte-exact for text that is not valid GBK: a value that has to
 // reach the device unchanged must be kept as bytes beside its widget (GbkLineEdit does).
@@ -30,9 +31,9 @@ std::string ToGbk(const QString& text);
 // - other control bytes and zero bytes show as their Unicode control pictures
 //   (U+2400 + byte, DEL as U+2421), so they are visible and copy out recognisably;
 // - tab stays a tab;
-// - bytes that stand for no character (not valid GBK, or mapped to a private-use code
-//   point nothing draws, such as a lone 0xFF) show as \xHH, as the command line shows
-//   them.
+// - bytes that stand for no character (not valid GBK, a lead byte without its trail, or
+//   mapped to a private-use code point nothing draws, such as a lone 0xFF) show as \xHH,
+//   as the command line shows them.
 // The control pictures and the \xHH are marked, so that the box can set them apart from
 // text the device sent as such.
 //
@@ -51,11 +52,11 @@ class GbkLogDecoder {
     void Reset();
 
   private:
-    void Byte(Shown& shown, unsigned char byte);
-    void Character(Shown& shown, std::string_view bytes);
+    void Ascii(Shown& shown, unsigned char byte);
+    // Bytes from 0x80 on, in whole GBK units, converted in one go.
+    void Characters(Shown& shown, std::string_view bytes);
 
-    QStringDecoder m_characters{"GBK", QStringConverter::Flag::Stateless};
-    int m_lead = -1;  // a lead byte waiting for its trail byte
+    std::string m_held;  // a lead byte whose trail byte has not come yet
     bool m_afterCarriageReturn = false;
 };
 

@@ -6,7 +6,7 @@
 
 #include "AppOptions.h"
 #include "CAboutDlg.h"
-#include "FixedPitchFont.h"
+#include "DialogFont.h"
 #include "QMessageBoxPresenter.h"
 #include "UiTestSupport.h"
 
@@ -42,7 +42,7 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(w.List(1010)->itemData(0, Qt::ToolTipRole).toString(), "no serial device");
         QVERIFY(w.messages.entries.empty());
 
-        QCOMPARE(test::LayoutFaults(w.dialog).join(u'|'), QString());
+        QCOMPARE(test::LayoutFaults(w.dialog).join("|"), QString());
         for (const auto& control : w.dialog.controls().All()) {
             QVERIFY(control.widget->geometry().bottom() < w.dialog.statusBar()->y());
         }
@@ -249,8 +249,8 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(dialog.Item<QPushButton>(1001)->text() + dialog.Item<QLabel>(1049)->text(),
                  "Open");
 
-        const auto box =
-            presenter.MakeBox(nullptr, {HelpText(), {}, Message::Icon::None, FixedPitchFont()});
+        const QFont fixed = DialogFont::FixedPitch();
+        const auto box = presenter.MakeBox(nullptr, {HelpText(), {}, Message::Icon::None, fixed});
         box->show();
         QVERIFY(QTest::qWaitForWindowExposed(box.get()));
         const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
