@@ -18,6 +18,9 @@ endfunction()
 set(QK_PACKAGE_NAME qk4410conftool)
 set(QK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${QK_PACKAGE_NAME})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${QK_DOC_DIR})
+# What the programs' help and man pages send the reader to.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/profiles.md ${PROJECT_SOURCE_DIR}/docs/json.md
+  ${PROJECT_SOURCE_DIR}/docs/json-schema.json DESTINATION ${QK_DOC_DIR})
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${changelog}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
@@ -42,8 +45,9 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "."
   "The package holds the configuration window (QK4410ConfTool), the command"
   "line qk4410-cli (scripted reading and writing, profiles applied to many"
-  "devices at once, a scan for devices and their line speed) and qk4410-sim,"
-  "a simulated device on a pseudo-terminal for trying them without hardware.")
+  "devices at once, a scan for devices and their line speed), qk4410-sim, a"
+  "simulated device on a pseudo-terminal for trying them without hardware, and"
+  "qk4410-replay, which shows what a recorded conversation held.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/QK4410ConfTool")
