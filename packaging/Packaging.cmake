@@ -1,7 +1,8 @@
 # The Debian package: `make package` (cpack in a Release build tree) writes
-# qk4410conftool_<version>_<arch>.deb with the three programs, their man pages, the
-# desktop entry, the AppStream data, the icons and the bash completion. The libraries it
-# needs are found by dpkg-shlibdeps.
+# qk4410conftool_<version>_<arch>.deb with the programs, their man pages, the desktop
+# entry, the AppStream data, the icons, the bash completion and the user documentation.
+# The libraries it needs are found by dpkg-shlibdeps. Packing the same tree twice gives the
+# same bytes: see ReproducibleDeb.cmake.
 
 # Man pages go in compressed, as Debian wants them.
 function(qk_install_man page)
@@ -59,4 +60,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
+# Read by cpack when it packs, not at configure time, so the date follows the last commit.
+set(CPACK_QK_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/ReproducibleDeb.cmake)
 include(CPack)
