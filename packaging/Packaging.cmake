@@ -51,7 +51,6 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "qk4410-replay, which shows what a recorded conversation held.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/QK4410ConfTool")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's Chinese texts want a CJK font; the one its layout is measured with.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming")
