@@ -1,6 +1,7 @@
 #include "ConfigController.h"
 
 #include <array>
+#include <cstdio>
 #include <string>
 
 #include "CommandValues.h"
@@ -103,9 +104,21 @@ bool ConfigController::EnterConfigMode() {
         m_port, m_pacer, m_commands, m_timing.handshakeAttempts, m_timing.handshakeRetry);
     // A device that is gone, or a run that is stopping, is no failed handshake.
     if (result == HandshakeResult::NoReply) {
-        m_view.ShowMessage(kHandshakeFailed);
+        m_view.ShowFailure(kHandshakeFailed, HandshakeFailureDetail());
     }
     return result == HandshakeResult::Confirmed;
+}
+
+std::string ConfigController::HandshakeFailureDetail() const {
+    const SerialSelection selection = m_view.GetSerialSelection();
+    const auto waited = m_timing.handshakeRetry * m_timing.handshakeAttempts;
+    const auto seconds = std::chrono::duration_cast<std::chrono::duration<double>>(waited).count();
+    char time[32];
+    std::snprintf(time, sizeof time, "%g s", seconds);
+    return "No answer to \"REQUEST CFG MODE\" at " +
+           std::string(EntryAt(BaudRateList, selection.baudIndex)) + " baud in " + time +
+           ". The device may use another line speed: Find Device... (in the window's context "
+           "menu) and qk4410-cli scan find it.";
 }
 
 void ConfigController::Login() {

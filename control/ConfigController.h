@@ -71,6 +71,8 @@ class ConfigController {
     void Open();
     void Close();
     bool MayContinue() const;
+    // What a handshake without an answer tried, and what to try next.
+    std::string HandshakeFailureDetail() const;
     void WriteCommand(const std::string& command);
     void Query(const Parameter& parameter);
     void SendGroup(ParameterGroup group);

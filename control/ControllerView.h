@@ -27,6 +27,13 @@ class ControllerView : public DeviceView {
     // Lets the operator edit `record`; true when the edit was accepted ("Set"), which only
     // happens while `loggedIn` is true.
     virtual bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) = 0;
+    // A failure the operator can act on: `message` is the fixed text the operator knows
+    // ("Fail, Please try again!"), `detail` what happened and what to try next. A front end
+    // without room for the detail shows the message alone.
+    virtual void ShowFailure(std::string_view message, std::string_view detail) {
+        static_cast<void>(detail);
+        ShowMessage(message);
+    }
     // The line failed for good (the device hung up, its adapter was pulled) and the port
     // has been closed: tell the operator, once. `reason` names the port and the system's
     // cause, in the system's encoding rather than GBK.

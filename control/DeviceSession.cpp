@@ -23,6 +23,14 @@ SerialSelection Selection(const SessionSettings& settings) {
             settings.parityIndex};
 }
 
+std::string Names(const std::vector<Setting>& settings) {
+    std::string names;
+    for (const Setting& setting : settings) {
+        names += (names.empty() ? "" : ", ") + std::string(setting.parameter->name);
+    }
+    return names;
+}
+
 bool Contains(const std::vector<ParameterId>& ids, ParameterId id) {
     return std::ranges::find(ids, id) != ids.end();
 }
@@ -34,6 +42,7 @@ DeviceSession::DeviceSession(const PortDirectory& ports, SessionSettings setting
                              ConversationRecorder* recorder)
     : m_settings(std::move(settings)),
       m_path(ports.PathFor(m_settings.comNumber)),
+      m_reporter(reporter),
       m_view(m_state, Selection(m_settings), m_settings.loginKey, reporter),
       m_port(ports, m_view),
       m_link(m_port, recorder),
@@ -66,6 +75,7 @@ SessionStatus DeviceSession::Open() {
 }
 
 SessionStatus DeviceSession::LogIn() {
+    m_reporter.Progress("logging in");
     m_controller.Login();
     WaitFor([&] { return m_state.loggedIn || m_view.loginRefused(); }, kLoginWait);
     if (const SessionStatus status = Ended(); status != SessionStatus::Ok) {
@@ -82,6 +92,7 @@ SessionStatus DeviceSession::LogIn() {
 }
 
 SessionStatus DeviceSession::Write(const std::vector<Setting>& settings) {
+    m_reporter.Progress("writing " + Names(settings));
     const SettingsWritten outcome = m_controller.WriteSettings(settings);
     m_written.insert(m_written.end(), outcome.written.begin(), outcome.written.end());
     m_failed.insert(m_failed.end(), outcome.failed.begin(), outcome.failed.end());
@@ -89,6 +100,7 @@ SessionStatus DeviceSession::Write(const std::vector<Setting>& settings) {
 }
 
 SessionStatus DeviceSession::ReadBack(const std::vector<const Parameter*>& parameters) {
+    m_reporter.Progress("asking the device for what was written");
     m_handover.RunPending();
     m_idAnswersBeforeReadBack = m_state.reported.Count(ParameterId::Id);
     m_readBackStarted = true;

@@ -89,6 +89,7 @@ class DeviceSession {
 
     const SessionSettings m_settings;
     std::string m_path;
+    SessionReporter& m_reporter;
     DeviceState m_state;
     HeadlessView m_view;
     CSerialPort m_port;

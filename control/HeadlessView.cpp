@@ -3,6 +3,7 @@
 #include "ConfigController.h"
 #include "DeviceText.h"
 #include "ResponseParser.h"
+#include "ValueLists.h"
 
 namespace qk {
 
@@ -25,8 +26,21 @@ void HeadlessView::Report(std::string_view utf8) {
     m_reporter.Problem(utf8);
 }
 
+void HeadlessView::SetConfigModeLabel(std::string_view text) {
+    if (text == kEnteringConfigMode) {
+        m_reporter.Progress("switching the device into configuration mode at " +
+                            std::string(EntryAt(BaudRateList, m_selection.baudIndex)) + " baud");
+    } else if (text == kConfigModeEntered) {
+        m_reporter.Progress("reading the parameters");
+    }
+}
+
 void HeadlessView::UpdateState() {
     m_state.loginKey = m_loginKey;
+}
+
+void HeadlessView::ShowFailure(std::string_view message, std::string_view detail) {
+    Report(GbkToDisplay(message) + " " + std::string(detail));
 }
 
 void HeadlessView::ShowLineLost(std::string_view reason) {

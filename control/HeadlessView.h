@@ -14,6 +14,9 @@ class SessionReporter {
   public:
     virtual ~SessionReporter() = default;
     virtual void Problem(std::string_view message) = 0;
+    // What the session is doing now ("reading 15 parameters"), for a front end that shows
+    // progress; nothing by default.
+    virtual void Progress(std::string_view step) { static_cast<void>(step); }
 };
 
 // A front end without a window, for the controller: the serial selection is given, the
@@ -35,7 +38,8 @@ class HeadlessView final : public ControllerView, public SerialMessageSink {
     // DeviceView
     void SetStatusText(int, std::string_view) override {}
     void SetLoginLabel(std::string_view) override {}
-    void SetConfigModeLabel(std::string_view) override {}
+    // The window's label says where the opening is; here it is progress.
+    void SetConfigModeLabel(std::string_view text) override;
     void SelectDeviceBaud(int) override {}
     void SelectProtocol(int) override {}
     void ShowMessage(std::string_view gbk) override;
@@ -50,6 +54,7 @@ class HeadlessView final : public ControllerView, public SerialMessageSink {
     void DisableConfigButtons() override { m_configMode = false; }
     bool RunAdvancedDialog(AdvancedParams&, bool) override { return false; }
     void ShowLineLost(std::string_view reason) override;
+    void ShowFailure(std::string_view message, std::string_view detail) override;
 
     // SerialMessageSink
     void SerialError(std::string_view message, std::string_view detail) override;

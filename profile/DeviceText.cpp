@@ -78,9 +78,17 @@ void AppendHex(std::string& text, unsigned char byte) {
 }
 
 // UTF-8 text with control characters and the backslash escaped.
-void AppendEscaped(std::string& text, std::string_view utf8) {
+// What a text keeps as it is besides printable characters.
+enum class Kept { Nothing, LineFeeds, ControlCharacters };
+
+void AppendEscaped(std::string& text, std::string_view utf8, Kept kept = Kept::Nothing) {
     for (const char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
+        if ((kept == Kept::ControlCharacters && (byte < 0x20 || byte == 0x7F)) ||
+            (kept == Kept::LineFeeds && c == '\n')) {
+            text += c;
+            continue;
+        }
         switch (c) {
             case '\r':
                 text += "\\r";
@@ -110,6 +118,30 @@ std::string GbkToDisplay(std::string_view gbk) {
     std::string text;
     DecodeGbk(
         gbk, [&](std::string_view utf8) { AppendEscaped(text, utf8); },
+        [&](unsigned char byte) { AppendHex(text, byte); });
+    return text;
+}
+
+std::string GbkToText(std::string_view gbk) {
+    std::string text;
+    DecodeGbk(
+        gbk, [&](std::string_view utf8) { AppendEscaped(text, utf8, Kept::ControlCharacters); },
+        [&](unsigned char byte) { AppendHex(text, byte); });
+    return text;
+}
+
+std::string GbkToLines(std::string_view gbk) {
+    // CR LF reads as one line end; a CR alone stays visible. GBK's trail bytes are never
+    // 0x0D or 0x0A, so this is safe on the undecoded bytes.
+    std::string lines;
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+        if (!(gbk[i] == '\r' && i + 1 < gbk.size() && gbk[i + 1] == '\n')) {
+            lines += gbk[i];
+        }
+    }
+    std::string text;
+    DecodeGbk(
+        lines, [&](std::string_view utf8) { AppendEscaped(text, utf8, Kept::LineFeeds); },
         [&](unsigned char byte) { AppendHex(text, byte); });
     return text;
 }

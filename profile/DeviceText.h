@@ -13,6 +13,14 @@ namespace qk {
 // bytes that are not valid GBK as \xHH, so every byte stays visible and recoverable.
 std::string GbkToDisplay(std::string_view gbk);
 
+// GBK to UTF-8 for a format that escapes control characters itself (JSON): only bytes that
+// are not valid GBK (\xHH) and the backslash (\\) are escaped, so the text stays lossless.
+std::string GbkToText(std::string_view gbk);
+
+// GBK to UTF-8 lines for a terminal: as GbkToDisplay, but a line feed (or CR LF) ends a
+// line, so a log reads as the device wrote it without control bytes reaching the terminal.
+std::string GbkToLines(std::string_view gbk);
+
 // The inverse of GbkToDisplay: UTF-8 text with those escapes back to the device's bytes,
 // the escaped ones exactly as written. Nullopt, with `error` set, for an unknown escape,
 // text that is not UTF-8, or a character GBK cannot express.

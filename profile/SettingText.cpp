@@ -7,12 +7,6 @@
 namespace qk {
 namespace {
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 bool IsList(const Parameter& parameter) {
     return parameter.kind == ValueKind::ListText || parameter.kind == ValueKind::ListDigit;
 }
@@ -23,16 +17,14 @@ std::optional<ParsedSetting> ParseSetting(const Parameter& parameter, std::strin
                                           std::string& error) {
     const std::string name(parameter.name);
     if (IsList(parameter)) {
-        // Letter case is forgiven ("udp", "e"); the device is sent the list's own text.
-        const auto found = std::ranges::find_if(parameter.list, [&](std::string_view entry) {
-            return EqualsIgnoringCase(entry, text);
-        });
-        if (found != parameter.list.end()) {
-            const auto position = static_cast<int>(found - parameter.list.begin());
-            return ParsedSetting{{&parameter, parameter.kind == ValueKind::ListDigit
-                                                  ? EncodeDigit(parameter.digitBase, position)
-                                                  : std::string(*found)},
-                                 {}};
+        // Letter case is forgiven ("udp", "e"), and other names taken ("even"); the device
+        // is sent the list's own text.
+        if (const int position = ListPosition(parameter, text); position >= 0) {
+            return ParsedSetting{
+                {&parameter, parameter.kind == ValueKind::ListDigit
+                                 ? EncodeDigit(parameter.digitBase, position)
+                                 : std::string(parameter.list[static_cast<std::size_t>(position)])},
+                {}};
         }
     }
     std::string why;

@@ -50,6 +50,7 @@ struct Parameter {
     ParameterGroup group;
     ValueKind kind;
     ValueList list = {};       // ListText, ListDigit
+    ValueList aliases = {};    // other names of the list's entries, position for position
     char digitBase = '\0';     // ListDigit: the device counts heartbeats from '1'
     std::size_t maxBytes = 0;  // Text: the most an operator may enter, in GBK bytes
     JsonType json = JsonType::String;
@@ -70,6 +71,10 @@ std::vector<const Parameter*> QueriedParameters();
 std::vector<const Parameter*> SettableParameters();
 // "deviceBaud, destAddress, ..." for help and error texts.
 std::string SettableNames();
+
+// The position of the list entry `text` names, in any letter case, by the entry or by its
+// other name ("e", "even" for "E"); -1 when it names none.
+int ListPosition(const Parameter& parameter, std::string_view text);
 
 // A parameter with the bytes a set command carries for it, which are also what the device
 // reports once it holds the value ("2" for the heartbeat "45s").

@@ -129,6 +129,9 @@ DeviceModel::DeviceModel(const SimOptions& options) : m_options(options) {
     if (m_options.fourFieldStat) {
         m_store["STAT"] = kFourFieldStat;
     }
+    if (!m_options.id.empty()) {
+        m_store["ID"] = m_options.id;
+    }
 }
 
 bool DeviceModel::KnowsCommand(std::string_view name) {

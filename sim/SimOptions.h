@@ -47,6 +47,8 @@ struct SimOptions {
     bool crOnly = false;
     // ... or in LF alone.
     bool lfOnly = false;
+    // The device's ID; empty: the factory's "QK4520-000123".
+    std::string id{};
     // The device's own line speed: what the tool sends at any other speed is noise it
     // ignores, the handshake included. 0: it understands every speed (a pty has none).
     std::uint32_t lineSpeed = 0;

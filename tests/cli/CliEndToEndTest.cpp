@@ -43,7 +43,7 @@ TEST(CliEndToEndTest, GetShowsWhatTheDeviceReportedAsTextOrJsonAndNoSecret) {
               "parity=N\nregisterEnable=0\nregisterData=QK4520-000123\n");
     EXPECT_EQ(run.err, "");
     const CliRun logged = RunCli(device, {"--key", "358024", "--show-log", "get"});
-    EXPECT_THAT(logged.out, HasSubstr("\nlog=+STAT:25,36,330\\r\\n+ID:"));
+    EXPECT_THAT(logged.out, HasSubstr("\nlog:\n+STAT:25,36,330\n+ID:"));
     EXPECT_THAT(logged.out + logged.err, Not(HasSubstr("358024")));
 
     sim::SimulatedDevice weak(sim::SimOptions{.fourFieldStat = true});

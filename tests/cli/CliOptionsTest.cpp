@@ -14,17 +14,22 @@ TEST(CliOptionsTest, DefaultsMatchTheWindowAndSettingsBecomeListPositions) {
                    defaults->session.parityIndex, defaults->session.settle.count(),
                    defaults->session.handshakeAttempts, defaults->session.loginKey),
         std::tuple(Command::Get, 4, 3, 0, 1000, 80, "358024"));
-    ASSERT_EQ(defaults->targets.size(), 1u);  // COM1
-    EXPECT_EQ(std::tuple(defaults->targets[0].path, defaults->targets[0].comNumber),
-              std::tuple("", 1));
-    const auto options = ParseCommandLine(
-        {"--com", "3", "--baud", "76800", "--data-bits", "7", "--parity", "E", "--json", "get"},
-        error);
-    ASSERT_TRUE(options) << error;
-    EXPECT_EQ(
-        std::tuple(options->targets.at(0).comNumber, options->session.baudIndex,
-                   options->session.dataBitsIndex, options->session.parityIndex, options->json),
-        std::tuple(3, 10, 2, 2, true));
+    EXPECT_TRUE(defaults->targets.empty());  // the run decides, from the ports there are
+    // Long and short forms alike; parity as terminal programs spell it, in any case.
+    for (const auto& arguments :
+         {std::vector<std::string>{"--com", "3", "--baud", "76800", "--data-bits", "7", "--parity",
+                                   "even", "--json", "--quiet", "get"},
+          std::vector<std::string>{"-c", "3", "-b76800", "-d", "7", "--parity=E", "-jq", "get"}}) {
+        const auto options = ParseCommandLine(arguments, error);
+        ASSERT_TRUE(options) << error;
+        EXPECT_EQ(std::tuple(options->targets.at(0).comNumber, options->session.baudIndex,
+                             options->session.dataBitsIndex, options->session.parityIndex,
+                             options->json, options->quiet),
+                  std::tuple(3, 10, 2, 2, true, true));
+    }
+    for (const char* parity : {"none", "N", "n", "NONE"}) {
+        EXPECT_EQ(ParseCommandLine({"--parity", parity, "get"}, error)->session.parityIndex, 0);
+    }
 }
 
 // "--opt value" and "--opt=value" mean the same, and options may follow the command.
@@ -48,6 +53,7 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
                   std::tuple(10, "/dev/pts/7", "", 2, "/dev/ttyUSB1", "site.profile", "logs"));
     }
     EXPECT_EQ(ParseCommandLine({"save", "-"}, error)->file, "-");
+    EXPECT_EQ(ParseCommandLine({"save", "backups/"}, error)->outputDir, "backups/");
     EXPECT_EQ(ParseCommandLine({"--version"}, error)->command, Command::Version);
     EXPECT_EQ(ParseCommandLine({"get", "-h"}, error)->command, Command::Help);
 }
@@ -65,7 +71,7 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"--com", "15", "get"}, "--com takes a number from 1 to 14 or N=PATH, got '15'"},
         {{"--baud", "9601", "get"}, "--baud must be one of 1200, 2400, "},
         {{"--data-bits", "9", "get"}, "--data-bits must be 5, 6, 7 or 8; got '9'"},
-        {{"--parity", "n", "get"}, "--parity must be N, O or E; got 'n'"},
+        {{"--parity", "x", "get"}, "--parity must be none, odd or even (N, O, E); got 'x'"},
         {{"--key", "12\n34", "get"}, "--key cannot hold a line break"},
         {{"--attempts", "+5", "get"}, "--attempts takes a number from 1 to 1000, got '+5'"},
         {{"--log", "", "get"}, "--log needs a folder"},
@@ -82,10 +88,12 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"set", "registerData=\xFF\xFE"}, "registerData: not valid UTF-8"},
         {{"set", "registerData=a\\q"}, "registerData: unknown escape \\q"},
         {{"diff", "a", "b"}, "unexpected argument 'b'"},
-        {{"--port", "/a", "--port", "/b", "save", "f"}, "save reads one device"},
+        {{"--port", "/a", "--port", "/b", "save", "f"}, "save with several devices writes one"},
+        {{"save", "-o", "dir", "f"}, "save writes to FILE or into --output-dir, not both"},
+        {{"save"}, "save needs a FILE"},
     };
     for (const char* option : {"--port", "--com", "--baud", "--data-bits", "--parity", "--key",
-                               "--settle", "--attempts", "--log"}) {
+                               "--settle", "--attempts", "--log", "--output-dir", "-p", "-o"}) {
         cases.push_back({{option}, std::string(option) + " needs a value"});
     }
     for (const auto& [arguments, reason] : cases) {

@@ -176,6 +176,10 @@ TEST(ProfileTest, TheWindowsProfileNamesTheDeviceAndTheTimeAndReadsBackUnchanged
 }
 
 TEST(DeviceTextTest, GbkIsShownAsUtf8WithEveryOtherByteVisible) {
+    // A log as lines for a terminal, and as text for JSON, which escapes controls itself.
+    EXPECT_EQ(GbkToLines("+ID:\xD5\xBE\r\n\x1B[2J\\r\n\rx\n"),
+              "+ID:\xE7\xAB\x99\n\\x1B[2J\\\\r\n\\rx\n");
+    EXPECT_EQ(GbkToText("a\r\n\\\xFF"), "a\r\n\\\\\\xFF");
     EXPECT_EQ(GbkToDisplay("\xCE\xB4\xB5\xC7\xC2\xBD"), "\xE6\x9C\xAA\xE7\x99\xBB\xE9\x99\x86");
     EXPECT_EQ(GbkToDisplay("a\r\nb\\\x01"), "a\\r\\nb\\\\\\x01");
     EXPECT_EQ(GbkToDisplay("x\xFFy"), "x\\xFFy");

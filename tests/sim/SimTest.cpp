@@ -202,7 +202,8 @@ TEST(CommandLineTest, EveryOptionReachesItsSetting) {
                                                      "--cr-only",      "--ignore=LOGIN",
                                                      "--line-speed",   "57600",
                                                      "--lf-only",      "--fake-ack",
-                                                     "PPORT"};
+                                                     "PPORT",          "--id",
+                                                     "QK4520-000777"};
     const CommandLineResult result = ParseCommandLine(arguments);
     const SimOptions& o = result.settings.options;
     EXPECT_EQ(result.error, "");
@@ -213,6 +214,7 @@ TEST(CommandLineTest, EveryOptionReachesItsSetting) {
                 result.settings.verbose && o.silentAfterLogin && o.crOnly && o.lfOnly);
     EXPECT_EQ(o.ignoredCommands, (std::vector<std::string>{"PPORT", "EN_ENROL", "LOGIN"}));
     EXPECT_EQ(o.unstoredSets, (std::vector<std::string>{"PPORT"}));
+    EXPECT_EQ(o.id, "QK4520-000777");
 
     // A refusal names the bad value, else the option.
     const std::pair<std::string_view, const char*> bad[] = {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "Parameters.h"
 #include "ValueLists.h"
 
 namespace qk::cli {
@@ -15,11 +16,13 @@ enum Option : int {
     kParity,
     kKey,
     kJson,
+    kQuiet,
     kShowLog,
     kLog,
+    kOutputDir,
+    kForce,
     kSettle,
     kAttempts,
-    kForce,
     kHelp,
     kVersion,
 };
@@ -27,27 +30,34 @@ enum Option : int {
 using tools::OptionSpec;
 using tools::ValueCompletion;
 
+// The short forms follow the terminal programs technicians know (tio's -b and -d) where
+// they have one.
 const OptionSpec kOptions[] = {
-    {kPort, "port", '\0', "PATH", "a serial device (for example /dev/ttyUSB0); repeatable",
+    {kPort, "port", 'p', "PATH", "a serial device (for example /dev/ttyUSB0); repeatable",
      ValueCompletion::Port},
-    {kCom, "com", '\0', "N[=PATH]",
-     "COM number N (1-14) of the port list (see `ports`), repeatable, default 1; "
-     "N=PATH lets COM N stand for PATH"},
-    {kBaud, "baud", '\0', "RATE", "the PC's line speed: 1200 ... 460800; default 9600",
+    {kCom, "com", 'c', "N[=PATH]",
+     "COM number N (1-14) of the port list (see `ports`); repeatable. N=PATH lets COM N stand "
+     "for PATH",
+     ValueCompletion::ComPin},
+    {kBaud, "baud", 'b', "RATE", "the PC's line speed: 1200 ... 460800; default 9600",
      ValueCompletion::Words,
      "1200 2400 4800 7200 9600 14400 19200 28800 38400 57600 76800 115200 230400 460800"},
-    {kDataBits, "data-bits", '\0', "5-8", "default 8", ValueCompletion::Words, "5 6 7 8"},
-    {kParity, "parity", '\0', "N|O|E", "default N", ValueCompletion::Words, "N O E"},
-    {kKey, "key", '\0', "KEY", "the login key; default 358024"},
-    {kJson, "json", '\0', "", "print JSON Lines: one object per device (docs/json.md)"},
-    {kShowLog, "show-log", '\0', "", "get: print the raw information log too"},
-    {kLog, "log", '\0', "FOLDER", "write each device's conversation to FOLDER/PORT-ID.conv",
+    {kDataBits, "data-bits", 'd', "5-8", "default 8", ValueCompletion::Words, "5 6 7 8"},
+    {kParity, "parity", '\0', "none|odd|even", "or N, O, E, any letter case; default none",
+     ValueCompletion::Words, "none odd even"},
+    {kKey, "key", 'k', "KEY", "the login key; default 358024"},
+    {kJson, "json", 'j', "", "print JSON Lines: one object per device (see json.md)"},
+    {kQuiet, "quiet", 'q', "", "no progress on standard error"},
+    {kShowLog, "show-log", '\0', "", "get: print the information log too"},
+    {kLog, "log", 'l', "FOLDER", "write each device's conversation into FOLDER",
      ValueCompletion::Folder},
+    {kOutputDir, "output-dir", 'o', "FOLDER",
+     "save: one profile per device into FOLDER, named by its ID", ValueCompletion::Folder},
+    {kForce, "force", 'f', "", "save: replace a read-only file, or another device's profile"},
     {kSettle, "settle", '\0', "MS",
      "after a round of queries, wait at most this long for answers still missing; "
      "default 1000"},
     {kAttempts, "attempts", '\0', "N", "handshake polls, 200 ms apart (1-1000); default 80 (16 s)"},
-    {kForce, "force", '\0', "", "save: replace FILE even if it is read-only"},
     {kHelp, "help", 'h', "", "this text"},
     {kVersion, "version", 'V', "", "the program's version"},
 };
@@ -126,9 +136,10 @@ std::string ApplyLineSetting(const tools::ParsedOption& option, CliOptions& opti
                        ? "--data-bits must be 5, 6, 7 or 8; got '" + value + "'"
                        : std::string();
         default:
-            session.parityIndex = PositionIn(ParityList, value);
-            return session.parityIndex < 0 ? "--parity must be N, O or E; got '" + value + "'"
-                                           : std::string();
+            session.parityIndex = ListPosition(ParameterOf(ParameterId::Parity), value);
+            return session.parityIndex < 0
+                       ? "--parity must be none, odd or even (N, O, E); got '" + value + "'"
+                       : std::string();
     }
 }
 
@@ -162,6 +173,15 @@ std::string ApplyOption(const tools::ParsedOption& option, CliOptions& options) 
             return {};
         case kForce:
             options.force = true;
+            return {};
+        case kQuiet:
+            options.quiet = true;
+            return {};
+        case kOutputDir:
+            if (value.empty()) {
+                return "--output-dir needs a folder";
+            }
+            options.outputDir = value;
             return {};
         case kLog:
             if (value.empty()) {
@@ -220,7 +240,18 @@ std::string ApplyOperands(const std::vector<std::string>& operands, CliOptions& 
     if (options.command == Command::Set && options.assignments.empty()) {
         return "set needs at least one NAME=VALUE";
     }
-    if (takesFile && options.file.empty()) {
+    if (options.command == Command::Save && options.file.ends_with('/')) {
+        if (!options.outputDir.empty()) {
+            return "save takes one folder: " + options.file + " or --output-dir";
+        }
+        options.outputDir = options.file;
+        options.file.clear();
+    }
+    const bool intoFolder = options.command == Command::Save && !options.outputDir.empty();
+    if (intoFolder && !options.file.empty()) {
+        return "save writes to FILE or into --output-dir, not both";
+    }
+    if (takesFile && !intoFolder && options.file.empty()) {
         return std::string(CommandName(options.command)) + " needs a FILE";
     }
     return {};
@@ -231,12 +262,10 @@ std::string CheckCombination(CliOptions& options) {
     if (const std::string twice = PortDirectory::ConflictingPins(options.pins); !twice.empty()) {
         return twice;
     }
-    options.targetsGiven = !options.targets.empty();
-    if (options.targets.empty()) {
-        options.targets.push_back({"", 1});
-    }
-    if (options.command == Command::Save && options.targets.size() > 1) {
-        return "save reads one device: give one --port or --com";
+    if (options.command == Command::Save && options.targets.size() > 1 &&
+        options.outputDir.empty()) {
+        return "save with several devices writes one profile each: give --output-dir FOLDER "
+               "(or FOLDER/ for FILE)";
     }
     if (options.command == Command::Save && options.file == "-" && options.json) {
         return "save - prints the profile itself; --json goes with save FILE";
@@ -289,10 +318,10 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& argum
 std::string UsageText() {
     return "usage: qk4410-cli [OPTIONS] get\n"
            "       qk4410-cli [OPTIONS] set NAME=VALUE...\n"
-           "       qk4410-cli [OPTIONS] save FILE\n"
+           "       qk4410-cli [OPTIONS] save FILE|FOLDER/\n"
            "       qk4410-cli [OPTIONS] diff FILE\n"
            "       qk4410-cli [OPTIONS] apply FILE\n"
-           "       qk4410-cli [--port PATH]... scan\n"
+           "       qk4410-cli [--port PATH]... [--baud RATE] scan\n"
            "       qk4410-cli [--com N=PATH]... ports\n"
            "\n"
            "Reads or writes the parameters of a QK4410/QK4520 data terminal on a serial port,\n"
@@ -302,7 +331,8 @@ std::string UsageText() {
            "  set    logs in, writes exactly the named values (in the order and with the pauses\n"
            "         of the window's Set Param. and Adv Param.), asks the device for each again\n"
            "         and compares its answers with what was written\n"
-           "  save   writes the device's settings to FILE as a profile (- for standard output)\n"
+           "  save   writes the device's settings to FILE as a profile (- for standard output),\n"
+           "         or one profile per device into FOLDER/, named by its ID\n"
            "  diff   names each setting of the profile FILE the device holds otherwise\n"
            "  apply  checks the whole profile FILE first, then writes what differs, as set does\n"
            "  scan   looks for a device on each port (all ports, or those given), trying the\n"
@@ -310,16 +340,18 @@ std::string UsageText() {
            "         left in configuration mode\n"
            "  ports  lists the COM numbers with their paths and what the system says of each\n"
            "A profile is name=value lines with the names and values set takes, # comments; see\n"
-           "docs/profiles.md. FILE - reads a profile from standard input.\n"
+           "/usr/share/doc/qk4410conftool/profiles.md. FILE - reads a profile from standard\n"
+           "input. set and apply need the device named (--port, --com); get, save and diff use\n"
+           "the only port there is.\n"
            "\n"
            "Options:\n" +
            tools::OptionHelp(kOptions) +
            "\n"
            "Parameters for set and profiles: deviceBaud (1200 ... 460800), destAddress, destPort,\n"
            "protocol (TCP|UDP), workType (0 always online, 1 online when data arrives),\n"
-           "heartbeat (30s|45s|60s), heartbeatData, dnsServer, dataBits (5-8), parity (N|O|E),\n"
-           "registerEnable (0|1), registerData. Texts are UTF-8 (sent in GBK); \\xHH is a raw\n"
-           "byte and \\\\ a backslash.\n"
+           "heartbeat (30s|45s|60s), heartbeatData, dnsServer, dataBits (5-8),\n"
+           "parity (none|odd|even or N|O|E), registerEnable (0|1), registerData. Texts are\n"
+           "UTF-8 (sent in GBK); \\xHH is a raw byte and \\\\ a backslash.\n"
            "\n"
            "A parameter the device did not report is left out (null with --json) and named on\n"
            "stderr. set prints name=value for each value the device confirmed; each value not\n"

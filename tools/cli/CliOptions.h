@@ -25,15 +25,16 @@ struct Target {
 struct CliOptions {
     Command command = Command::Help;
     std::vector<PortDirectory::Entry> pins;  // --com N=PATH
-    std::vector<Target> targets;             // in the order given; COM1 when none is
-    bool targetsGiven = false;               // false: targets holds the default COM1
+    std::vector<Target> targets;             // --port and --com N, in the order given
     SessionSettings session;                 // line settings, key, settle time, attempts
     bool json = false;
     bool showLog = false;
     std::string logFolder;          // --log: where each device's conversation is written
     DeviceAssignments assignments;  // for set
     std::string file;               // for save, diff and apply; "-" is standard output
-    bool force = false;             // save: replace a read-only file
+    bool force = false;             // save: replace a read-only file or another device's
+    bool quiet = false;             // no progress on standard error
+    std::string outputDir;          // save: one profile per device into this folder
 };
 
 // Parses argv; on a usage error returns nullopt and sets `error` to a one-line reason.

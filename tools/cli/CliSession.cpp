@@ -8,6 +8,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -24,16 +25,36 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The session's messages, each a line of standard error.
+// The session's messages, each a line of standard error; on a terminal, what the session
+// is doing too, on one line that the next replaces and that is gone at the end.
 class StreamReporter final : public SessionReporter {
   public:
-    explicit StreamReporter(std::ostream& err) : m_err(err) {}
+    StreamReporter(std::ostream& err, bool showProgress)
+        : m_err(err), m_showProgress(showProgress) {}
+    ~StreamReporter() override { ClearProgress(); }
+
     void Problem(std::string_view message) override {
+        ClearProgress();
         m_err << "qk4410-cli: " << message << std::endl;
+    }
+    void Progress(std::string_view step) override {
+        if (m_showProgress) {
+            m_err << "\r\033[K" << step << "..." << std::flush;
+            m_progressShown = true;
+        }
     }
 
   private:
+    void ClearProgress() {
+        if (m_progressShown) {
+            m_err << "\r\033[K" << std::flush;
+            m_progressShown = false;
+        }
+    }
+
     std::ostream& m_err;
+    const bool m_showProgress;
+    bool m_progressShown = false;
 };
 
 // The checked profile of diff and apply; nullopt, with every problem on `err`, when the
@@ -137,7 +158,8 @@ void WriteConversation(const CliOptions& options, const ConversationRecorder& re
 // One device: its own port directory where --port names the path, its session on the
 // calling thread, its conversation record if asked for.
 DeviceResult RunTarget(const CliOptions& options, const PortDirectory& ports, const Target& target,
-                       const ProfileContents* profile, std::ostream& err, const StopSignals* stop) {
+                       const ProfileContents* profile, std::ostream& err, const StopSignals* stop,
+                       bool showProgress) {
     PortDirectory own;
     const PortDirectory* directory = &ports;
     SessionSettings settings = options.session;
@@ -151,7 +173,7 @@ DeviceResult RunTarget(const CliOptions& options, const PortDirectory& ports, co
     if (!options.logFolder.empty()) {
         recorder = std::make_unique<ConversationRecorder>();
     }
-    StreamReporter reporter(err);
+    StreamReporter reporter(err, showProgress);
     StoppablePacer pacer(stop);
     DeviceResult result;
     {
@@ -174,18 +196,20 @@ std::vector<DeviceResult> RunTargets(const CliOptions& options, const PortDirect
                                      const ProfileContents* profile, std::ostream& err,
                                      const StopSignals* stop) {
     const std::size_t count = options.targets.size();
+    const bool terminal = !options.quiet && &err == &std::cerr && StandardErrorIsTerminal();
     if (count == 1) {
-        return {RunTarget(options, ports, options.targets.front(), profile, err, stop)};
+        return {RunTarget(options, ports, options.targets.front(), profile, err, stop, terminal)};
     }
     std::vector<DeviceResult> results(count);
     std::vector<std::ostringstream> messages(count);
     std::mutex progressMutex;
     std::size_t done = 0;
-    const bool showProgress = &err == &std::cerr && StandardErrorIsTerminal();
+    const bool showProgress = terminal;
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < count; ++i) {
         threads.emplace_back([&, i] {
-            results[i] = RunTarget(options, ports, options.targets[i], profile, messages[i], stop);
+            results[i] =
+                RunTarget(options, ports, options.targets[i], profile, messages[i], stop, false);
             std::lock_guard lock(progressMutex);
             ++done;
             if (showProgress) {
@@ -212,7 +236,8 @@ void PrintResults(const CliOptions& options, const std::vector<DeviceResult>& re
     for (const DeviceResult& result : results) {
         if (options.json) {
             out << JsonLine(result.JsonObject(options.command));
-        } else if (options.command == Command::Apply || results.size() > 1) {
+        } else if (options.command == Command::Apply || results.size() > 1 ||
+                   !options.outputDir.empty()) {
             out << result.Line() << "\n";
         }
         if (!options.json && options.command != Command::Apply) {
@@ -221,13 +246,127 @@ void PrintResults(const CliOptions& options, const std::vector<DeviceResult>& re
     }
 }
 
+// A profile's file name in a folder of backups: the device's ID as it reads, with what a
+// file name cannot hold (a slash, a control character, a leading dot) written %HH.
+std::string ProfileFileName(const std::string& gbkId) {
+    std::string name;
+    for (const char c : GbkToDisplay(gbkId)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\' || c == '%' || byte < 0x20 || (name.empty() && c == '.')) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", byte);
+            name += hex;
+        } else {
+            name += c;
+        }
+    }
+    return name + ".profile";
+}
+
+// The device ID a saved profile names in its comments; empty when it names none.
+std::string SavedDeviceId(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    constexpr std::string_view kIdComment = "# device ID: ";
+    for (std::string line; std::getline(in, line) && line.starts_with('#');) {
+        if (line.starts_with(kIdComment)) {
+            return line.substr(kIdComment.size());
+        }
+    }
+    return {};
+}
+
+// Where each device's profile goes and whether it may: FILE (or standard output) for one
+// device; for a folder, a file named by the device's ID, which replaces only the same
+// device's earlier profile unless --force.
+void SaveProfiles(const CliOptions& options, std::vector<DeviceResult>& results, std::ostream& out,
+                  std::ostream& err) {
+    std::set<std::string> taken;
+    for (DeviceResult& result : results) {
+        if (result.status != kSuccess) {
+            continue;
+        }
+        if (options.file == "-") {
+            out << result.profile;
+            continue;
+        }
+        std::string path = options.file;
+        std::string refusal;
+        if (!options.outputDir.empty()) {
+            path = (fs::path(options.outputDir) / ProfileFileName(result.id)).string();
+            const std::string id = GbkToDisplay(result.id);
+            std::error_code ignored;
+            fs::create_directories(options.outputDir, ignored);
+            if (result.id.empty()) {
+                refusal = "the device reported no ID to name its profile by";
+            } else if (!taken.insert(path).second) {
+                refusal = "another device of this run has the ID " + id;
+            } else if (const std::string saved = SavedDeviceId(path);
+                       fs::exists(path, ignored) && saved != id && !options.force) {
+                refusal = EscapeBytes(path) + " holds the profile of " +
+                          (saved.empty() ? std::string("another device") : "device " + saved) +
+                          " (--force replaces it)";
+            }
+        }
+        std::string error;
+        if (refusal.empty() &&
+            !WriteOutput(path, result.profile, {.force = options.force}, error)) {
+            refusal = "cannot write " + EscapeBytes(path) + ": " + error;
+        }
+        if (!refusal.empty()) {
+            err << "qk4410-cli: " << EscapeBytes(result.port) << ": " << refusal << "\n";
+            result.status = kOutputError;
+            result.outcome = "failed";
+            result.reason = refusal;
+            continue;
+        }
+        result.members["file"] = SystemText(path);
+        if (!options.outputDir.empty()) {
+            result.reason = "saved " + EscapeBytes(path);
+        }
+    }
+}
+
+// The devices a command without --port or --com N means: the one --com N=PATH named, or
+// the only port there is; a write never goes to a port nobody named.
+std::optional<std::vector<Target>> ImpliedTargets(const CliOptions& options,
+                                                  const PortDirectory& ports, std::ostream& err) {
+    if (options.pins.size() == 1) {
+        return std::vector<Target>{{"", options.pins.front().number}};
+    }
+    const auto entries = ports.Entries();
+    const bool writes = options.command == Command::Set || options.command == Command::Apply;
+    if (!writes && entries.size() == 1) {
+        return std::vector<Target>{{"", entries.front().number}};
+    }
+    const std::string command(CommandName(options.command));
+    if (entries.empty()) {
+        err << "qk4410-cli: no serial port found; name the device with --port PATH\n";
+    } else if (writes) {
+        err << "qk4410-cli: " << command << " writes to a device: name it with --port PATH or "
+            << "--com N (" << EscapeBytes(ports.DescribeMapping()) << ")\n";
+    } else {
+        err << "qk4410-cli: there are several serial ports; name one with --port PATH or --com N ("
+            << EscapeBytes(ports.DescribeMapping()) << ")\n";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-int RunSession(const CliOptions& options, std::ostream& out, std::ostream& err,
+int RunSession(const CliOptions& given, std::ostream& out, std::ostream& err,
                const StopSignals* stop) {
     PortDirectory ports = PortDirectory::Discover();
-    for (const auto& pin : options.pins) {
+    for (const auto& pin : given.pins) {
         ports.Pin(pin.number, pin.path);
+    }
+    CliOptions options = given;
+    const bool perDevice = options.command != Command::Ports && options.command != Command::Scan;
+    if (perDevice && options.targets.empty()) {
+        const auto implied = ImpliedTargets(options, ports, err);
+        if (!implied) {
+            return kUsageError;
+        }
+        options.targets = *implied;
     }
     if (options.command == Command::Ports) {
         PrintPorts(ports, options.json, out);
@@ -250,21 +389,11 @@ int RunSession(const CliOptions& options, std::ostream& out, std::ostream& err,
     }
     std::vector<DeviceResult> results =
         RunTargets(options, ports, profile ? &*profile : nullptr, err, stop);
+    if (options.command == Command::Save) {
+        SaveProfiles(options, results, out, err);
+    }
     int status = kSuccess;
-    for (DeviceResult& result : results) {
-        if (options.command == Command::Save && result.status == kSuccess) {
-            std::string error;
-            if (options.file == "-") {
-                out << result.profile;
-            } else if (!WriteOutput(options.file, result.profile, {.force = options.force},
-                                    error)) {
-                err << "qk4410-cli: cannot write " << EscapeBytes(options.file) << ": " << error
-                    << "\n";
-                result.status = kOutputError;
-            } else {
-                result.members["file"] = SystemText(options.file);
-            }
-        }
+    for (const DeviceResult& result : results) {
         if (status == kSuccess) {
             status = result.status;
         }

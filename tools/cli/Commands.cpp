@@ -62,9 +62,13 @@ class CommandRun {
         m_result.text = report.Text();
         report.AddTo(m_result.members);
         if (showLog) {
-            const std::string log = GbkToDisplay(m_session.state().infoLog);
-            m_result.text += "log=" + log + "\n";
-            m_result.members["log"] = log;
+            // The log as the device wrote it: its lines as lines, after the fields.
+            const std::string& log = m_session.state().infoLog;
+            m_result.text += "log:\n" + GbkToLines(log);
+            if (!m_result.text.ends_with('\n')) {
+                m_result.text += "\n";
+            }
+            m_result.members["log"] = GbkToText(log);
         }
         if (const std::string missing = UnreportedNames(); !missing.empty()) {
             m_session.Report("the device did not report: " + missing);

@@ -53,7 +53,7 @@ Json JsonObject(const PortFinding& finding) {
 // The ports to search: the --port and --com options in order, or every port of the list.
 std::vector<PortDirectory::Entry> ScanTargets(const CliOptions& options,
                                               const PortDirectory& ports) {
-    if (!options.targetsGiven) {
+    if (options.targets.empty()) {
         return ports.Entries();
     }
     std::vector<PortDirectory::Entry> targets;

@@ -99,10 +99,28 @@ std::string OptionHelp(std::span<const OptionSpec> options) {
         width = std::max(width, head.size());
         heads.push_back(std::move(head));
     }
+    // Help lines wrap at 80 columns, under the help column.
+    constexpr std::size_t kColumns = 80;
+    const std::size_t indent = width + 2;
     std::string text;
     for (std::size_t i = 0; i < options.size(); ++i) {
-        text += heads[i] + std::string(width + 2 - heads[i].size(), ' ') +
-                std::string(options[i].help) + "\n";
+        std::string line = heads[i] + std::string(indent - heads[i].size(), ' ');
+        std::string_view help = options[i].help;
+        while (!help.empty()) {
+            std::size_t take = help.size();
+            if (line.size() + take > kColumns) {
+                const std::size_t room = kColumns > line.size() ? kColumns - line.size() : 0;
+                const std::size_t space = help.rfind(' ', room);
+                take = space == std::string_view::npos || space == 0 ? help.find(' ') : space;
+                take = std::min(take, help.size());
+            }
+            text += line + std::string(help.substr(0, take)) + "\n";
+            help.remove_prefix(take);
+            while (help.starts_with(' ')) {
+                help.remove_prefix(1);
+            }
+            line = std::string(indent, ' ');
+        }
     }
     return text;
 }

@@ -7,8 +7,9 @@
 
 namespace qk::tools {
 
-// What completes a value in a shell: nothing, a file or folder, or a serial port.
-enum class ValueCompletion { None, File, Folder, Port, Words };
+// What completes a value in a shell: nothing, a file or folder, a serial port (those
+// `qk4410-cli ports` lists, and paths), a COM number or N=PORT, or the given words.
+enum class ValueCompletion { None, File, Folder, Port, ComPin, Words };
 
 // One option of a program: what the parser, --help and the shell completion all read.
 struct OptionSpec {

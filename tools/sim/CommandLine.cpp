@@ -60,6 +60,7 @@ enum Option : int {
     kLink,
     kUnstoredSets,
     kLfOnly,
+    kId,
 };
 
 using tools::OptionSpec;
@@ -68,6 +69,7 @@ using tools::ValueCompletion;
 const OptionSpec kOptions[] = {
     {kLink, "link", '\0', "PATH", "also make PATH a symlink to the tty (removed on exit)",
      ValueCompletion::File},
+    {kId, "id", '\0', "ID", "the device's ID, in place of QK4520-000123"},
     {kLatency, "latency", '\0', "MS", "wait MS milliseconds before each answer"},
     {kChunk, "chunk", '\0', "BYTES[:GAP_MS]", "write answers BYTES at a time, GAP_MS apart"},
     {kNoHandshake, "no-handshake", '\0', "", "never confirm REQUEST CFG MODE"},
@@ -206,6 +208,12 @@ std::string Apply(const tools::ParsedOption& option, CommandLine& settings) {
         case kLineSpeed:
             return number(1, 4'000'000,
                           [&](auto rate) { options.lineSpeed = static_cast<std::uint32_t>(rate); });
+        case kId:
+            if (value.empty() || value.find_first_of("\r\n") != std::string_view::npos) {
+                return "--id needs an ID without line breaks";
+            }
+            options.id = std::string(value);
+            break;
         case kLink:
             if (value.empty()) {
                 return "--link needs a path";

@@ -1,0 +1,48 @@
+// qk4410-completion PROGRAM: prints PROGRAM's bash completion, made from the option table
+// the program parses its arguments with. The build runs it; it is not installed.
+#include <cstdio>
+#include <string_view>
+
+#include "BashCompletion.h"
+#include "CliOptions.h"
+#include "CommandLine.h"
+#include "Parameters.h"
+
+namespace {
+
+qk::tools::CompletionSpec CliCompletion() {
+    qk::tools::CompletionSpec spec;
+    spec.program = "qk4410-cli";
+    spec.options = qk::cli::CliOptionTable();
+    spec.commands = {"get", "set", "save", "diff", "apply", "scan", "ports"};
+    spec.fileCommands = {"save", "diff", "apply"};
+    spec.assignmentCommand = "set";
+    for (const qk::Parameter* parameter : qk::SettableParameters()) {
+        std::string values;
+        for (const auto& list : {parameter->list, parameter->aliases}) {
+            for (const std::string_view entry : list) {
+                values += (values.empty() ? "" : " ") + std::string(entry);
+            }
+        }
+        spec.assignments.emplace_back(parameter->name, values);
+    }
+    return spec;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string_view program = argc == 2 ? argv[1] : "";
+    qk::tools::CompletionSpec spec;
+    if (program == "qk4410-cli") {
+        spec = CliCompletion();
+    } else if (program == "qk4410-sim") {
+        spec.program = "qk4410-sim";
+        spec.options = qk::sim::CommandLineOptions();
+    } else {
+        std::fputs("usage: qk4410-completion qk4410-cli|qk4410-sim\n", stderr);
+        return 1;
+    }
+    std::fputs(qk::tools::BashCompletion(spec).c_str(), stdout);
+    return 0;
+}
