@@ -3,9 +3,12 @@
 // clock at the main window's first paint) on standard error, and takes the time from just
 // before the start. Also the program's resident memory a second after that paint.
 //
-//   startup_probe [--runs N] -- PROGRAM ARGS...
+//   startup_probe [--runs N] [--arrival] [--label NAME] -- PROGRAM ARGS...
 //
-// Each run is a fresh process, ended with SIGTERM once measured. Prints "result:" lines.
+// Each run is a fresh process, ended with SIGTERM once measured. Prints "result:" lines,
+// named startup.NAME.* with --label. With --arrival the paint counts when its line arrives
+// rather than at the time the line carries: for a program whose clock is not this one's
+// (a Windows program under Wine), and for figures to set beside such a program's.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -38,8 +41,9 @@ long long MonotonicNanoseconds() {
         .count();
 }
 
-// Reads the program's standard error until the marker line; the time it carries.
-std::optional<long long> WaitForFirstPaint(int fd, int timeoutMs) {
+// Reads the program's standard error until the marker line; the time it carries, or with
+// `atArrival` the time it arrived.
+std::optional<long long> WaitForFirstPaint(int fd, int timeoutMs, bool atArrival) {
     std::string text;
     const long long deadline = MonotonicNanoseconds() + timeoutMs * 1'000'000LL;
     while (MonotonicNanoseconds() < deadline) {
@@ -55,7 +59,8 @@ std::optional<long long> WaitForFirstPaint(int fd, int timeoutMs) {
         text.append(buffer, static_cast<std::size_t>(count));
         const auto at = text.find(kMarker);
         if (at != std::string::npos && text.find('\n', at) != std::string::npos) {
-            return std::atoll(text.c_str() + at + kMarker.size());
+            return atArrival ? MonotonicNanoseconds()
+                             : std::atoll(text.c_str() + at + kMarker.size());
         }
     }
     return std::nullopt;
@@ -66,7 +71,7 @@ struct Run {
     double residentMB = 0;
 };
 
-std::optional<Run> StartOnce(std::vector<char*> argv) {
+std::optional<Run> StartOnce(std::vector<char*> argv, bool atArrival) {
     std::vector<std::string> environment = {"QK_REPORT_FIRST_PAINT=1"};
     for (char** variable = environ; *variable != nullptr; ++variable) {
         environment.emplace_back(*variable);
@@ -94,7 +99,7 @@ std::optional<Run> StartOnce(std::vector<char*> argv) {
         close(errors[0]);
         return std::nullopt;
     }
-    const auto painted = WaitForFirstPaint(errors[0], 20'000);
+    const auto painted = WaitForFirstPaint(errors[0], 60'000, atArrival);
     std::optional<Run> run;
     if (painted) {
         std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -111,11 +116,17 @@ std::optional<Run> StartOnce(std::vector<char*> argv) {
 
 int main(int argc, char** argv) {
     int runs = 5;
+    bool atArrival = false;
+    std::string name = "startup";
     int first = 1;
     for (; first < argc; ++first) {
         const std::string_view option = argv[first];
         if (option == "--runs" && first + 1 < argc) {
             runs = std::atoi(argv[++first]);
+        } else if (option == "--arrival") {
+            atArrival = true;
+        } else if (option == "--label" && first + 1 < argc) {
+            name = std::string("startup.") + argv[++first];
         } else if (option == "--") {
             ++first;
             break;
@@ -124,14 +135,16 @@ int main(int argc, char** argv) {
         }
     }
     if (first >= argc || runs < 1) {
-        std::fprintf(stderr, "usage: startup_probe [--runs N] -- PROGRAM ARGS...\n");
+        std::fprintf(stderr,
+                     "usage: startup_probe [--runs N] [--arrival] [--label NAME] -- PROGRAM "
+                     "ARGS...\n");
         return 1;
     }
     const std::vector<char*> program(argv + first, argv + argc);
     std::vector<double> milliseconds;
     std::vector<double> resident;
     for (int i = 0; i < runs; ++i) {
-        const auto run = StartOnce(program);
+        const auto run = StartOnce(program, atArrival);
         if (!run) {
             std::fprintf(stderr, "startup_probe: %s never reported its first paint\n", argv[first]);
             return 2;
@@ -139,9 +152,9 @@ int main(int argc, char** argv) {
         milliseconds.push_back(run->milliseconds);
         resident.push_back(run->residentMB);
     }
-    PrintResult("startup.first_run_ms", milliseconds.front());
-    PrintResult("startup.p50_ms", qk::bench::Percentile(milliseconds, 50));
-    PrintResult("startup.max_ms", qk::bench::Percentile(milliseconds, 100));
-    PrintResult("startup.rss_MB", qk::bench::Percentile(resident, 50));
+    PrintResult(name + ".first_run_ms", milliseconds.front());
+    PrintResult(name + ".p50_ms", qk::bench::Percentile(milliseconds, 50));
+    PrintResult(name + ".max_ms", qk::bench::Percentile(milliseconds, 100));
+    PrintResult(name + ".rss_MB", qk::bench::Percentile(resident, 50));
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -49,6 +50,16 @@ std::string GroupName(gid_t gid) {
         buffer.resize(buffer.size() * 2);
     }
     return found != nullptr ? std::string(found->gr_name) : std::to_string(gid);
+}
+
+std::string UserName(uid_t uid) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    while (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == ERANGE) {
+        buffer.resize(buffer.size() * 2);
+    }
+    return found != nullptr ? std::string(found->pw_name) : std::to_string(uid);
 }
 
 std::optional<passwd> CurrentUser(std::vector<char>& buffer) {
@@ -121,28 +132,57 @@ std::vector<PortHolder> FindPortHolders(const std::string& path, const std::stri
     return holders;
 }
 
+std::string AccessAdvice(const NodeAccess& access) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", access.mode & 07777);
+    const std::string denied = access.path + ": " + ErrnoText(EACCES) + " (mode " + mode +
+                               ", owner " + access.owner + ", group " + access.group + ")";
+    const std::string relogin =
+        "log out and in again (a new group membership takes effect only after a new login)";
+    const std::string rule =
+        "a udev rule can give a group access, for example in "
+        "/etc/udev/rules.d/99-qk4410.rules: SUBSYSTEM==\"tty\", KERNEL==\"" +
+        access.path.substr(access.path.rfind('/') + 1) +
+        "\", GROUP=\"dialout\", MODE=\"0660\" (then: sudo udevadm control --reload && sudo "
+        "udevadm trigger)";
+    const bool groupMayUse = (access.mode & 060) == 060;
+    if (!groupMayUse) {
+        const bool ownerMayUse = (access.mode & 0600) == 0600;
+        return denied + ". Members of " + access.group +
+               " may not read and write it, so joining the group would not help; only " +
+               (ownerMayUse && access.owner != "root" ? access.owner + " and root" : "root") +
+               " may open it. " + rule;
+    }
+    if (access.processInGroup) {
+        return denied + ". This program has group " + access.group +
+               ", which may read and write it: something else refuses access (an ACL or a "
+               "security module)";
+    }
+    if (access.userInGroup) {
+        return denied + ". " + access.user + " is in group " + access.group +
+               ", but this session started before that: " + relogin;
+    }
+    return denied + ". Members of " + access.group + " may open it, and " + access.user +
+           " is not one: sudo usermod -aG " + access.group + " " + access.user + ", then " +
+           relogin;
+}
+
 std::string DescribeAccessDenied(const std::string& path) {
-    const std::string denied = path + ": " + ErrnoText(EACCES);
     struct stat device {};
     if (stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode)) {
-        return denied;
-    }
-    const std::string group = GroupName(device.st_gid);
-    std::string text = denied + ". The device belongs to group " + group;
-    if (ProcessHasGroup(device.st_gid)) {
-        return text + ", which this program has; the device's own permissions refuse access";
+        return path + ": " + ErrnoText(EACCES);
     }
     std::vector<char> buffer;
     const auto user = CurrentUser(buffer);
-    const std::string userName = user ? user->pw_name : "this user";
-    const std::string relogin =
-        "log out and in again (a new group membership takes effect only after a new login)";
-    if (user && UserListedInGroup(*user, device.st_gid)) {
-        return text + "; " + userName +
-               " is in it, but this session started before that: " + relogin;
-    }
-    return text + " and " + userName + " is not in it: add the user (sudo usermod -aG " + group +
-           " " + userName + "), then " + relogin;
+    NodeAccess access;
+    access.path = path;
+    access.mode = device.st_mode & 07777;
+    access.owner = UserName(device.st_uid);
+    access.group = GroupName(device.st_gid);
+    access.user = user ? user->pw_name : "this user";
+    access.processInGroup = ProcessHasGroup(device.st_gid);
+    access.userInGroup = user && UserListedInGroup(*user, device.st_gid);
+    return AccessAdvice(access);
 }
 
 std::string DescribeHeldPort(const std::string& path, const std::string& procRoot) {

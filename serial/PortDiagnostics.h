@@ -22,7 +22,20 @@ std::string ErrnoText(int err);
 std::vector<PortHolder> FindPortHolders(const std::string& path,
                                         const std::string& procRoot = "/proc");
 
-// EACCES: the group that owns the device and whether this user is in it, and what to do.
+// What decides who may open a device node, as the kernel sees it for this process.
+struct NodeAccess {
+    std::string path;
+    unsigned mode = 0;  // the permission bits, 0660
+    std::string owner, group, user;
+    bool processInGroup = false;  // this process runs with the node's group now
+    bool userInGroup = false;     // the user database lists the user in it (a new login would)
+};
+
+// EACCES: who may open the device and what the user can do about it, from the facts: the
+// group is advised only when its members may read and write the node; otherwise who can
+// (the owner, root) and how to change that (a udev rule).
+std::string AccessAdvice(const NodeAccess& access);
+// The same for the node at `path`, as this process finds it.
 std::string DescribeAccessDenied(const std::string& path);
 
 // The port is held: who holds it, where /proc tells.

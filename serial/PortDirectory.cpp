@@ -47,8 +47,27 @@ PortDirectory PortDirectory::FromPorts(std::vector<PortIdentity> ports) {
     return directory;
 }
 
+PortDirectory PortDirectory::FromSystemNumbers(const std::vector<PortIdentity>& known,
+                                               std::string_view pathPrefix) {
+    PortDirectory directory;
+    for (int number = kFirstPort; number <= kLastPort; ++number) {
+        PortIdentity identity;
+        identity.path = std::string(pathPrefix) + std::to_string(number);
+        if (const auto found = std::ranges::find(known, identity.path, &PortIdentity::path);
+            found != known.end()) {
+            identity = *found;
+        }
+        directory.m_entries.push_back(Entry{number, identity.path, false, identity, true});
+    }
+    return directory;
+}
+
 int PortDirectory::Add(const PortIdentity& port) {
-    if (std::ranges::find(m_entries, port.path, &Entry::path) != m_entries.end()) {
+    if (const auto known = std::ranges::find(m_entries, port.path, &Entry::path);
+        known != m_entries.end()) {
+        if (!known->pinned) {
+            known->identity = port;
+        }
         return 0;
     }
     int number = 0;
@@ -81,6 +100,11 @@ int PortDirectory::Remove(const std::string& path) {
         return 0;
     }
     const int number = found->number;
+    if (found->systemNumber) {
+        found->identity = PortIdentity{};
+        found->identity.path = path;
+        return number;
+    }
     if (!found->identity.byId.empty()) {
         m_departed[found->identity.byId] = number;
     }

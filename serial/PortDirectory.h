@@ -28,6 +28,9 @@ class PortDirectory {
         std::string path;
         bool pinned;
         PortIdentity identity = {};
+        // The number is the system's own name for the port (Windows' COMn): it stays
+        // mapped when the adapter behind it goes, only the description changes.
+        bool systemNumber = false;
     };
 
     // An empty directory: every number unmapped until pinned.
@@ -37,11 +40,16 @@ class PortDirectory {
     static PortDirectory Discover();
     // `ports` numbered: ttyUSB, then ttyACM, then the rest, each by its index; at most 14.
     static PortDirectory FromPorts(std::vector<PortIdentity> ports);
+    // Every number n standing for the system's own port `pathPrefix` + n (Windows'
+    // "\\.\COMn"), whether or not it is in `known`, which describes those that are.
+    static PortDirectory FromSystemNumbers(const std::vector<PortIdentity>& known,
+                                           std::string_view pathPrefix);
 
     // Gives a port that appeared a number (see above); 0 when all are taken or the path
-    // has one already.
+    // has one already, in which case an unpinned entry takes the new description.
     int Add(const PortIdentity& port);
     // Unmaps a port that went away, unless it is pinned; returns the number it had, or 0.
+    // A system number stays mapped and forgets the adapter's description.
     int Remove(const std::string& path);
 
     void Pin(int number, std::string path);

@@ -12,9 +12,11 @@ std::string PortIdentity::Describe() const {
     if (kind != Kind::Usb) {
         return {};
     }
-    std::string text = product.empty() ? "USB serial adapter" : product;
-    if (!manufacturer.empty()) {
-        text += " by " + manufacturer;
+    const std::string& model = !modelName.empty() ? modelName : product;
+    const std::string& maker = !vendorName.empty() ? vendorName : manufacturer;
+    std::string text = model.empty() ? "USB serial adapter" : model;
+    if (!maker.empty()) {
+        text += " by " + maker;
     }
     std::string details;
     const auto add = [&](const std::string& part) {

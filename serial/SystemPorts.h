@@ -49,4 +49,10 @@ class PortMonitor {
     std::unique_ptr<State> m_state;
 };
 
+// What turned the port list `before` into `after`, for a system that announces only that
+// something changed (Windows): ports gone first, then ports new, each in list order. A
+// path whose description changed (another adapter took its COM number) is both.
+std::vector<PortMonitor::Event> PortChanges(const std::vector<PortIdentity>& before,
+                                            const std::vector<PortIdentity>& after);
+
 }  // namespace qk

@@ -100,18 +100,7 @@ std::vector<PortIdentity> ListSerialPorts() {
 PortDirectory PortDirectory::Discover() {
     // COMn is the system's COMn, whether or not SetupAPI lists it (a port another driver
     // made, a mapping of Wine's): every number stands for its own device name.
-    const auto known = ListSerialPorts();
-    PortDirectory directory;
-    for (int number = kFirstPort; number <= kLastPort; ++number) {
-        PortIdentity identity;
-        identity.path = DevicePath("COM" + std::to_string(number));
-        if (const auto found = std::ranges::find(known, identity.path, &PortIdentity::path);
-            found != known.end()) {
-            identity = *found;
-        }
-        directory.m_entries.push_back(Entry{number, identity.path, false, identity});
-    }
-    return directory;
+    return FromSystemNumbers(ListSerialPorts(), DevicePath("COM"));
 }
 
 std::optional<PortIdentity> IdentifyPort(const std::string& path) {

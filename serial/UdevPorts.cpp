@@ -1,7 +1,3 @@
-#include "SystemPorts.h"
-
-#include "PortDirectory.h"
-
 #include <libudev.h>
 #include <poll.h>
 
@@ -11,6 +7,9 @@
 #include <mutex>
 #include <sstream>
 #include <string_view>
+
+#include "PortDirectory.h"
+#include "SystemPorts.h"
 
 namespace qk {
 namespace {
@@ -103,6 +102,8 @@ std::optional<PortIdentity> Identify(udev* context, udev_device* tty) {
     identity.kind = PortIdentity::Kind::Usb;
     identity.byId = ByIdLink(tty);
     identity.driver = Text(udev_device_get_property_value(tty, "ID_USB_DRIVER"));
+    identity.vendorName = Text(udev_device_get_property_value(tty, "ID_VENDOR_FROM_DATABASE"));
+    identity.modelName = Text(udev_device_get_property_value(tty, "ID_MODEL_FROM_DATABASE"));
     if (udev_device* interface =
             udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_interface");
         identity.driver.empty() && interface != nullptr) {
@@ -116,6 +117,16 @@ std::optional<PortIdentity> Identify(udev* context, udev_device* tty) {
         identity.serial = Text(udev_device_get_sysattr_value(usb, "serial"));
         identity.vendorId = Text(udev_device_get_sysattr_value(usb, "idVendor"));
         identity.productId = Text(udev_device_get_sysattr_value(usb, "idProduct"));
+        // udev's serial rules copy the database's names to the tty; the USB device has them
+        // where those rules did not run.
+        if (identity.vendorName.empty()) {
+            identity.vendorName =
+                Text(udev_device_get_property_value(usb, "ID_VENDOR_FROM_DATABASE"));
+        }
+        if (identity.modelName.empty()) {
+            identity.modelName =
+                Text(udev_device_get_property_value(usb, "ID_MODEL_FROM_DATABASE"));
+        }
     }
     return identity;
 }

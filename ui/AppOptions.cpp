@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "GbkText.h"
+#include "ShellPlatform.h"
 #include "VersionInfo.h"
 
 namespace qk::ui {
@@ -55,6 +56,26 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
     }
     options.demo = parser.isSet(demo);
     for (const QString& value : parser.values(com)) {
+        bool isNumber = false;
+        if (const int number = value.toInt(&isNumber); isNumber) {
+            if (number < PortDirectory::kFirstPort || number > PortDirectory::kLastPort) {
+                error = QStringLiteral("--com: '%1' is not a port number (%2 to %3)")
+                            .arg(value)
+                            .arg(PortDirectory::kFirstPort)
+                            .arg(PortDirectory::kLastPort);
+                return std::nullopt;
+            }
+            if (options.openAtStart != 0 && options.openAtStart != number) {
+                error = QStringLiteral(
+                            "--com: only one port can be opened at start, not COM%1 "
+                            "and COM%2")
+                            .arg(options.openAtStart)
+                            .arg(number);
+                return std::nullopt;
+            }
+            options.openAtStart = number;
+            continue;
+        }
         std::string pinError;
         const auto pin = PortDirectory::ParsePin(QFile::encodeName(value).toStdString(), pinError);
         if (!pin) {
@@ -80,23 +101,28 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
 }
 
 QString HelpText() {
+    const QString demo = DemoHelpText();
     return QStringLiteral(
-        "Usage: QK4410ConfTool [--com N=PATH]... [--demo]\n"
-        "       QK4410ConfTool --help | --version\n"
-        "\n"
-        "Configures a QK4410/QK4520 network data terminal over a serial port.\n"
-        "\n"
-        "  --com N=PATH  make COM N (1 to 14) stand for the serial device PATH, for\n"
-        "                example --com 3=/dev/ttyUSB0; may be given more than once.\n"
-        "                Without it, COM1, COM2, ... are the serial ports found at start:\n"
-        "                USB and ACM adapters first, then built-in ports; adapters\n"
-        "                plugged in later take the free numbers.\n"
-        "  --demo        start a simulated device and put it on COM1.\n"
-        "  -h, --help    show this text.\n"
-        "  --version     show the version.\n"
-        "\n"
-        "Qt's own settings are taken from its environment variables, for example\n"
-        "QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.");
+               "Usage: QK4410ConfTool [--com N=PATH]... [--com N]%1\n"
+               "       QK4410ConfTool --help | --version\n"
+               "\n"
+               "Configures a QK4410/QK4520 network data terminal over a serial port.\n"
+               "\n"
+               "  --com N=PATH  make COM N (1 to 14) stand for the serial device PATH, for\n"
+               "                example --com 3=/dev/ttyUSB0; may be given more than once.\n"
+               "                Without it, COM1, COM2, ... are the serial ports found at start:\n"
+               "                USB and ACM adapters first, then built-in ports; adapters\n"
+               "                plugged in later take the free numbers. On Windows COMn is\n"
+               "                the system's COMn.\n"
+               "  --com N       select COM N and open it once the window shows, as the Open\n"
+               "                button does (which also reads the device's parameters).\n"
+               "%2"
+               "  -h, --help    show this text.\n"
+               "  --version     show the version.\n"
+               "\n"
+               "Qt's own settings are taken from its environment variables, for example\n"
+               "QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.")
+        .arg(demo.isEmpty() ? QString() : QStringLiteral(" [--demo]"), demo);
 }
 
 QString VersionText() {

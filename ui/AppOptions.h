@@ -19,6 +19,7 @@ struct AppOptions {
     Action action = Action::Run;
     std::vector<PortDirectory::Entry> pins;  // --com N=PATH, in order
     bool demo = false;                       // --demo: a simulated device on COM1
+    int openAtStart = 0;                     // --com N: COM N opened once the window shows
 
     // `arguments` without the program's name. nullopt and `error` set when they are not
     // understood.

@@ -5,9 +5,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
+#include <memory>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "AppIcon.h"
@@ -16,8 +15,7 @@
 #include "PortDirectory.h"
 #include "QFileDialogChooser.h"
 #include "QMessageBoxPresenter.h"
-#include "SimulatedDevice.h"
-#include "UdevPortWatcher.h"
+#include "ShellPlatform.h"
 
 namespace qk::ui {
 namespace {
@@ -26,6 +24,7 @@ constexpr int kDemoPort = 1;
 constexpr const char* kDesktopFileName = "org.example.QK4410ConfTool";
 
 void Print(std::FILE* stream, const QString& text) {
+    ConnectToConsole();
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
     if (!text.endsWith(u'\n')) {
@@ -80,10 +79,8 @@ int CConfigToolApp::Run() {
         Print(stdout, VersionText());
         return 0;
     }
-    if (!HasEnvironment("DISPLAY") && !HasEnvironment("WAYLAND_DISPLAY") &&
-        !HasEnvironment("QT_QPA_PLATFORM")) {
-        Print(stderr, name + QStringLiteral(": no display to show the window on (neither DISPLAY "
-                                            "nor WAYLAND_DISPLAY is set)"));
+    if (const QString missing = MissingDisplayReason(); !missing.isEmpty()) {
+        Print(stderr, name + QStringLiteral(": ") + missing);
         return 1;
     }
 
@@ -95,30 +92,33 @@ int CConfigToolApp::Run() {
     // so the application is not asked to quit behind it when the last window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    std::optional<sim::SimulatedDevice> device;
-    UdevPortWatcher portWatcher;  // before the ports are listed, so no change slips between
+    std::unique_ptr<DemoDevice> device;
+    // Before the ports are listed, so no change slips between.
+    const std::unique_ptr<PortWatcher> portWatcher = MakeSystemPortWatcher();
     PortDirectory ports = PortDirectory::Discover();
     for (const auto& pin : options->pins) {
         ports.Pin(pin.number, pin.path);
     }
     if (options->demo) {
-        try {
-            device.emplace();
-        } catch (const std::system_error& failure) {
-            Print(stderr, name + QStringLiteral(": cannot start the simulated device: ") +
-                              QString::fromLocal8Bit(failure.what()));
+        device = StartDemoDevice(error);
+        if (!device) {
+            Print(stderr, name + QStringLiteral(": ") + error);
             return 1;
         }
-        ports.Pin(kDemoPort, device->slavePath());
+        ports.Pin(kDemoPort, device->PortPath());
     }
 
     QMessageBoxPresenter messages(name);
     QFileDialogChooser files;
     FirstPaintReport firstPaint;
     {
-        CConfigToolDlg window(std::move(ports), messages, files, portWatcher);
+        CConfigToolDlg window(std::move(ports), messages, files, *portWatcher);
         if (HasEnvironment("QK_REPORT_FIRST_PAINT")) {
             window.installEventFilter(&firstPaint);
+        }
+        if (const int port = options->openAtStart; port != 0) {
+            // Once the window shows, as if the operator had picked the port and pressed Open.
+            QTimer::singleShot(0, &window, [&window, port] { window.OpenPort(port); });
         }
         window.DoModal();
     }

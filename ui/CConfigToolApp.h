@@ -16,7 +16,7 @@ class CConfigToolApp {
     CConfigToolApp(int& argc, char** argv) : m_argc(argc), m_argv(argv) {}
 
     // Everything from start to end; the process's exit status. 1 for arguments that are
-    // not understood and for a start that cannot happen (no display, no pseudo-terminal
+    // not understood and for a start that cannot happen (no display, no simulated device
     // for --demo).
     int Run();
 

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -416,11 +415,17 @@ void CConfigToolDlg::SelectFoundDevice(int portNumber, std::uint32_t baud) {
     }
 }
 
+void CConfigToolDlg::OpenPort(int portNumber) {
+    if (m_port.IsOpen()) {
+        return;
+    }
+    m_comList->SetCurSel(portNumber - PortDirectory::kFirstPort);
+    OnCommand(kOpenClose);
+}
+
 void CConfigToolDlg::OnHelp() {
     // The option table lines up in columns only in a fixed pitch.
-    m_messages.Present(
-        this,
-        {HelpText(), {}, Message::Icon::None, QFontDatabase::systemFont(QFontDatabase::FixedFont)});
+    m_messages.Present(this, {HelpText(), {}, Message::Icon::None, DialogFont::FixedPitch()});
 }
 
 void CConfigToolDlg::done(int result) {

@@ -109,6 +109,8 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void OnSysCommand(unsigned id);
     // F1: the command-line help, in a message box.
     void OnHelp();
+    // Selects COM `portNumber` and opens it as the Open button does, unless a port is open.
+    void OpenPort(int portNumber);
 
     // Read-only views for tests and measurements.
     const DeviceState& state() const { return m_state; }

@@ -1,5 +1,7 @@
 #include "DialogFont.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QStringList>
 #include <cmath>
@@ -60,14 +62,32 @@ int DialogFont::FromDesignPixelsX(int pixels) const {
 QFont DialogFont::FontFor(std::string_view gbkFace, int pointSize) {
     QFont font;
     if (gbkFace == res::kSongFace) {
-        font.setFamilies(
-            QStringList{QString::fromLatin1(kLatinFamily), QString::fromLatin1(kChineseFamily)});
+        font.setFamilies(QStringList{QString::fromLatin1(kLatinFamily),
+                                     QString::fromLatin1(kChineseFamily), FromGbk(gbkFace)});
     } else {
         font.setFamilies(QStringList{FromGbk(gbkFace), QString::fromLatin1(kChineseFamily)});
     }
     font.setPixelSize(static_cast<int>(std::lround(pointSize * kReferenceDpi / kPointsPerInch)));
+    // The layout is measured with unhinted advances, as Debian's fonts are set up by
+    // default; a platform that hints fully (FreeType on Windows) would make texts wider.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
+    return font;
+}
+
+QFont DialogFont::FixedPitch() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!QFontInfo(font).fixedPitch()) {
+        font.setFamilies(QStringList{QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"),
+                                     QStringLiteral("Courier New")});
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+        font.setHintingPreference(QFont::PreferVerticalHinting);
+        // Such a platform's default size (12 points) is no size chosen for text on screen:
+        // the size Linux desktops give their fixed font instead.
+        font.setPointSize(9);
+    }
     return font;
 }
 

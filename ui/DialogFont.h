@@ -17,6 +17,7 @@ namespace qk::ui {
 // and AR PL UMing CN, a Ming face like SimSun, for Chinese. Latin text comes from a
 // proportional face because the templates' labels were laid out for proportional Latin
 // text: with UMing's fixed-width Latin glyphs "Baund Rate:" cannot fit its room at any size.
+// "宋体" itself comes last, for Windows, which has it and neither of the others.
 // Ten points are taken at 96 dpi (13 pixels), so the layout is the same on every screen.
 //
 // It does not place widgets (DialogBuilder does) nor fit captions (LabelFitter does).
@@ -46,6 +47,10 @@ class DialogFont {
 
     // The QFont for a template's face and point size.
     static QFont FontFor(std::string_view gbkFace, int pointSize);
+    // The system's fixed-pitch font (for text laid out in columns). Where the platform
+    // names none (Qt's offscreen platform on Windows gives its default font), a
+    // fixed-pitch face that is there, at nine points.
+    static QFont FixedPitch();
 
   private:
     QFont m_font;

@@ -1,8 +1,8 @@
 #include "GbkText.h"
 
 #include <QByteArrayView>
-#include <QStringEncoder>
 #include <algorithm>
+#include <utility>
 
 namespace qk::ui {
 namespace {
@@ -14,29 +14,50 @@ QByteArrayView View(std::string_view bytes) {
     return QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+bool IsLeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+bool IsTrailByte(unsigned char byte) {
+    return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
+}
+
+// Whether `bytes` end in a lead byte that waits for its trail: walked from the start, since
+// a byte in 0x81..0xFE may as well be the trail of the character before it.
+bool EndsInLoneLeadByte(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (!IsLeadByte(byte)) {
+            ++i;
+        } else if (i + 1 == bytes.size()) {
+            return true;
+        } else {
+            i += IsTrailByte(static_cast<unsigned char>(bytes[i + 1])) ? 2 : 1;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
-QString FromGbk(std::string_view bytes) {
-    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
-    return decoder.decode(View(bytes));
-}
-
-std::string ToGbk(const QString& text) {
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-    const QByteArray bytes = encoder.encode(text);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 QString GbkLogDecoder::Decode(std::string_view bytes) {
-    // Device data is mostly ASCII, which GBK leaves as it is. Once a byte below 0x80 has
-    // gone through, the converter holds nothing (that byte either stood alone or ended a
-    // character), so a piece of ASCII alone may skip it.
+    // Device data is mostly ASCII, which GBK leaves as it is, so such a piece skips the
+    // converter. Otherwise a lead byte at the end waits for the next piece, and the rest
+    // converts on its own: GBK characters never span more than two bytes.
     const bool ascii = std::all_of(bytes.begin(), bytes.end(),
                                    [](char b) { return static_cast<unsigned char>(b) < 0x80; });
-    const QString decoded = ascii && !m_mayHoldBytes ? QString::fromLatin1(View(bytes))
-                                                     : m_decoder.decode(View(bytes));
-    if (!bytes.empty()) {
-        m_mayHoldBytes = static_cast<unsigned char>(bytes.back()) >= 0x80;
+    QString decoded;
+    if (ascii && m_held.empty()) {
+        decoded = QString::fromLatin1(View(bytes));
+    } else {
+        std::string whole = std::exchange(m_held, {});
+        whole += bytes;
+        if (EndsInLoneLeadByte(whole)) {
+            m_held = whole.back();
+            whole.pop_back();
+        }
+        decoded = FromGbk(whole);
     }
     QString shown(decoded.size(), Qt::Uninitialized);
     char16_t* const begin = reinterpret_cast<char16_t*>(shown.data());
@@ -71,8 +92,7 @@ QString GbkLogDecoder::Decode(std::string_view bytes) {
 }
 
 void GbkLogDecoder::Reset() {
-    m_decoder.resetState();
-    m_mayHoldBytes = false;
+    m_held.clear();
     m_afterCarriageReturn = false;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringDecoder>
 #include <string>
 #include <string_view>
 
@@ -9,7 +8,9 @@ namespace qk::ui {
 
 // The one place where the windows convert between the core's GBK bytes and Qt's Unicode.
 // Everything the device sent, every caption of the templates and every command text is
-// GBK; widgets hold QString.
+// GBK; widgets hold QString. The conversion itself is the platform's: Qt's GBK converter
+// where Qt has one (GbkTextQt.cpp; Debian's Qt has it through ICU), code page 936 on
+// Windows (GbkTextWin32.cpp), whose Qt is built without ICU and so without GBK.
 //
 // These conversions are not byte-exact for text that is not valid GBK: a value that has to
 // reach the device unchanged must be kept as bytes beside its widget (GbkLineEdit does).
@@ -38,8 +39,7 @@ class GbkLogDecoder {
     void Reset();
 
   private:
-    QStringDecoder m_decoder{"GBK"};
-    bool m_mayHoldBytes = false;  // the converter may hold part of a character
+    std::string m_held;  // a lead byte whose trail byte has not come yet
     bool m_afterCarriageReturn = false;
 };
 

@@ -16,11 +16,13 @@ std::unique_ptr<QMessageBox> QMessageBoxPresenter::MakeBox(QWidget* owner,
     box->setTextFormat(Qt::PlainText);
     if (message.font) {
         // QMessageBox wraps a text wider than half the screen; a preformatted block keeps
-        // each line whole and widens the box instead.
+        // each line whole and widens the box instead. The block names the font's family:
+        // unnamed, it takes the platform's fixed font, which may not be the one given.
         if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
             label->setFont(*message.font);
             box->setTextFormat(Qt::RichText);
-            box->setText(QStringLiteral("<pre>%1</pre>").arg(message.text.toHtmlEscaped()));
+            box->setText(QStringLiteral("<pre style=\"font-family: '%1'\">%2</pre>")
+                             .arg(message.font->family(), message.text.toHtmlEscaped()));
         }
     }
     box->setDefaultButton(QMessageBox::Ok);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "PortDirectory.h"
+#include "SystemPorts.h"
 
 namespace qk {
 namespace {
@@ -64,6 +65,42 @@ TEST(PortDirectoryTest, AdaptersKeepTheirNumbersWhileOthersComeAndGo) {
     }
     EXPECT_EQ(ports.PathFor(1), "/dev/ttyUSB18");
     EXPECT_EQ(ports.Add(Usb("/dev/ttyUSB0", "/by-id/a")), 0);  // all 14 taken
+}
+
+// Windows: COMn is the system's COMn, so an adapter that comes or goes changes only what
+// the entry says of it. The events come from comparing two listings.
+TEST(PortDirectoryTest, SystemNumbersStayAndOnlyTheirDescriptionFollowsTheAdapter) {
+    const auto com = [](const char* path, const char* product) {
+        PortIdentity port;
+        port.path = path;
+        port.product = product;
+        return port;
+    };
+    const std::vector<PortIdentity> before = {com("COM1", ""), com("COM3", "CH340")};
+    const std::vector<PortIdentity> after = {com("COM3", "CP2102"), com("COM4", "FT232R")};
+    const auto events = PortChanges(before, after);
+    std::vector<std::string> seen;
+    for (const auto& event : events) {
+        seen.push_back((event.added ? "+" : "-") + event.port.path + " " + event.port.product);
+    }
+    EXPECT_THAT(seen,
+                testing::ElementsAre("-COM1 ", "-COM3 CH340", "+COM3 CP2102", "+COM4 FT232R"));
+    EXPECT_TRUE(PortChanges(after, after).empty());
+
+    PortDirectory ports = PortDirectory::FromSystemNumbers(before, "COM");
+    EXPECT_EQ(ports.Entries().size(), 14u);
+    for (const auto& event : events) {
+        if (event.added) {
+            EXPECT_EQ(ports.Add(event.port), 0);
+        } else {
+            EXPECT_EQ(ports.Remove(event.port.path), std::stoi(event.port.path.substr(3)));
+        }
+    }
+    EXPECT_EQ(ports.Entries().size(), 14u);
+    EXPECT_EQ(ports.Find(1)->identity.Describe(), "");
+    EXPECT_EQ(ports.Find(3)->identity.product, "CP2102");
+    EXPECT_EQ(ports.Find(4)->identity.product, "FT232R");
+    EXPECT_EQ(ports.PathFor(14), "COM14");
 }
 
 TEST(PortDirectoryTest, ParsePinTakesNumberEqualsPathAndExplainsBadInput) {

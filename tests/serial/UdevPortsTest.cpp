@@ -59,6 +59,15 @@ TEST_F(UdevPortsTest, AdaptersAndRealUartsAreListedWithWhatTheSystemSays) {
                                        nullptr, nullptr));
     g_free(umockdev_testbed_add_device(testbed, "tty", "tty0", nullptr, nullptr, "DEVNAME",
                                        "/dev/tty0", nullptr));
+    // A CH340 that reports no strings of its own: the hardware database names it.
+    g_autofree gchar* bare = umockdev_testbed_add_device(
+        testbed, "usb", "1-9", nullptr, "idVendor", "1a86", "idProduct", "7523", nullptr, "DEVTYPE",
+        "usb_device", "ID_VENDOR_FROM_DATABASE", "QinHeng Electronics", "ID_MODEL_FROM_DATABASE",
+        "CH340 serial converter", nullptr);
+    g_autofree gchar* bareInterface = umockdev_testbed_add_device(
+        testbed, "usb", "1-9:1.0", bare, nullptr, "DEVTYPE", "usb_interface", nullptr);
+    g_free(umockdev_testbed_add_device(testbed, "tty", "ttyUSB9", bareInterface, nullptr, "DEVNAME",
+                                       "/dev/ttyUSB9", "ID_USB_DRIVER", "ch341", nullptr));
     std::vector<std::string> described;
     for (const auto& port : ListSerialPorts()) {
         described.push_back(port.path + ": " + port.Describe() + " " + port.byId);
@@ -70,7 +79,9 @@ TEST_F(UdevPortsTest, AdaptersAndRealUartsAreListedWithWhatTheSystemSays) {
                   "/dev/serial/by-id/usb-1a86_USB_Serial_C3-if00",
                   "/dev/ttyS0: built-in port (16550A UART) ",
                   "/dev/ttyUSB0: USB Serial by QinHeng Electronics (1a86:7523, ch341, serial A1B2) "
-                  "/dev/serial/by-id/usb-1a86_USB_Serial_A1B2-if00"}));
+                  "/dev/serial/by-id/usb-1a86_USB_Serial_A1B2-if00",
+                  "/dev/ttyUSB9: CH340 serial converter by QinHeng Electronics (1a86:7523, "
+                  "ch341) "}));
 }
 
 }  // namespace

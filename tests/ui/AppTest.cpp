@@ -10,8 +10,8 @@ using namespace qk::ui;
 class AppTest : public QObject {
     Q_OBJECT
   private slots:
-    // Each case: the arguments, " > ", then the action, the number of pins and "demo" when
-    // they parse, else the start of the message.
+    // Each case: the arguments, " > ", then the action, the number of pins, "demo" and the
+    // port to open at start when they parse, else the start of the message.
     void parsesTheCommandLine() {
         for (const QString row :
              {" > run 0", "--help --version > version 0",
@@ -20,7 +20,10 @@ class AppTest : public QObject {
               "--demo --com 1=/dev/x > --demo", "--demo --bogus=1 > unknown argument '--bogus'",
               "--demo=yes > Unexpected value", "--com 2= > --com:",
               "--com 2=/a --com 2=/b > --com: COM2 is given two paths, '/a' and '/b'",
-              "/dev/ttyUSB0 > unknown argument"}) {
+              "/dev/ttyUSB0 > unknown argument", "--com 5 > run 0 open 5",
+              "--com 5 --com 3=/dev/x --com=5 > run 1 open 5",
+              "--com 15 > --com: '15' is not a port number (1 to 14)",
+              "--com 3 --com 4 > --com: only one port can be opened at start"}) {
             const QStringList arguments = row.section(" > ", 0, 0).split(u' ', Qt::SkipEmptyParts);
             const QString outcome = row.section(" > ", 1);
             QString message;
@@ -28,10 +31,13 @@ class AppTest : public QObject {
             QString got = message;
             if (options) {
                 static constexpr std::array actions = {"run", "help", "version"};
-                got = QStringLiteral("%1 %2%3")
+                got = QStringLiteral("%1 %2%3%4")
                           .arg(actions.at(int(options->action)))
                           .arg(options->pins.size())
-                          .arg(options->demo ? " demo" : "");
+                          .arg(options->demo ? " demo" : "")
+                          .arg(options->openAtStart != 0
+                                   ? QStringLiteral(" open %1").arg(options->openAtStart)
+                                   : QString());
             }
             QVERIFY2(options ? got == outcome : got.startsWith(outcome),
                      qPrintable(row + ": " + got));

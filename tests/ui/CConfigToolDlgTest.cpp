@@ -1,12 +1,12 @@
 // The main window without a device: what it shows, what it does with received bytes and
 // typed text, its menus and boxes, and its layout.
-#include <QFontDatabase>
 #include <QMessageBox>
 #include <QTest>
 #include <QTextDocument>
 
 #include "AppOptions.h"
 #include "CAboutDlg.h"
+#include "DialogFont.h"
 #include "QMessageBoxPresenter.h"
 #include "UiTestSupport.h"
 
@@ -42,7 +42,7 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(w.List(1010)->itemData(0, Qt::ToolTipRole).toString(), "no serial device");
         QVERIFY(w.messages.entries.empty());
 
-        QCOMPARE(test::LayoutFaults(w.dialog), QStringList{});
+        QCOMPARE(test::LayoutFaults(w.dialog).join("|"), QString());
         for (const auto& control : w.dialog.controls().All()) {
             QVERIFY(control.widget->geometry().bottom() < w.dialog.statusBar()->y());
         }
@@ -238,7 +238,7 @@ class CConfigToolDlgTest : public QObject {
         QCOMPARE(dialog.Item<QPushButton>(1001)->text() + dialog.Item<QLabel>(1049)->text(),
                  "Open");
 
-        const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        const QFont fixed = DialogFont::FixedPitch();
         const auto box = presenter.MakeBox(nullptr, {HelpText(), {}, Message::Icon::None, fixed});
         box->show();
         QVERIFY(QTest::qWaitForWindowExposed(box.get()));

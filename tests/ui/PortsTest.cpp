@@ -18,6 +18,8 @@ namespace {
 PortIdentity UsbAdapter(int index, const std::string& serial) {
     return {"/dev/ttyUSB" + std::to_string(index),
             PortIdentity::Kind::Usb,
+            "",
+            "",
             "USB Serial",
             "QinHeng Electronics",
             serial,

@@ -55,6 +55,20 @@ const QString kClosed = QStringLiteral("Open||未登陆|0|closed|-");
 class SessionTest : public QObject {
     Q_OBJECT
   private slots:
+    // --com N at start: the number is picked and opened as with Open, parameters and all;
+    // while the port is open, another call changes nothing.
+    void openPortPicksTheNumberAndOpensIt() {
+        Session s;
+        s.List(1010)->SetCurSel(4);
+        s.dialog.OpenPort(1);
+        QCOMPARE(s.List(1010)->GetCurSel(), 0);
+        QCOMPARE(s.Shown(), kOpened);
+        QTRY_COMPARE(s.Edit(1020)->text(), QStringLiteral("5000"));
+        s.dialog.OpenPort(2);
+        QCOMPARE(s.List(1010)->GetCurSel(), 0);
+        QCOMPARE(s.Shown(), kOpened);
+    }
+
     void fullSession() {
         Session s;
         s.dialog.HandleReceivedBlock(QByteArray("earlier line\r\n").repeated(100).toStdString());

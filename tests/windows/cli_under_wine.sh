@@ -19,7 +19,7 @@ grep -q "^qk4410-cli " "$work/version" || { echo "the program does not start: $(
 start_sim() {
     "$sim" --link "$work/tty" "$@" >"$work/sim.out" 2>&1 &
     sims+=($!)
-    for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
+    for _ in $(seq 400); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
     ln -sfn "$(head -1 "$work/sim.out")" "$prefix/dosdevices/com5"
 }
 stop_sim() {

@@ -132,6 +132,8 @@ void PrintPorts(const PortDirectory& ports, bool json, std::ostream& out) {
                          {"kind", id.kind == PortIdentity::Kind::Usb       ? "usb"
                                   : id.kind == PortIdentity::Kind::BuiltIn ? "built-in"
                                                                            : "other"},
+                         {"vendor", text(id.vendorName)},
+                         {"model", text(id.modelName)},
                          {"product", text(id.product)},
                          {"manufacturer", text(id.manufacturer)},
                          {"serial", text(id.serial)},
