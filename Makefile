@@ -3,16 +3,20 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps check-deps build check run fuzz package windows clean
+.PHONY: all deps build check run fuzz package windows clean
 
 all: build
 
+# The group of scripts/install-deps each target needs; `make deps` installs what `make
+# check` needs, which is everything but the benchmarks' comparisons.
+deps_build := debug
+deps_run := debug
+deps_check := check
+deps_fuzz := check
+deps_package := package
+deps_windows := windows
 deps:
-	@scripts/install-deps
-
-# The window tests also run with the fonts a Debian desktop brings.
-check-deps:
-	@scripts/install-deps fonts
+	@scripts/install-deps $(or $(foreach goal,$(or $(MAKECMDGOALS),build),$(deps_$(goal))),check)
 
 build: deps
 	@cmake --preset debug >/dev/null
@@ -27,7 +31,7 @@ CONFIGURE_WINDOWS = qt=$$(nice -n 5 scripts/build-qt-windows) && \
 # toolkit-free core and tools under ThreadSanitizer; each fuzz target for 30 seconds; the
 # window, the core and the command line built for Windows and run under Wine (after the
 # debug build, whose simulated device the Windows programs talk to).
-check: check-deps
+check: deps
 	@set -e; for preset in debug asan tsan; do \
 	  echo "== $$preset"; \
 	  cmake --preset $$preset >/dev/null; \
@@ -62,6 +66,8 @@ run: deps
 	@build/debug/ui/QK4410ConfTool --demo
 
 # A Release build packaged as a .deb in build/release (install it with apt install ./...).
+# The same tree packs to the same bytes, dated with the last commit unless SOURCE_DATE_EPOCH
+# is set.
 package: deps
 	@cmake --preset release -DQK_BUILD_TESTS=OFF -DQK_BUILD_BENCH=OFF >/dev/null
 	@cmake --build --preset release -j $(JOBS)
