@@ -23,6 +23,7 @@ struct ScanResult {
     std::uint32_t baud = 0;
     bool serverRate = false;  // the line runs at its server's own speed
     ReportedValues reported;  // its status, ID and version answers, as far as it gave them
+    std::string sharedWith;   // no device found: other programs that had the port open
 };
 
 // The line speeds to try: `first`, then the others, most likely first.

@@ -167,6 +167,10 @@ std::string CSerialPort::LineRemark() const {
     return m_opened && m_line ? m_line->Remark() : std::string();
 }
 
+std::string CSerialPort::SharedWith() const {
+    return m_opened && m_line ? m_line->SharedWith() : std::string();
+}
+
 void CSerialPort::ForgetHangUp() {
     std::lock_guard lock(m_hangUpMutex);
     m_hungUp = false;

@@ -68,6 +68,8 @@ class Line {
     virtual std::string Release(bool hungUp) = 0;
     // What the operator should know of this line beyond its settings; empty for most.
     virtual std::string Remark() const { return {}; }
+    // Other programs that have the line's device open too; empty where none can.
+    virtual std::string SharedWith() const { return {}; }
 };
 
 inline constexpr std::chrono::milliseconds kDefaultConnectTimeout{5000};

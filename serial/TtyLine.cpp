@@ -14,6 +14,8 @@
 #include <climits>
 #include <cmath>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "LineSettings.h"
 #include "LineSnapshot.h"
@@ -164,7 +166,9 @@ WriteFailure WriteAll(int fd, const char* data, std::size_t length, milliseconds
 
 class TtyLine final : public Line {
   public:
-    explicit TtyLine(int fd) : m_fd(fd) { m_savedLine = SaveLineSettings(fd); }
+    TtyLine(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {
+        m_savedLine = SaveLineSettings(fd);
+    }
     ~TtyLine() override { Release(true); }
     TtyLine(const TtyLine&) = delete;
     TtyLine& operator=(const TtyLine&) = delete;
@@ -275,8 +279,11 @@ class TtyLine final : public Line {
         return {};
     }
 
+    std::string SharedWith() const override { return OtherUsers(m_path); }
+
   private:
     int m_fd;
+    std::string m_path;
     std::optional<LineSnapshot> m_savedLine;  // as the line was before opening
 };
 
@@ -290,7 +297,7 @@ std::unique_ptr<Line> OpenTtyLine(const std::string& path, const std::string& po
         failure = DescribeOpenFailure(path, err, portMapping);
         return nullptr;
     }
-    return std::make_unique<TtyLine>(fd);
+    return std::make_unique<TtyLine>(fd, path);
 }
 
 }  // namespace qk

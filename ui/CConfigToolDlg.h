@@ -9,6 +9,7 @@
 #include "CDialog.h"
 #include "CSerialPort.h"
 #include "CStatusBarCtrl.h"
+#include "CloseRequestFilter.h"
 #include "ComPortList.h"
 #include "ConfigController.h"
 #include "ControllerView.h"
@@ -58,6 +59,10 @@ namespace qk::ui {
 // the port directory: the entries and the selection stay, their descriptions follow. An
 // open port whose adapter is pulled hangs up and is closed as any lost line is.
 //
+// The close box ends the window whatever is open over it: the About box, the Advanced
+// Parameters dialog, a message or a file dialog is closed first as its own close box
+// would close it, a search is cancelled, and a running sequence ends first as above.
+//
 // Its context menu's file items (Save Profile…, Load Profile…, Save Log…) go to
 // FileCommands, which asks the injected FileChooser for a file; like the rest of the
 // window's input they are refused while a sequence runs, and none of them needs the port.
@@ -100,6 +105,8 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void DisableConfigButtons() override;
     bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) override;
     void ShowLineLost(std::string_view reason) override;
+    // The fixed message in its box, the detail beneath it (what was tried, what to try).
+    void ShowFailure(std::string_view message, std::string_view detail) override;
 
     // What the window does with a received block: parse it, show the record, scroll the
     // log to its end.
@@ -146,6 +153,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void RunFileCommand(void (FileCommands::*command)());
     void FindDevice();
     void SelectFoundDevice(int portNumber, std::uint32_t baud);
+    void CloseWhatBlocksAndEnd();
 
     MessagePresenter& m_messages;
     PortWatcher& m_portWatcher;
@@ -186,6 +194,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     SystemMenu* m_systemMenu = nullptr;
     int m_sequenceDepth = 0;
     bool m_closeRequested = false;  // during the running sequence
+    CloseRequestFilter m_closeRequests{*this, [this] { CloseWhatBlocksAndEnd(); }};
 };
 
 }  // namespace qk::ui

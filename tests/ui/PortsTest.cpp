@@ -1,5 +1,7 @@
 // The COM list and the ports behind it: what it names, adapters that come and go while the
 // window runs, and Find Device against simulated devices on pseudo-terminals.
+#include <unistd.h>
+
 #include <QAbstractItemView>
 #include <QProgressDialog>
 #include <QTest>
@@ -204,6 +206,27 @@ class PortsTest : public QObject {
         QCOMPARE(w.messages.texts().size(), 1);
     }
 
+    // The rate chosen in Baud Rate is tried first; a port where nothing answered is never
+    // selected, whatever its number.
+    void findDeviceTriesTheChosenRateFirstAndSelectsNoSilentPort() {
+        sim::SimulatedDevice silent(sim::SimOptions{.noHandshake = true});
+        {
+            Window w(test::Pinned({{1, silent.slavePath()}}));
+            w.finder().SetTiming({.polls = 1000, .retry = 1s});  // it stays on its first rate
+            test::Pick(w.List(1046), 8);                         // 38400
+            w.FindDevice();
+            QTRY_VERIFY(w.finder().progress()->labelText().contains("COM1: 38400 baud"));
+            w.finder().Cancel();
+        }
+        sim::SimulatedDevice device(sim::SimOptions{.lineSpeed = 19200});
+        Window w(test::Pinned({{1, silent.slavePath()}, {4, device.slavePath()}}));
+        w.finder().SetTiming(
+            {.polls = 3, .retry = 50ms, .queryGap = 2ms, .answerWait = 1000ms, .readPoll = 2ms});
+        w.FindDevice();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.finder().IsRunning(), 10000);
+        QCOMPARE(w.List(1010)->currentText() + " " + w.List(1046)->currentText(), "COM4 19200");
+    }
+
     // Cancel, closing the window or its end stop the scans at once and change nothing;
     // until then the window takes input.
     void cancelStopsTheSearch() {
@@ -218,6 +241,14 @@ class PortsTest : public QObject {
             QTRY_VERIFY(progress->labelText().contains("COM1: 9600 baud"));
             test::Pick(w->List(1046), 11);
             if (how == "Cancel button") {
+                // Open meanwhile: the port is busy, held by the search, which locked it.
+                w->Button(1001)->click();
+                QCOMPARE(w->messages.texts(), QStringList{"Open com failed!"});
+                const QString detail = w->messages.entries.front().message.detail;
+                QVERIFY2(detail.contains(QStringLiteral(" is locked by pid %1 (").arg(getpid())) &&
+                             detail.endsWith(QStringLiteral(", this program)")),
+                         qPrintable(detail));
+                w->messages.entries.clear();
                 progress->findChild<QPushButton*>()->click();
             } else if (how == "window closed") {
                 w->dialog.close();

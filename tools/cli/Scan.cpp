@@ -23,7 +23,9 @@ std::string Line(const PortFinding& finding) {
     const std::string port = EscapeBytes(finding.path);
     if (!r.found) {
         return port + " no device" +
-               (!r.opened      ? " (cannot open: " + finding.openFailure + ")"
+               (!r.opened               ? " (cannot open: " + finding.openFailure + ")"
+                : !r.sharedWith.empty() ? " (the port is open in " + r.sharedWith +
+                                              " as well, which may take the answers)"
                 : r.serverRate ? std::string(" (raw TCP: tried at the server's line speed only)")
                                : std::string());
     }
@@ -52,7 +54,10 @@ Json JsonObject(const PortFinding& finding) {
         {"firmware", reported(ParameterId::Version)},
         {"signal",
          stat != nullptr ? NumberOrText(GbkToDisplay(SplitStat(*stat).strength)) : Json(nullptr)},
-        {"problem", r.opened ? Json(nullptr) : Json(finding.openFailure)}};
+        {"problem", !r.opened               ? Json(finding.openFailure)
+                    : !r.sharedWith.empty() ? Json("the port is open in " + r.sharedWith +
+                                                   " as well, which may take the answers")
+                                            : Json(nullptr)}};
     if (const auto settings = NetworkLineSettings(finding.path)) {
         object["lineSettings"] = *settings;
     }
