@@ -294,6 +294,20 @@ std::string CheckCombination(CliOptions& options) {
     return {};
 }
 
+std::string NetworkPortsHelp() {
+    if (const std::string missing = NetworkPortsMissing(); !missing.empty()) {
+        return "Ports served over the network: " + missing + ".\n";
+    }
+    return "A port may be served over the network, as ser2net serves it: rfc2217://HOST:PORT\n"
+           "has the server set its line to --baud, --data-bits and --parity (RFC 2217);\n"
+           "tcp://HOST:PORT is raw TCP, the line runs as the server has it set up (said on\n"
+           "stderr; scan tries it at that speed only). An IPv6 address goes in brackets. A host\n"
+           "not found, a connection refused or not made within --connect-timeout, a server that\n"
+           "refuses the line settings, a connection closed or gone silent: each is a port that\n"
+           "cannot be opened or a line that hung up. See\n"
+           "/usr/share/doc/qk4410conftool/remote.md.\n";
+}
+
 }  // namespace
 
 std::span<const tools::OptionSpec> CliOptionTable() {
@@ -364,15 +378,8 @@ std::string UsageText() {
            "/usr/share/doc/qk4410conftool/profiles.md. FILE - reads a profile from standard\n"
            "input. set and apply need the device named (--port, --com); get, save and diff use\n"
            "the only port there is.\n"
-           "\n"
-           "A port may be served over the network, as ser2net serves it: rfc2217://HOST:PORT\n"
-           "has the server set its line to --baud, --data-bits and --parity (RFC 2217);\n"
-           "tcp://HOST:PORT is raw TCP, the line runs as the server has it set up (said on\n"
-           "stderr; scan tries it at that speed only). An IPv6 address goes in brackets. A host\n"
-           "not found, a connection refused or not made within --connect-timeout, a server that\n"
-           "refuses the line settings, a connection closed or gone silent: each is a port that\n"
-           "cannot be opened or a line that hung up. See\n"
-           "/usr/share/doc/qk4410conftool/remote.md.\n"
+           "\n" +
+           NetworkPortsHelp() +
            "\n"
            "Options:\n" +
            tools::OptionHelp(kOptions) +
