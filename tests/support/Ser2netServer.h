@@ -76,19 +76,31 @@ class Ser2netServer {
     void Kill() { Stop(SIGKILL); }
 
     // A TCP port on 127.0.0.1 nothing listens on as this returns.
-    static unsigned FreePort() {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        unsigned port = 0;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            port = ntohs(address.sin_port);
+    static unsigned FreePort() { return FreePorts(1).front(); }
+
+    // `count` such ports, all different: each is held until all are found, as the kernel
+    // may hand out a port it just got back again.
+    static std::vector<unsigned> FreePorts(std::size_t count) {
+        std::vector<int> held;
+        std::vector<unsigned> ports;
+        for (std::size_t i = 0; i < count; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t length = sizeof address;
+            unsigned port = 0;
+            if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+                port = ntohs(address.sin_port);
+            }
+            held.push_back(fd);
+            ports.push_back(port);
         }
-        close(fd);
-        return port;
+        for (const int fd : held) {
+            close(fd);
+        }
+        return ports;
     }
 
   private:
@@ -110,14 +122,15 @@ class Ser2netServer {
     }
 
     bool Start() {
-        m_ports.clear();
+        // Two lines on one port would both listen there (ser2net reuses the address), and
+        // a client of one would take the other's connection.
+        m_ports = FreePorts(m_lines.size());
         std::ostringstream config;
         config << "%YAML 1.1\n---\n";
         for (std::size_t i = 0; i < m_lines.size(); ++i) {
-            m_ports.push_back(FreePort());
             config << "connection: &line" << i << "\n"
                    << "  accepter: " << AccepterText(m_lines[i].accepter) << ",127.0.0.1,"
-                   << m_ports.back() << "\n"
+                   << m_ports[i] << "\n"
                    << "  connector: serialdev," << m_lines[i].device << ",9600n81,local\n"
                    << "  options:\n"
                    << "    kickolduser: " << (m_lines[i].kickOldUser ? "true" : "false") << "\n"
@@ -194,12 +207,23 @@ class Ser2netServer {
         return true;
     }
 
+    // ser2net ends on SIGTERM once its connections are shut down, which can hang (seen
+    // with 64 lines and a client it had turned away): then it is killed.
     void Stop(int signal) {
-        if (m_pid > 0) {
-            kill(m_pid, signal);
-            waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
+        if (m_pid <= 0) {
+            return;
         }
+        kill(m_pid, signal);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (waitpid(m_pid, nullptr, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill(m_pid, SIGKILL);
+                waitpid(m_pid, nullptr, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        m_pid = -1;
     }
 
     std::vector<Line> m_lines;
