@@ -88,6 +88,7 @@ struct Channel {
     std::condition_variable changed;
     bool opened = false;
     int openError = 0;
+    unsigned localPort = 0;  // of the TCP connection, once open
     std::string input;
     bool inputPaused = false;
     int lostError = 0;  // why the connection ended; 0 while it is up
@@ -146,11 +147,20 @@ int OnEvent(gensio* io, void* user, int event, int err, unsigned char* buffer, g
     return 0;
 }
 
-void OnOpened(gensio*, int err, void* user) {
+void OnOpened(gensio* io, int err, void* user) {
     auto& channel = *static_cast<Channel*>(user);
+    // Asked here, on gensio's thread, while the connection is surely open: gensio reads the
+    // port from state it frees, unguarded, once the server closes the connection, which
+    // another thread's question could then meet.
+    char localPort[32] = "0";
+    gensiods size = sizeof localPort;
+    const bool known =
+        err == 0 && gensio_control(io, GENSIO_CONTROL_DEPTH_FIRST, GENSIO_CONTROL_GET,
+                                   GENSIO_CONTROL_LPORT, localPort, &size) == 0;
     std::lock_guard lock(channel.mutex);
     channel.opened = true;
     channel.openError = err;
+    channel.localPort = known ? static_cast<unsigned>(std::strtoul(localPort, nullptr, 10)) : 0;
     channel.changed.notify_all();
 }
 
@@ -240,7 +250,7 @@ class NetworkLine final : public Line {
             std::unique_lock lock(m_channel->mutex);
             if (!m_channel->changed.wait_until(lock, deadline, [&] { return m_channel->opened; })) {
                 lock.unlock();
-                failure = DescribeOpenTimeout(ConnectedSocket(peers) >= 0);
+                failure = DescribeOpenTimeout(ConnectedTo(peers));
                 Disconnect();
                 return false;
             }
@@ -544,16 +554,14 @@ class NetworkLine final : public Line {
         gensio_free(io);
     }
 
-    // The connection's socket once TCP has connected, opening or open; -1 before.
+    // The connection's socket once it is open; -1 when the kernel no longer lists it.
     int ConnectedSocket(const std::vector<HostAddress>& peers) const {
-        char localPort[32] = "0";
-        gensiods size = sizeof localPort;
-        if (gensio_control(m_io, GENSIO_CONTROL_DEPTH_FIRST, GENSIO_CONTROL_GET,
-                           GENSIO_CONTROL_LPORT, localPort, &size) != 0) {
-            return -1;
+        unsigned localPort = 0;
+        {
+            std::lock_guard lock(m_channel->mutex);
+            localPort = m_channel->localPort;
         }
-        return FindConnectedSocket(static_cast<unsigned>(std::strtoul(localPort, nullptr, 10)),
-                                   peers);
+        return localPort == 0 ? -1 : FindConnectedSocket(localPort, peers);
     }
 
     // The line keeps a descriptor of its own on the socket: gensio closes its one when the

@@ -5,12 +5,14 @@
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -46,9 +48,11 @@ unsigned PortOf(const sockaddr_storage& address) {
 
 constexpr std::string_view kEstablished = "01";
 
-// The inode of the established connection from `localPort` to one of `peers`; empty when
-// the kernel lists none.
-std::string ConnectionInode(unsigned localPort, const std::vector<HostAddress>& peers) {
+// The inodes of the established connections from `localPort` (from any port when none is
+// given) to one of `peers`.
+std::vector<std::string> ConnectionInodes(std::optional<unsigned> localPort,
+                                          const std::vector<HostAddress>& peers) {
+    std::vector<std::string> inodes;
     for (const char* table : {"/proc/self/net/tcp", "/proc/self/net/tcp6"}) {
         std::ifstream in(table);
         std::string line;
@@ -61,28 +65,22 @@ std::string ConnectionInode(unsigned localPort, const std::vector<HostAddress>& 
                 timeouts >> inode;
             const auto colon = local.find(':');
             if (state != kEstablished || colon == std::string::npos ||
-                std::strtoul(local.c_str() + colon + 1, nullptr, 16) != localPort) {
+                (localPort && std::strtoul(local.c_str() + colon + 1, nullptr, 16) != *localPort)) {
                 continue;
             }
             for (const HostAddress& peer : peers) {
                 if (remote == TableEndpoint(peer.socket, PortOf(peer.socket))) {
-                    return inode;
+                    inodes.push_back(inode);
                 }
             }
         }
     }
-    return {};
+    return inodes;
 }
 
-}  // namespace
-
-int FindConnectedSocket(unsigned localPort, const std::vector<HostAddress>& peers) {
-    // The kernel's tables name the connection's inode; the descriptors are matched by their
-    // links alone, so no other thread's descriptor is touched.
-    const std::string inode = ConnectionInode(localPort, peers);
-    if (inode.empty()) {
-        return -1;
-    }
+// This process's descriptor of the socket `inode`; -1 when it has none. The descriptors are
+// matched by their links alone, so no other thread's descriptor is touched.
+int DescriptorOf(const std::string& inode) {
     const std::string wanted = "socket:[" + inode + "]";
     std::error_code error;
     for (auto entry = std::filesystem::directory_iterator("/proc/self/fd", error);
@@ -93,6 +91,18 @@ int FindConnectedSocket(unsigned localPort, const std::vector<HostAddress>& peer
         }
     }
     return -1;
+}
+
+}  // namespace
+
+int FindConnectedSocket(unsigned localPort, const std::vector<HostAddress>& peers) {
+    const auto inodes = ConnectionInodes(localPort, peers);
+    return inodes.empty() ? -1 : DescriptorOf(inodes.front());
+}
+
+bool ConnectedTo(const std::vector<HostAddress>& peers) {
+    return std::ranges::any_of(ConnectionInodes(std::nullopt, peers),
+                               [](const std::string& inode) { return DescriptorOf(inode) >= 0; });
 }
 
 bool WatchConnection(int fd, std::chrono::seconds idle, std::chrono::milliseconds unacknowledged) {

@@ -18,6 +18,9 @@ namespace qk {
 // must keep that open while it uses the descriptor.
 int FindConnectedSocket(unsigned localPort, const std::vector<HostAddress>& peers);
 
+// Whether this process has an established TCP connection to one of `peers`, from any port.
+bool ConnectedTo(const std::vector<HostAddress>& peers);
+
 // Bounds how long a dead connection goes unnoticed: keepalive probes after `idle` of
 // silence, a second apart, three of them; and data the server has not acknowledged within
 // `unacknowledged` ends the connection (TCP_USER_TIMEOUT). False when the system refuses.

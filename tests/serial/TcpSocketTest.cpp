@@ -55,6 +55,9 @@ TEST(TcpSocketTest, TheConnectionsSocketIsFoundByItsEndsAndNoOther) {
     EXPECT_EQ(FindConnectedSocket(connection.localPort + 1 == 65536 ? 1 : connection.localPort + 1,
                                   {connection.server}),
               -1);
+    // From any port; the accepted end, though this process's too, is no connection to it.
+    EXPECT_TRUE(ConnectedTo({connection.server}));
+    EXPECT_FALSE(ConnectedTo({elsewhere}));
 }
 
 TEST(TcpSocketTest, WatchingBoundsKeepaliveAndUnacknowledgedData) {
