@@ -598,6 +598,10 @@ class NetworkLine final : public Line {
                        "to it";
             case GE_TIMEDOUT:
                 return "no connection to " + m_server + ": it does not answer";
+            case GE_REMCLOSE:
+                // ser2net turning a client away closes the connection before or after it
+                // is open, as the two race: the same fact either way.
+                return DescribeLoss(err);
             default:
                 return "cannot connect to " + m_server + ": " + gensio_err_to_str(err);
         }
