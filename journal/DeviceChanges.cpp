@@ -57,6 +57,11 @@ WindowJournal::WindowJournal(JournalChoice choice, std::function<std::string()> 
 
 WindowJournal::~WindowJournal() = default;
 
+void WindowJournal::Choose(JournalChoice choice) {
+    m_choice = std::move(choice);
+    m_journal.reset();
+}
+
 Journal* WindowJournal::Opened(bool create, std::string& error) {
     if (!m_journal) {
         m_journal = Journal::Open(m_choice.Path(), {.create = create}, error);

@@ -44,6 +44,9 @@ class WindowJournal final : public ChangeObserver {
     WindowJournal(JournalChoice choice, std::function<std::string()> port);
     ~WindowJournal() override;
 
+    // Another journal from now on.
+    void Choose(JournalChoice choice);
+
     bool ChangeStarting(std::string_view command, const DeviceState& state,
                         const std::vector<Setting>& settings, std::string& why) override;
     void ChangeEnded(const SettingsWritten& outcome, bool lineLost) override;

@@ -27,14 +27,18 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption demo(QStringLiteral("demo"));
     const QCommandLineOption com(QStringLiteral("com"), {}, QStringLiteral("N=PATH"));
+    const QCommandLineOption journal(QStringLiteral("journal"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption noJournal(QStringLiteral("no-journal"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, demo, com});
+    parser.addOptions({help, version, demo, com, journal, noJournal});
     if (!parser.parse(QStringList{QStringLiteral("QK4410ConfTool")} + arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
             const QString& name = unknown.front();
             error = QStringLiteral("unknown argument '%1%2' (see --help)")
                         .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+        } else if (arguments.last() == QStringLiteral("--journal")) {
+            error = QStringLiteral("--journal needs a file");
         } else if (arguments.last() == QStringLiteral("--com")) {
             error = QStringLiteral("--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)");
         } else {
@@ -55,6 +59,21 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
         }
     }
     options.demo = parser.isSet(demo);
+    if (parser.isSet(journal) && parser.isSet(noJournal)) {
+        error = QStringLiteral("--journal and --no-journal: give one");
+        return std::nullopt;
+    }
+    if (parser.isSet(journal)) {
+        if (parser.value(journal).isEmpty()) {
+            error = QStringLiteral("--journal needs a file");
+            return std::nullopt;
+        }
+        options.journal = {.enabled = true,
+                           .file = QFile::encodeName(parser.value(journal)).toStdString()};
+    }
+    if (parser.isSet(noJournal)) {
+        options.journal.enabled = false;
+    }
     for (const QString& value : parser.values(com)) {
         bool isNumber = false;
         if (const int number = value.toInt(&isNumber); isNumber) {
@@ -104,6 +123,7 @@ QString HelpText() {
     const QString demo = DemoHelpText();
     return QStringLiteral(
                "Usage: QK4410ConfTool [--com N=PATH]... [--com N]%1\n"
+               "                      [--journal FILE | --no-journal]\n"
                "       QK4410ConfTool --help | --version\n"
                "\n"
                "Configures a QK4410/QK4520 network data terminal over a serial port.\n"
@@ -116,6 +136,10 @@ QString HelpText() {
                "                the system's COMn.\n"
                "  --com N       select COM N and open it once the window shows, as the Open\n"
                "                button does (which also reads the device's parameters).\n"
+               "  --journal FILE  record Set Param. and Adv Param.'s Set in FILE; by default\n"
+               "                $XDG_STATE_HOME/qk4410/journal.sqlite (~/.local/state/...).\n"
+               "                A change the journal cannot record is not sent.\n"
+               "  --no-journal  record nothing.\n"
                "%2"
                "  -h, --help    show this text.\n"
                "  --version     show the version.\n"

@@ -113,6 +113,7 @@ int CConfigToolApp::Run() {
     FirstPaintReport firstPaint;
     {
         CConfigToolDlg window(std::move(ports), messages, files, *portWatcher);
+        window.UseJournal(options->journal);
         if (HasEnvironment("QK_REPORT_FIRST_PAINT")) {
             window.installEventFilter(&firstPaint);
         }
