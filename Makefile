@@ -7,8 +7,16 @@ FUZZ_SECONDS ?= 600
 
 all: build
 
+# The group of scripts/install-deps each target needs; `make deps` installs what `make
+# check` needs, which is everything but the benchmarks' comparisons.
+deps_build := debug
+deps_run := debug
+deps_check := check
+deps_fuzz := check
+deps_package := package
+deps_windows := windows
 deps:
-	@scripts/install-deps
+	@scripts/install-deps $(or $(foreach goal,$(or $(MAKECMDGOALS),build),$(deps_$(goal))),check)
 
 build: deps
 	@cmake --preset debug >/dev/null
@@ -58,6 +66,8 @@ run: deps
 	@build/debug/ui/QK4410ConfTool --demo
 
 # A Release build packaged as a .deb in build/release (install it with apt install ./...).
+# The same tree packs to the same bytes, dated with the last commit unless SOURCE_DATE_EPOCH
+# is set.
 package: deps
 	@cmake --preset release -DQK_BUILD_TESTS=OFF -DQK_BUILD_BENCH=OFF >/dev/null
 	@cmake --build --preset release -j $(JOBS)

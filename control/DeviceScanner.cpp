@@ -87,8 +87,8 @@ void DeviceScanner::ReadIdentity(ScanResult& result) {
         const auto space = assembler.FreeSpace();
         const int count = m_port.Read(space.data(), static_cast<unsigned>(space.size()));
         if (count > 0) {
-            if (auto block = assembler.Commit(static_cast<std::size_t>(count))) {
-                parser.HandleBlock(*block);
+            for (const std::string& block : assembler.Commit(static_cast<std::size_t>(count))) {
+                parser.HandleBlock(block);
             }
             continue;
         }

@@ -1,7 +1,8 @@
 # The Debian package: `make package` (cpack in a Release build tree) writes
-# qk4410conftool_<version>_<arch>.deb with the three programs, their man pages, the
-# desktop entry, the AppStream data, the icons and the bash completion. The libraries it
-# needs are found by dpkg-shlibdeps.
+# qk4410conftool_<version>_<arch>.deb with the programs, their man pages, the desktop
+# entry, the AppStream data, the icons, the bash completion and the user documentation.
+# The libraries it needs are found by dpkg-shlibdeps. Packing the same tree twice gives the
+# same bytes: see ReproducibleDeb.cmake.
 
 # Man pages go in compressed, as Debian wants them.
 function(qk_install_man page)
@@ -18,6 +19,9 @@ endfunction()
 set(QK_PACKAGE_NAME qk4410conftool)
 set(QK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${QK_PACKAGE_NAME})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${QK_DOC_DIR})
+# What the programs' help and man pages send the reader to.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/profiles.md ${PROJECT_SOURCE_DIR}/docs/json.md
+  ${PROJECT_SOURCE_DIR}/docs/json-schema.json DESTINATION ${QK_DOC_DIR})
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${changelog}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
@@ -42,17 +46,23 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "."
   "The package holds the configuration window (QK4410ConfTool), the command"
   "line qk4410-cli (scripted reading and writing, profiles applied to many"
-  "devices at once, a scan for devices and their line speed) and qk4410-sim,"
-  "a simulated device on a pseudo-terminal for trying them without hardware.")
+  "devices at once, a scan for devices and their line speed), qk4410-sim, a"
+  "simulated device on a pseudo-terminal for trying them without hardware, and"
+  "qk4410-replay, which shows what a recorded conversation held.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/QK4410ConfTool")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window's Chinese texts want a CJK font; the one its layout is measured with.
+# The window's layout is measured with DejaVu Serif, and its fixed-pitch text takes DejaVu
+# Sans Mono where the desktop's monospace font is not monospaced. Its Chinese texts want a
+# CJK font; the one its layout is measured with.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
+# Read by cpack when it packs, not at configure time, so the date follows the last commit.
+set(CPACK_QK_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/ReproducibleDeb.cmake)
 include(CPack)

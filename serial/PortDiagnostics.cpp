@@ -3,6 +3,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <system_error>
 
 namespace qk {
@@ -40,6 +42,23 @@ bool OpensDevice(const fs::path& processDir, dev_t device) {
         }
     }
     return false;
+}
+
+std::string Command(const fs::path& processDir) {
+    std::string command;
+    std::ifstream comm(processDir / "comm");
+    std::getline(comm, command);
+    return command;
+}
+
+// "pid 12 (qk4410-cli), pid 34 (QK4410ConfTool, this program)".
+std::string Name(const std::vector<PortHolder>& holders) {
+    std::string text;
+    for (const PortHolder& holder : holders) {
+        text += (text.empty() ? "pid " : ", pid ") + std::to_string(holder.pid) + " (" +
+                holder.command + (holder.pid == getpid() ? ", this program)" : ")");
+    }
+    return text;
 }
 
 std::string GroupName(gid_t gid) {
@@ -122,13 +141,36 @@ std::vector<PortHolder> FindPortHolders(const std::string& path, const std::stri
         if (!pid || !OpensDevice(it->path(), device.st_rdev)) {
             continue;
         }
-        PortHolder holder{*pid, {}};
-        std::ifstream comm(it->path() / "comm");
-        std::getline(comm, holder.command);
-        holders.push_back(std::move(holder));
+        holders.push_back({*pid, Command(it->path())});
     }
     std::sort(holders.begin(), holders.end(),
               [](const PortHolder& a, const PortHolder& b) { return a.pid < b.pid; });
+    return holders;
+}
+
+std::vector<PortHolder> FindLockHolders(const std::string& path, const std::string& procRoot) {
+    struct stat file {};
+    if (stat(path.c_str(), &file) != 0) {
+        return {};
+    }
+    // "1: FLOCK  ADVISORY  WRITE 4711 00:1a:3 0 EOF": the file as major:minor (hex) of its
+    // file system and inode; a waiter's line has "->" after the number.
+    char wanted[64];
+    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%llu", major(file.st_dev), minor(file.st_dev),
+                  static_cast<unsigned long long>(file.st_ino));
+    std::vector<PortHolder> holders;
+    std::ifstream locks(fs::path(procRoot) / "locks");
+    std::string number, kind, mode, access, pid, where;
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        if (!(fields >> number >> kind >> mode >> access >> pid >> where) || kind != "FLOCK" ||
+            where != wanted) {
+            continue;
+        }
+        if (const auto id = PidOf(pid)) {
+            holders.push_back({*id, Command(fs::path(procRoot) / pid)});
+        }
+    }
     return holders;
 }
 
@@ -186,23 +228,21 @@ std::string DescribeAccessDenied(const std::string& path) {
 }
 
 std::string DescribeHeldPort(const std::string& path, const std::string& procRoot) {
-    const auto holders = FindPortHolders(path, procRoot);
+    auto holders = FindPortHolders(path, procRoot);
+    const auto lockers = FindLockHolders(path, procRoot);
+    if (!lockers.empty()) {
+        std::erase_if(holders, [&](const PortHolder& holder) {
+            return std::ranges::any_of(lockers,
+                                       [&](const PortHolder& l) { return l.pid == holder.pid; });
+        });
+        return path + " is locked by " + Name(lockers) +
+               (holders.empty() ? "" : "; also open in " + Name(holders));
+    }
     if (holders.empty()) {
         return path + " is in use by another program (not visible in " + procRoot +
                ", perhaps one of another user)";
     }
-    std::string text = path + " is in use by ";
-    for (std::size_t i = 0; i < holders.size(); ++i) {
-        if (i > 0) {
-            text += ", ";
-        }
-        text += "pid " + std::to_string(holders[i].pid) + " (" + holders[i].command;
-        if (holders[i].pid == getpid()) {
-            text += ", this program";
-        }
-        text += ")";
-    }
-    return text;
+    return path + " is in use by " + Name(holders);
 }
 
 std::string DescribeOpenFailure(const std::string& path, int err, const std::string& mapping) {

@@ -22,6 +22,13 @@ std::string ErrnoText(int err);
 std::vector<PortHolder> FindPortHolders(const std::string& path,
                                         const std::string& procRoot = "/proc");
 
+// Processes that hold a lock taken with flock() on the same file as `path`, from
+// <procRoot>/locks, which names each lock's file by device and inode. Waiters for a lock
+// are not holders. The ports are locked that way (flock, LOCK_EX) by this program and by
+// other serial tools, so the one that has the port is here.
+std::vector<PortHolder> FindLockHolders(const std::string& path,
+                                        const std::string& procRoot = "/proc");
+
 // What decides who may open a device node, as the kernel sees it for this process.
 struct NodeAccess {
     std::string path;
@@ -38,7 +45,9 @@ std::string AccessAdvice(const NodeAccess& access);
 // The same for the node at `path`, as this process finds it.
 std::string DescribeAccessDenied(const std::string& path);
 
-// The port is held: who holds it, where /proc tells.
+// The port is held: who holds it, where /proc tells. A process that has locked the port
+// is named as the one holding it, any others that merely have it open after it; with no
+// lock to be seen (TIOCEXCL alone), every process that has it open.
 std::string DescribeHeldPort(const std::string& path, const std::string& procRoot = "/proc");
 
 // Detail for a failed open of `path` with `err`; `mapping` is the COM mapping in force,

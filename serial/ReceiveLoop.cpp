@@ -61,8 +61,8 @@ void ReceiveLoop::Run() {
         // A full buffer means more is waiting; otherwise this poll took all there was, and
         // the next read waits for the next poll.
         const bool filled = static_cast<std::size_t>(count) == space.size();
-        if (auto block = m_assembler.Commit(static_cast<std::size_t>(count))) {
-            if (!m_handover.Deliver(std::move(*block))) {
+        for (std::string& block : m_assembler.Commit(static_cast<std::size_t>(count))) {
+            if (!m_handover.Deliver(std::move(block))) {
                 return;
             }
         }

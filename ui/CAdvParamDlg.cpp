@@ -77,6 +77,14 @@ CAdvParamDlg::~CAdvParamDlg() = default;
 void CAdvParamDlg::SetData(AdvancedParams* record, bool loggedIn) {
     m_record = record;
     m_loggedIn = loggedIn;
+    m_deviceLost = false;
+}
+
+void CAdvParamDlg::DeviceLost() {
+    m_deviceLost = true;
+    if (m_controls.setButton != nullptr) {
+        m_controls.setButton->setEnabled(false);
+    }
 }
 
 CDialog* CAdvParamDlg::window() const {
@@ -181,6 +189,9 @@ void CAdvParamDlg::ReadControls() {
 }
 
 void CAdvParamDlg::OnOK() {
+    if (m_deviceLost) {
+        return;  // nothing may be stored for a device that can no longer be sent it
+    }
     if (!m_loggedIn) {
         MessageBox(QStringLiteral("Logout"));
         return;

@@ -50,6 +50,9 @@ class CAdvParamDlg {
     int DoModal(QWidget* owner);
 
     bool IsOpen() const { return m_window != nullptr; }
+    // The device is gone while the dialog is open: "Set" is disabled for the rest of this
+    // opening, since nothing it stored could be sent. Only "Cancel" ends the dialog.
+    void DeviceLost();
     // The window while it is open, else nullptr.
     CDialog* window() const;
 
@@ -70,6 +73,7 @@ class CAdvParamDlg {
 
     AdvancedParams* m_record = nullptr;
     bool m_loggedIn = false;
+    bool m_deviceLost = false;  // during this opening
 
     // The controls of the open window, bound by ID; all null while it is closed.
     struct Controls {

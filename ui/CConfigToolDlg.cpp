@@ -1,5 +1,6 @@
 #include "CConfigToolDlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -297,9 +298,15 @@ void CConfigToolDlg::OnBlockWaiting() {
         m_handover.RunPending();
     }
     // A line that hung up while the window was idle is closed at once; during a sequence
-    // the sequence notices it and closes it when it ends.
+    // the sequence notices it and closes it when it ends. The Advanced Parameters dialog is
+    // the exception again: its sequence waits for the operator, who may take minutes, and
+    // must not hold a dead line (or the node of an adapter that is plugged in again) that
+    // long. The dialog learns first, so that its "Set" cannot start writing to it.
     if (m_sequenceDepth == 0) {
         RunSequence(&ConfigController::CloseLostLine, SequenceCursor::Unchanged);
+    } else if (m_advParamDlg.IsOpen() && m_port.IsOpen() && m_port.HungUp()) {
+        m_advParamDlg.DeviceLost();
+        m_controller.CloseLostLine();
     }
 }
 
@@ -443,6 +450,22 @@ void CConfigToolDlg::SelectFoundDevice(int portNumber, std::uint32_t baud) {
     if (rate != BaudRateList.end()) {
         m_portBaudList->SetCurSel(static_cast<int>(rate - BaudRateList.begin()));
     }
+}
+
+void CConfigToolDlg::CloseWhatBlocksAndEnd() {
+    // Innermost first: each closes as its own close box closes it (a dialog cancelled, a
+    // message taken as read), and its modal run ends once control returns to it.
+    for (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this;
+         modal = QApplication::activeModalWidget()) {
+        modal->close();
+        if (QApplication::activeModalWidget() == modal) {
+            break;  // it would not close; the window's own close is still asked for
+        }
+    }
+    // Once the closed windows' runs have returned: a sequence around one of them takes the
+    // request up when it ends, as it does for any close asked for meanwhile.
+    QMetaObject::invokeMethod(
+        this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 void CConfigToolDlg::OpenPort(int portNumber) {

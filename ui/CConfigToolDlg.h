@@ -9,6 +9,7 @@
 #include "CDialog.h"
 #include "CSerialPort.h"
 #include "CStatusBarCtrl.h"
+#include "CloseRequestFilter.h"
 #include "ComPortList.h"
 #include "ConfigController.h"
 #include "ControllerView.h"
@@ -58,6 +59,10 @@ namespace qk::ui {
 // Serial adapters plugged in or out while it runs come and go in the COM list, numbered by
 // the port directory: the entries and the selection stay, their descriptions follow. An
 // open port whose adapter is pulled hangs up and is closed as any lost line is.
+//
+// The close box ends the window whatever is open over it: the About box, the Advanced
+// Parameters dialog, a message or a file dialog is closed first as its own close box
+// would close it, a search is cancelled, and a running sequence ends first as above.
 //
 // Its context menu's file items (Save Profile…, Load Profile…, Save Log…) go to
 // FileCommands, which asks the injected FileChooser for a file; like the rest of the
@@ -153,6 +158,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     // The connected device's changes in the journal, in a read-only window.
     void ShowHistory();
     void SelectFoundDevice(int portNumber, std::uint32_t baud);
+    void CloseWhatBlocksAndEnd();
 
     MessagePresenter& m_messages;
     PortWatcher& m_portWatcher;
@@ -194,6 +200,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     SystemMenu* m_systemMenu = nullptr;
     int m_sequenceDepth = 0;
     bool m_closeRequested = false;  // during the running sequence
+    CloseRequestFilter m_closeRequests{*this, [this] { CloseWhatBlocksAndEnd(); }};
 };
 
 }  // namespace qk::ui

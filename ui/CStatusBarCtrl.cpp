@@ -43,7 +43,7 @@ void CStatusBarCtrl::SetText(int part, const QString& text) {
         return;
     }
     m_texts[static_cast<std::size_t>(part)] = text;
-    ShowText(part);
+    PlaceParts();
 }
 
 QString CStatusBarCtrl::GetText(int part) const {
@@ -78,14 +78,42 @@ void CStatusBarCtrl::FollowParent() {
     setGeometry(0, owner->height() - height, owner->width(), height);
 }
 
-void CStatusBarCtrl::PlaceParts() {
+std::vector<int> CStatusBarCtrl::PartWidths() const {
+    std::vector<int> widths;
+    std::vector<int> needs;
     int left = 0;
     for (std::size_t i = 0; i < m_parts.size(); ++i) {
         const int edge = m_rightEdges[i];
-        const int right = edge < 0 || edge > width() ? width() : edge;
-        m_parts[i]->setGeometry(left, kBorder, std::max(right - left - kBorder, 0),
-                                height() - kBorder);
+        const int right = std::max(edge < 0 || edge > width() ? width() : edge, left);
+        widths.push_back(right - left);
         left = right;
+        const QLabel& label = *m_parts[i];
+        const QString& text = m_texts[i];
+        needs.push_back(text.isEmpty() ? 0
+                                       : label.fontMetrics().horizontalAdvance(text) +
+                                             label.indent() + 2 * label.frameWidth() + kBorder);
+    }
+    // Each part short of room takes what the others do not need, the last part's first.
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        for (std::size_t j = widths.size(); j-- > 0 && widths[i] < needs[i];) {
+            const int spare = widths[j] - needs[j];
+            if (j != i && spare > 0) {
+                const int taken = std::min(spare, needs[i] - widths[i]);
+                widths[j] -= taken;
+                widths[i] += taken;
+            }
+        }
+    }
+    return widths;
+}
+
+void CStatusBarCtrl::PlaceParts() {
+    const std::vector<int> widths = PartWidths();
+    int left = 0;
+    for (std::size_t i = 0; i < m_parts.size(); ++i) {
+        m_parts[i]->setGeometry(left, kBorder, std::max(widths[i] - kBorder, 0),
+                                height() - kBorder);
+        left += widths[i];
         ShowText(static_cast<int>(i));
     }
 }

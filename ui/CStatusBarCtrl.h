@@ -9,8 +9,9 @@ namespace qk::ui {
 // A status window along the bottom edge of its parent's client area, over the full width,
 // without a size grip, divided into parts whose right edges are given in client
 // coordinates (-1: up to the right edge). Each part is a plain text field with a sunken
-// border. A text wider than its part is cut with "…", and the whole text is the part's
-// tool tip.
+// border. A part whose text is wider than the part takes the room the other parts' texts
+// leave free, so the edges given are where the parts start out, not where they must stay;
+// a text still too wide is cut with "…", and the whole text is the part's tool tip.
 //
 // It follows its parent's width; it does not lay out anything else.
 class CStatusBarCtrl : public QWidget {
@@ -33,6 +34,8 @@ class CStatusBarCtrl : public QWidget {
   private:
     void FollowParent();
     void PlaceParts();
+    // Each part's width: as the edges give it, widened into what other parts leave free.
+    std::vector<int> PartWidths() const;
     void ShowText(int part);
 
     std::vector<int> m_rightEdges;

@@ -84,6 +84,48 @@ bool TakesFocus(ControlKind kind) {
            kind == ControlKind::ComboBox;
 }
 
+// A combo box's closed height is the toolkit's, not the template's, and the toolkit draws a
+// group box's frame lower than Windows does: below its title rather than through the
+// middle of it. A combo box placed at its template's top just under a title ("Baund Rate"
+// in TCP/IP) would cover the frame's top line. It moves down until it clears the frame,
+// as long as that keeps it clear of every other control; the template's rectangles stay
+// as they are.
+void KeepCombosInsideGroupFrames(const ControlSet& controls) {
+    const auto area = [](const QRect& r) { return static_cast<long long>(r.width()) * r.height(); };
+    for (const auto& combo : controls.All()) {
+        if (combo.entry->kind != ControlKind::ComboBox) {
+            continue;
+        }
+        const QRect at = combo.widget->geometry();
+        QWidget* group = nullptr;
+        for (const auto& control : controls.All()) {
+            const QRect box = control.widget->geometry();
+            if (control.entry->kind == ControlKind::GroupBox && box.contains(at) &&
+                (group == nullptr || area(box) < area(group->geometry()))) {
+                group = control.widget;
+            }
+        }
+        if (group == nullptr) {
+            continue;
+        }
+        group->ensurePolished();
+        const int insideTop = group->y() + group->contentsRect().top();
+        if (at.top() >= insideTop) {
+            continue;
+        }
+        const QRect moved = at.translated(0, insideTop - at.top());
+        const bool clear =
+            group->geometry().contains(moved) &&
+            std::ranges::none_of(controls.All(), [&](const auto& other) {
+                return other.widget != combo.widget && other.entry->kind != ControlKind::GroupBox &&
+                       !other.entry->style.hidden && other.widget->geometry().intersects(moved);
+            });
+        if (clear) {
+            combo.widget->move(moved.topLeft());
+        }
+    }
+}
+
 }  // namespace
 
 DialogBuilder::DialogBuilder(const res::DialogTemplate& dialog)
@@ -133,6 +175,7 @@ ControlSet DialogBuilder::Build(QWidget& dialog) const {
             control.widget->lower();
         }
     }
+    KeepCombosInsideGroupFrames(controls);
     LabelFitter(controls, dialog.size()).FitAll();
     return controls;
 }

@@ -77,18 +77,35 @@ QFont DialogFont::FontFor(std::string_view gbkFace, int pointSize) {
 }
 
 QFont DialogFont::FixedPitch() {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    if (!QFontInfo(font).fixedPitch()) {
-        font.setFamilies(QStringList{QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"),
-                                     QStringLiteral("Courier New")});
+    const QFont desktop = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(desktop).fixedPitch()) {
+        return desktop;
+    }
+    // The first family that resolves to a fixed-pitch face: the one the package depends on
+    // (fonts-dejavu-core), Windows' own, then any the font database marks fixed-pitch.
+    // fontconfig may resolve "monospace" to a face it does not mark so (Noto Sans Mono),
+    // which Qt then draws as proportional text.
+    QStringList families{QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Consolas"),
+                         QStringLiteral("Courier New")};
+    for (const QString& family : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(family) && !families.contains(family)) {
+            families << family;
+        }
+    }
+    for (const QString& family : families) {
+        QFont font = desktop;
+        font.setFamilies({family});
         font.setStyleHint(QFont::TypeWriter);
         font.setFixedPitch(true);
         font.setHintingPreference(QFont::PreferVerticalHinting);
-        // Such a platform's default size (12 points) is no size chosen for text on screen:
-        // the size Linux desktops give their fixed font instead.
+        // Where the platform names no fixed font at all, its default size (12 points) is no
+        // size chosen for text on screen: the size Linux desktops give their fixed font.
         font.setPointSize(9);
+        if (QFontInfo(font).fixedPitch()) {
+            return font;
+        }
     }
-    return font;
+    return desktop;
 }
 
 }  // namespace qk::ui

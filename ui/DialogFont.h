@@ -47,9 +47,11 @@ class DialogFont {
 
     // The QFont for a template's face and point size.
     static QFont FontFor(std::string_view gbkFace, int pointSize);
-    // The system's fixed-pitch font (for text laid out in columns). Where the platform
-    // names none (Qt's offscreen platform on Windows gives its default font), a
-    // fixed-pitch face that is there, at nine points.
+    // The system's fixed-pitch font (for text laid out in columns), when it resolves to a
+    // fixed-pitch face. Where it does not (Qt's offscreen platform on Windows gives its
+    // default font; fontconfig with Noto installed gives Noto Sans Mono, which it does not
+    // mark fixed-pitch), the first fixed-pitch face that is there, checked with QFontInfo,
+    // at nine points.
     static QFont FixedPitch();
 
   private:

@@ -11,10 +11,25 @@
 namespace qk::ui {
 namespace {
 
+// A screenful: a box that lists a whole wrong file would be taller than the screen, its
+// OK button out of reach, and would take seconds to lay out.
+constexpr int kShownProblems = 15;
+constexpr qsizetype kShownProblemLength = 120;
+
 QStringList Lines(const std::vector<std::string>& problems) {
     QStringList lines;
     for (const std::string& problem : problems) {
-        lines << QString::fromStdString(problem);
+        if (lines.size() == kShownProblems) {
+            const auto more = problems.size() - static_cast<std::size_t>(kShownProblems);
+            lines << (more == 1 ? FileCommands::tr("… and 1 more problem")
+                                : FileCommands::tr("… and %1 more problems").arg(more));
+            break;
+        }
+        QString line = QString::fromStdString(problem);
+        if (line.size() > kShownProblemLength) {
+            line = line.left(kShownProblemLength - 1) + u'…';
+        }
+        lines << line;
     }
     return lines;
 }
@@ -55,9 +70,17 @@ void FileCommands::LoadProfile() {
         return;
     }
     QString error;
-    const auto text = ReadWholeFile(path, error);
+    const auto text = ReadWholeFile(path, error, static_cast<qint64>(kMaxProfileBytes));
     if (!text) {
         Tell(tr("Cannot read %1").arg(path), {error});
+        return;
+    }
+    if (text->size() > kMaxProfileBytes) {
+        Tell(tr("Nothing was loaded from %1, which is larger than any profile (more than %2 "
+                "bytes).")
+                 .arg(path)
+                 .arg(kMaxProfileBytes),
+             {});
         return;
     }
     const ProfileContents profile = ReadProfile(*text);

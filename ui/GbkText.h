@@ -3,6 +3,8 @@
 #include <QString>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace qk::ui {
 
@@ -29,16 +31,31 @@ std::string ToGbk(const QString& text);
 // - other control bytes and zero bytes show as their Unicode control pictures
 //   (U+2400 + byte, DEL as U+2421), so they are visible and copy out recognisably;
 // - tab stays a tab;
-// - bytes that are not valid GBK show as the decoder's replacement character.
+// - bytes that stand for no character (not valid GBK, a lead byte without its trail, or
+//   mapped to a private-use code point nothing draws, such as a lone 0xFF) show as \xHH,
+//   as the command line shows them.
+// The control pictures and the \xHH are marked, so that the box can set them apart from
+// text the device sent as such.
 //
 // A lead byte at the very end of a piece is held until the next piece completes it.
 class GbkLogDecoder {
   public:
-    QString Decode(std::string_view bytes);
+    struct Shown {
+        QString text;
+        // [start, start + length) of `text`, in order: a control picture or a \xHH.
+        std::vector<std::pair<qsizetype, qsizetype>> marked;
+    };
+
+    Shown DecodeMarked(std::string_view bytes);
+    QString Decode(std::string_view bytes) { return DecodeMarked(bytes).text; }
     // Forgets held bytes and line-end state: the next piece starts a new log.
     void Reset();
 
   private:
+    void Ascii(Shown& shown, unsigned char byte);
+    // Bytes from 0x80 on, in whole GBK units, converted in one go.
+    void Characters(Shown& shown, std::string_view bytes);
+
     std::string m_held;  // a lead byte whose trail byte has not come yet
     bool m_afterCarriageReturn = false;
 };

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QTextCursor>
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "GbkText.h"
 #include "InfoLogBox.h"
@@ -21,12 +24,12 @@ namespace qk::ui {
 // The text layout lays out a paragraph whole, each time it changes and each time it is
 // painted, so paragraphs are kept to at most kLongestParagraph characters: a device that
 // sends a megabyte without a line end would otherwise make every later block cost a
-// layout of the whole megabyte. A longer line is cut, and each paragraph after a cut is
-// marked as a continuation, which the box joins again in everything it hands out; on
-// screen a cut looks like one more wrapped line. Lines of up to half that length are never
-// cut. Within that bound, the lines of one append share a paragraph, broken by line
-// separators (which toPlainText() and copies turn into line feeds): one paragraph of a
-// dozen lines lays out much faster than a dozen paragraphs.
+// layout of the whole megabyte. A longer line is cut where one of its wrapped lines on
+// screen starts, and each paragraph after a cut is marked as a continuation, which the box
+// joins again in everything it hands out: on screen no line ends where the device's line
+// did not. Lines of up to half that length are never cut. Within that bound, the lines of one
+// append share a paragraph, broken by line separators (which toPlainText() and copies turn into
+// line feeds): one paragraph of a dozen lines lays out much faster than a dozen paragraphs.
 //
 // While the box has a frame open, text is decoded at once but held back and put in at the
 // frame's end, all in one append followed by one scroll: a device that streams hands over
@@ -35,6 +38,10 @@ namespace qk::ui {
 // size. The first text after a quiet frame goes in at once. The box asks for the
 // held-back text before anything can read its text or act on it, so what is taken out is
 // always the whole log; a log that was emptied or replaced drops it.
+//
+// Bytes that the log shows as something other than the character they stand for (control
+// pictures, \xHH for bytes that are no character) are drawn in their own colour; the
+// record keeps the bytes, so Save Log writes them as they came.
 //
 // It does not own the box, and it does not read the log back: the box is read-only.
 class InfoLogView {
@@ -62,7 +69,10 @@ class InfoLogView {
   private:
     static constexpr std::size_t kTailCheck = 32;
 
-    void Append(QString lines);
+    void Append(QString lines, const std::vector<std::pair<qsizetype, qsizetype>>& marked);
+    // Splits the box's last paragraph where its last line on screen starts, and marks the
+    // new one a continuation.
+    void CutLastParagraph(QTextCursor& end);
     void StartOver();
     bool StillShows(const std::string& infoLog) const;
 
@@ -71,7 +81,7 @@ class InfoLogView {
     std::size_t m_shown = 0;
     std::string m_tail;               // the last bytes shown, to notice a log replaced by another
     qsizetype m_paragraphLength = 0;  // characters in the last paragraph of the box
-    QString m_held;                   // decoded, not yet in the box
+    GbkLogDecoder::Shown m_held;      // decoded, not yet in the box
     bool m_scrollWhenCaughtUp = false;
 };
 

@@ -5,13 +5,14 @@
 
 namespace qk::ui {
 
-std::optional<std::string> ReadWholeFile(const QString& path, QString& error) {
+std::optional<std::string> ReadWholeFile(const QString& path, QString& error,
+                                         std::optional<qint64> maxBytes) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = file.errorString();
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = maxBytes ? file.read(*maxBytes + 1) : file.readAll();
     if (file.error() != QFileDevice::NoError) {
         error = file.errorString();
         return std::nullopt;

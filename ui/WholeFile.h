@@ -13,7 +13,10 @@ namespace qk::ui {
 // an earlier file of that name stays as it was.
 
 // The file's bytes; nullopt, with the system's reason in `error`, when it cannot be read.
-std::optional<std::string> ReadWholeFile(const QString& path, QString& error);
+// With `maxBytes`, at most one byte more than that is read, so that a file too large for
+// its purpose is known as such without taking in all of it.
+std::optional<std::string> ReadWholeFile(const QString& path, QString& error,
+                                         std::optional<qint64> maxBytes = std::nullopt);
 
 // False, with the system's reason in `error`, when the file could not be written; the
 // target is then untouched and no temporary file is left behind.

@@ -2,14 +2,15 @@
 """Runs the shell examples of the README, the docs and the manual pages against simulated
 devices, so that an example that no longer works fails here.
 
-An example is a line of a ```sh block (or of a manual page's EXAMPLES) that runs qk4410-cli
-or qk4410-sim, or that only sets up the shell for such a line. Device paths are rewritten
-to simulated devices in a scratch folder (/dev/ttyUSB0 to SCRATCH/ttyUSB0, each its own
-device; /tmp/qk likewise; /dev/serial/by-id/* to the simulated adapters there), and
-build/... program paths to the programs under test. Every other line (make, the window,
-picocom, output shown in a block) is passed over. Each example must exit 0 (diff: 0 or 6).
+An example is a line of a ```sh block (or of a manual page's EXAMPLES) that runs qk4410-cli,
+qk4410-sim or qk4410-replay, or that only sets up the shell for such a line. Device paths
+are rewritten to simulated devices in a scratch folder (/dev/ttyUSB0 to SCRATCH/ttyUSB0,
+each its own device; /tmp/qk likewise; /dev/serial/by-id/* to the simulated adapters
+there), and build/... program paths to the programs under test. Every other line (make,
+the window, picocom, output shown in a block) is passed over. Each example must exit 0
+(diff: 0 or 6).
 
-usage: examples_test.py SOURCE_DIR CLI SIM
+usage: examples_test.py SOURCE_DIR CLI SIM REPLAY
 """
 import os
 import re
@@ -18,9 +19,10 @@ import subprocess
 import sys
 import tempfile
 
-SOURCE, CLI, SIM = sys.argv[1:4]
+SOURCE, CLI, SIM, REPLAY = sys.argv[1:5]
 DOCUMENTS = ["README.md", "docs/profiles.md", "docs/simulator.md", "docs/json.md",
-             "tools/cli/qk4410-cli.1", "tools/sim/qk4410-sim.1"]
+             "tools/cli/qk4410-cli.1", "tools/sim/qk4410-sim.1",
+             "tools/replay/qk4410-replay.1"]
 SHELL_ONLY = re.compile(r"^(shopt |adapters=|\[ )")
 
 
@@ -44,7 +46,7 @@ def command_of(line):
     if SHELL_ONLY.match(line):
         return "shell"
     program = os.path.basename(words[0])
-    if program in ("qk4410-cli", "qk4410-sim"):
+    if program in ("qk4410-cli", "qk4410-sim", "qk4410-replay"):
         return program
     if words[0] == "[" and "qk4410-cli" in line:
         return "shell"
@@ -90,6 +92,7 @@ def main():
                     link = os.path.join(scratch, name)
                     line = re.sub(r"/tmp/%s(?![-\w])" % name, link, line)
                 line = re.sub(r"\S*qk4410-cli\b", shlex.quote(CLI), line, count=1)
+                line = re.sub(r"\S*qk4410-replay\b", shlex.quote(REPLAY), line, count=1)
                 if command_of(line.replace(shlex.quote(CLI), "qk4410-cli")) == "qk4410-sim" or \
                         os.path.basename(line.split()[0]) == "qk4410-sim":
                     # A device the example starts itself: started here, in the background.

@@ -4,11 +4,11 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "BlockHandover.h"
-#include "ChildProgram.h"
 #include "CSerialPort.h"
 #include "ConfigController.h"
 #include "PortDirectory.h"
@@ -16,6 +16,7 @@
 #include "RecordingControllerView.h"
 #include "RecordingSerialSink.h"
 #include "ResponseParser.h"
+#include "SimulatedDevice.h"
 
 // The tool without a window, wired as the window and the command line wire it: the real
 // port, receive loop, hand-over, parser and controller. The test's thread is the owner's
@@ -64,6 +65,25 @@ struct ToolRig {
     bool Shown(std::string_view message) const {
         return std::ranges::count(view.calls(), "ShowMessage(" + replay::Quote(message) + ")") > 0;
     }
+    // One opening of a device that streams: Open/Close pressed, then, once in configuration
+    // mode, every answer and some of the stream taken in. The result says whether the
+    // handshake was confirmed; nullopt when the port did not open, when a refused
+    // handshake went unreported, or when the answers did not come.
+    std::optional<bool> OpenAndTakeIn() {
+        state.infoLog.clear();
+        view.clear();
+        controller.ToggleOpen();
+        if (!port.IsOpen()) {
+            return std::nullopt;
+        }
+        if (!InConfigMode()) {
+            // Data lines that slipped in after the port was flushed came before the reply.
+            return Shown(kHandshakeFailed) ? std::optional(false) : std::nullopt;
+        }
+        const bool all = RunBlocksUntil(
+            [&] { return HasAllParameters() && LogHas(sim::DeviceModel::kDataPrefix); });
+        return all ? std::optional(true) : std::nullopt;
+    }
 
     const int com;
     PortDirectory ports;
@@ -78,9 +98,5 @@ struct ToolRig {
     // No pauses the device does not need: 40 handshake polls 2 ms apart, no gaps.
     ConfigController controller{port, state, view, pacer, loop, {40, 2ms, 0ms, 0ms, 0ms, 0ms}};
 };
-
-using test::Program;
-
-inline const std::string kCli = std::string("'") + QK_CLI_PROGRAM + "' ";
 
 }  // namespace qk::faults

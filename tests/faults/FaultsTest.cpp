@@ -14,6 +14,7 @@
 #include <mutex>
 #include <random>
 
+#include "ChildProgram.h"
 #include "FaultRig.h"
 #include "PseudoTerminal.h"
 #include "SimulatedDevice.h"
@@ -26,6 +27,9 @@ namespace qk::faults {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Program;
+
+const std::string kCli = std::string("'") + QK_CLI_PROGRAM + "' ";
 
 // The device goes away (an unplugged adapter) while the tool reads its parameters.
 
@@ -139,16 +143,18 @@ TEST(DeviceFloods, TenMegabytesOfAnswersJunkAndUnendedLinesAllReachTheLogInOrder
     tool.controller.ToggleOpen();
     ASSERT_TRUE(tool.InConfigMode());
 
-    // Pieces of 1 to 8192 bytes as fast as the pty takes them, the blocks run in between.
+    // Pieces of 1 to 8192 bytes as fast as the pty takes them, the blocks run in between,
+    // until the log has it all or nothing has moved for thousands of waits on end.
     std::mt19937 random(11);
     const auto start = Clock::now();
-    for (std::size_t written = 0; tool.state.infoLog.size() < flood.size();) {
+    int idleWaits = 0;
+    for (std::size_t written = 0; tool.state.infoLog.size() < flood.size() && idleWaits < 5000;) {
         const std::size_t piece =
             std::min<std::size_t>(1 + random() % 8192, flood.size() - written);
         const ssize_t n = written < flood.size() ? write(device, &flood[written], piece) : -1;
         written += n > 0 ? static_cast<std::size_t>(n) : 0;
-        n > 0 ? tool.handover.RunPending() : tool.handover.WaitAndRunPending(1ms);
-        ASSERT_LT(Clock::now() - start, 60s) << written << " bytes written";
+        const bool ran = n > 0 ? tool.handover.RunPending() : tool.handover.WaitAndRunPending(1ms);
+        idleWaits = n > 0 || ran ? 0 : idleWaits + 1;
     }
     std::cout << "[ figures  ] " << flood.size() << " bytes into the log in "
               << std::chrono::duration<double>(Clock::now() - start).count() << " s\n";
@@ -158,10 +164,11 @@ TEST(DeviceFloods, TenMegabytesOfAnswersJunkAndUnendedLinesAllReachTheLogInOrder
 }
 
 // Opening, entering configuration mode and closing, over and over, while the device keeps
-// sending data lines at the fastest rate a real line carries (460800 baud).
+// sending data lines at the fastest rate a real line carries (460800 baud). How long each
+// close takes is bench/CloseTiming's to measure.
 long Entries(const char* directory) { return std::distance(fs::directory_iterator(directory), {}); }
 
-TEST(OpenCloseCycles, WhileTheDeviceStreamsNoDeadlockNoSlowCloseNothingLeftBehind) {
+TEST(OpenCloseCycles, WhileTheDeviceStreamsNoDeadlockNothingLeftBehind) {
     sim::SimulatedDevice device({.streamBytesPerSecond = 46000});
     ToolRig tool(device.slavePath());
     const long descriptors = Entries("/proc/self/fd");
@@ -170,31 +177,15 @@ TEST(OpenCloseCycles, WhileTheDeviceStreamsNoDeadlockNoSlowCloseNothingLeftBehin
     const char* cyclesText = std::getenv("QK_FAULT_CYCLES");
     const int cycles = cyclesText != nullptr ? std::atoi(cyclesText) : QK_FAULT_CYCLES;
     int confirmed = 0;
-    std::chrono::duration<double, std::milli> slowestClose{0};
     for (int cycle = 0; cycle < cycles; ++cycle) {
-        tool.state.infoLog.clear();
-        tool.view.clear();
         SCOPED_TRACE(::testing::Message() << "cycle " << cycle);
+        const std::optional<bool> opened = tool.OpenAndTakeIn();
+        ASSERT_TRUE(opened.has_value());
+        confirmed += *opened ? 1 : 0;
         tool.controller.ToggleOpen();
-        ASSERT_TRUE(tool.port.IsOpen());
-        if (tool.InConfigMode()) {
-            ++confirmed;
-            // Every answer, and the stream under way when the port closes.
-            ASSERT_TRUE(tool.RunBlocksUntil([&] {
-                return tool.HasAllParameters() && tool.LogHas(sim::DeviceModel::kDataPrefix);
-            }));
-        } else {
-            // Data lines that slipped in after the port was flushed came before the reply.
-            ASSERT_TRUE(tool.Shown(kHandshakeFailed));
-        }
-        const auto closeStart = Clock::now();
-        tool.controller.ToggleOpen();
-        slowestClose = std::max<decltype(slowestClose)>(slowestClose, Clock::now() - closeStart);
         ASSERT_FALSE(tool.port.IsOpen() || tool.loop.IsRunning());
     }
-    std::cout << "[ figures  ] " << confirmed << " of " << cycles
-              << " handshakes confirmed, slowest close " << slowestClose.count() << " ms\n";
-    EXPECT_LT(slowestClose, 100ms);
+    std::cout << "[ figures  ] " << confirmed << " of " << cycles << " handshakes confirmed\n";
     EXPECT_EQ(Entries("/proc/self/fd"), descriptors);
     EXPECT_EQ(Entries("/proc/self/task"), threads);
     EXPECT_TRUE(tool.sink.reports().empty()) << tool.sink.LastDetail();
@@ -221,7 +212,9 @@ TEST(HeldPort, ASecondProgramIsRefusedNamingTheHolderWhoseSessionEndsUndisturbed
     const std::string named = "pid " + std::to_string(std::atoi(pid)) + " (qk4410-cli)";
     ASSERT_EQ(second.sink.reports().size(), 1u);
     EXPECT_EQ(second.sink.Count(kOpenComFailed), 1u);
-    EXPECT_THAT(second.sink.LastDetail(), ::testing::HasSubstr(named));
+    // The simulated device in this process has the pty open too, but it is the program
+    // that locked it that holds it.
+    EXPECT_THAT(second.sink.LastDetail(), ::testing::HasSubstr("is locked by " + named));
     EXPECT_FALSE(second.port.IsOpen() || second.loop.IsRunning());
     EXPECT_EQ(second.view.calls().back(), "SetOpenButtonCaption(\"Open\")");
 

@@ -18,6 +18,7 @@ using namespace std::string_view_literals;
 using Calls = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecorded) {
     std::chrono::steady_clock::time_point now{10h};
@@ -53,11 +54,21 @@ TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecord
     broken.setstate(std::ios::badbit);
     EXPECT_FALSE(recorder.Write(broken, "x"));
 
-    // A recording states no expectations: the calls its blocks make are shown, not held
-    // against it.
-    std::istringstream script(out.str());
+    // What the parser makes of it goes in as expectations: the calls after their blocks,
+    // then every field but the log and the login key; the comments stay where they were.
+    std::istringstream recorded(out.str());
+    std::vector<std::string> malformed;
+    const std::string expected = WithExpectations(recorded, malformed);
+    EXPECT_TRUE(malformed.empty());
+    EXPECT_THAT(expected, HasSubstr("# end\n0.000 > REQUEST CFG MODE\n"));
+    EXPECT_THAT(expected, HasSubstr("+ID:7\\r\\n\n@ SetStatusText(1,\"ID:7\")\n"));
+    EXPECT_THAT(expected, HasSubstr("\n= destAddress \"10.0.0.1\"\n"));
+    EXPECT_THAT(expected, Not(HasSubstr("= infoLog")));
+    EXPECT_THAT(expected, Not(HasSubstr("= loginKey")));
+    std::istringstream script(expected);
     const auto result = RunReplay(script);
-    EXPECT_TRUE(result.ok() && !result.calls.empty()) << ::testing::PrintToString(result.failures);
+    EXPECT_TRUE(result.ok() && result.expectsAnything && !result.calls.empty())
+        << ::testing::PrintToString(result.failures);
     EXPECT_THAT(result.finalRecord,
                 HasSubstr("infoLog=" + Quote(blocks[0] + blocks[1] + blocks[2])));
     EXPECT_THAT(result.finalRecord, HasSubstr("heartbeatData=" + Quote("\x00\xFF\"\\\xD0\xC4"sv)));
@@ -66,15 +77,57 @@ TEST(ConversationRecorderReplayTest, WrittenConversationReplaysTheBlocksItRecord
     EXPECT_EQ(ReadBlocks(again), blocks);
 }
 
+const char* const kRecordedSessions[] = {"session.conv", "malformed.conv", "logged.conv"};
+
+std::string ReadData(const char* name) {
+    std::ifstream file(std::string(QK_TEST_DATA_DIR) + "/" + name);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 TEST(ConversationReplayTest, RecordedSessionsReplayAsExpected) {
-    for (const char* name : {"session.conv", "malformed.conv", "logged.conv"}) {
-        std::ifstream file(std::string(QK_TEST_DATA_DIR) + "/" + name);
-        ASSERT_TRUE(file) << name;
+    for (const char* name : kRecordedSessions) {
+        std::istringstream file(ReadData(name));
         const auto result = replay::RunReplay(file);
+        EXPECT_TRUE(result.expectsAnything) << name << " checks nothing";
         for (const auto& failure : result.failures) {
             ADD_FAILURE() << name << ": " << failure;
         }
     }
+}
+
+// A recording is only a check if it fails when the parser reads it otherwise: one answer
+// key garbled, whichever, in whichever recorded session, and the replay must fail.
+TEST(ConversationReplayTest, AnyAnswerKeyGarbledInARecordedSessionFailsItsReplay) {
+    int garbled = 0;
+    for (const char* name : kRecordedSessions) {
+        const std::string text = ReadData(name);
+        std::size_t lineStart = 0;
+        for (std::size_t lineEnd; (lineEnd = text.find('\n', lineStart)) != std::string::npos;
+             lineStart = lineEnd + 1) {
+            const std::string_view line(&text[lineStart], lineEnd - lineStart);
+            const std::size_t item = line.find("< ");
+            if (item == std::string_view::npos || line.find_first_not_of("0123456789. ") != item) {
+                continue;
+            }
+            // Each answer's key: from a "+" that starts the block or follows an escaped line
+            // feed, to its ":".
+            for (std::size_t plus = item + 2; plus != std::string_view::npos;
+                 plus = line.find("\\n+", plus + 1),
+                             plus += plus != std::string_view::npos ? 2 : 0) {
+                const std::size_t colon = line.find(':', plus);
+                if (line[plus] != '+' || colon == std::string_view::npos || colon == plus + 1) {
+                    continue;
+                }
+                std::string changed = text;
+                changed[lineStart + plus + 1] ^= 0x20;  // the key's first letter, other case
+                std::istringstream script(changed);
+                EXPECT_FALSE(RunReplay(script).ok())
+                    << name << ": " << line.substr(plus, colon - plus) << " garbled";
+                ++garbled;
+            }
+        }
+    }
+    EXPECT_GE(garbled, 45);  // the keys of the three sessions, each garbled once
 }
 
 TEST(ConversationReplayTest, MismatchesAreReportedWithTheirLine) {

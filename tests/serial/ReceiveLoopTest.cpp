@@ -1,8 +1,7 @@
-// How reads become blocks, and how often the receive loop reads while a device streams:
-// once per poll period when a read took everything there was, at once when a read filled
-// the buffer. The pacing tests measure time; they only ever wait for blocks, never sleep.
-// The loop itself, a busy owner, Stop and a hang-up, runs on a real port in the fault tests
-// (DeviceHangsUp) and behind the controller (ConfigControllerTest).
+// How reads become blocks, and the bound on what waits for the owner. How often the loop
+// reads is a matter of time, which bench/ReceivePacing measures. The loop itself, a busy owner,
+// Stop and a hang-up, runs on a real port in the fault tests (DeviceHangsUp) and behind the
+// controller (ConfigControllerTest).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,14 +10,31 @@
 #include "BlockAssembler.h"
 #include "BlockHandover.h"
 #include "ReceiveLoop.h"
+#include "ResponseParser.h"
 
 namespace qk {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
 using Blocks = std::vector<std::string>;
+
+// The blocks `reads` make, each read as much of its text as the free space takes, the rest
+// read next.
+Blocks Assemble(const std::vector<std::string>& reads) {
+    BlockAssembler assembler;
+    Blocks blocks;
+    for (std::string_view read : reads) {
+        while (!read.empty()) {
+            const auto space = assembler.FreeSpace();
+            const std::size_t count = read.copy(space.data(), space.size());
+            read.remove_prefix(count);
+            for (std::string& block : assembler.Commit(count)) {
+                blocks.push_back(std::move(block));
+            }
+        }
+    }
+    return blocks;
+}
 
 TEST(BlockAssembler, HandsOverWhatEndsInALineFeedAndHoldsTheRest) {
     const std::string a(1500, 'a'), b(500, 'b'), x(BlockAssembler::kCapacity, 'x');
@@ -29,55 +45,48 @@ TEST(BlockAssembler, HandsOverWhatEndsInALineFeedAndHoldsTheRest) {
         {{"+ID:1\r", "\r"}, {}},                                     // CR alone ends nothing
         {{"+ID:1\r", "\n"}, {"+ID:1\r\n"}},
         {{zero}, {zero}},
-        // A full buffer hands over its whole lines and keeps the rest, or all of itself
-        // when it holds no line feed at all; either way there is room again after.
+        // A full buffer hands over its whole lines and keeps the rest, so there is room
+        // again after; a line longer than the buffer is held until its line feed.
         {{a + "\n" + b.substr(1), "b\r\n"}, {a + "\n", b + "\r\n"}},
-        {{x.substr(1), "x", "+ID:1\r\n"}, {x, "+ID:1\r\n"}},
+        {{x.substr(1), "x", "+ID:1\r\n"}, {x + "+ID:1\r\n"}},
     };
     for (const auto& [reads, expected] : cases) {
-        BlockAssembler assembler;
-        Blocks blocks;
-        for (const auto& read : reads) {
-            const auto space = assembler.FreeSpace();
-            if (auto block = assembler.Commit(read.copy(space.data(), space.size()))) {
-                blocks.push_back(std::move(*block));
-            }
-        }
-        EXPECT_EQ(blocks, expected);
+        EXPECT_EQ(Assemble(reads), expected);
     }
 }
 
-// A device that always has `chunk` ready: every read returns it whole (or what fits).
-struct EndlessSource final : ByteSource {
-    explicit EndlessSource(std::string text) : chunk(std::move(text)) {}
-    int Read(char* buffer, unsigned capacity) override {
-        return static_cast<int>(chunk.copy(buffer, capacity));
-    }
-    bool IsOpen() const override { return true; }
-    std::string chunk;
-};
-
-TEST(ReceiveLoopPacing, ReadsThatTakeAllThereIsComeOncePerPollAFullBufferAtOnce) {
-    for (const bool full : {false, true}) {
-        EndlessSource source(full ? std::string(BlockAssembler::kCapacity - 1, 'x') + "\n"
-                                  : "+DATA:000001 ABCDEFGHIJKLMNOPQRSTUVWXY\r\n");
-        const int blocks = full ? 20 : 6;
-        int handled = 0;
-        BlockHandover handover([&](std::string&&) { ++handled; });
-        ReceiveLoop loop(source, handover);
-        const auto start = Clock::now();
-        loop.Start();
-        while (handled < blocks) {
-            handover.WaitAndRunPending(5s);
-        }
-        const auto elapsed = Clock::now() - start;
-        loop.Stop();
-        // The first read is at once; each later one waits for its poll, unless the buffer
-        // was full.
-        if (full) {
-            EXPECT_LT(elapsed, (blocks / 2) * ReceiveLoop::kIdlePoll);
-        } else {
-            EXPECT_GE(elapsed, (blocks - 1) * ReceiveLoop::kIdlePoll * 9 / 10);
+// An answer longer than the buffer is handed over whole, however it was read, so its value
+// is stored whole and never cut short. One past the longest line held is handed over in
+// pieces none of which the parser acts on; the answers after it are taken as ever.
+TEST(BlockAssembler, AnAnswerLongerThanABlockIsTakenWholeOrNotAtAll) {
+    for (const std::size_t length : {std::size_t{2500}, BlockAssembler::kLongestLine - 9,
+                                     BlockAssembler::kLongestLine - 8, std::size_t{20000}}) {
+        // The value ends in "+ENROL:x" so that a piece cut from its end would look like an
+        // answer of its own.
+        const std::string value = std::string(length - 8, 'v') + "+ENROL:x";
+        const std::string answer = "+ENROL:" + value + "\r\n";
+        const bool whole = answer.size() <= BlockAssembler::kLongestLine;
+        for (const std::size_t readSize : {std::size_t{1}, std::size_t{7}, std::size_t{1999},
+                                           BlockAssembler::kCapacity, std::size_t{30000}}) {
+            std::vector<std::string> reads;
+            const std::string stream = "+ID:1\r\n" + answer + "+ID:2\r\n";
+            for (std::size_t at = 0; at < stream.size(); at += readSize) {
+                reads.push_back(stream.substr(at, readSize));
+            }
+            const Blocks blocks = Assemble(reads);
+            DeviceState state;
+            NullDeviceView view;
+            ResponseParser parser(state, view);
+            std::string joined;
+            for (const std::string& block : blocks) {
+                parser.HandleBlock(block);
+                joined += block;
+            }
+            SCOPED_TRACE(testing::Message()
+                         << answer.size() << " bytes read " << readSize << " at a time");
+            EXPECT_EQ(joined, stream);
+            EXPECT_EQ(state.advanced.registerData, whole ? value : "");
+            EXPECT_EQ(state.statusText[1], "ID:2");
         }
     }
 }

@@ -55,12 +55,14 @@ class CConfigToolDlgTest : public QObject {
         QVERIFY(w.Button(1001)->fontMetrics().horizontalAdvance("Close") + 8 <=
                 w.Button(1001)->width());
         CAboutDlg about(&w.dialog);
-        QCOMPARE(test::LayoutFaults(about), QStringList{});
+        QCOMPARE(test::LayoutFaults(about).join(u'|'), QString());
     }
 
-    // The device's ID and versions, as long as they get, show whole in their parts, also
-    // with a font larger than the one the window was drawn for.
-    void statusPartsShowTheIdAndVersionsWhole() {
+    // The device's status, ID and versions, as long as they get, show whole in their parts
+    // at the window's font, the parts taking the room the others leave; with a font larger
+    // than the one the window was drawn for the ID and versions still do, and a status cut
+    // short is whole in its tool tip.
+    void statusPartsShowStatusIdAndVersionsWhole() {
         for (const double scale : {1.0, 1.5}) {
             test::RecordingPresenter messages;
             CConfigToolDlg window(PortDirectory{}, messages);
@@ -68,18 +70,27 @@ class CConfigToolDlgTest : public QObject {
             font.setPointSizeF(font.pointSizeF() * scale);
             window.setFont(font);
             window.show();
-            window.HandleReceivedBlock("+ID:860000000001\r\n+VER:QK4520-1 HW:V2.1 SW:V3.5\r\n");
+            window.HandleReceivedBlock(
+                "+STAT:25,-36,3300\r\n+ID:860000000001\r\n+VER:QK4520-1 HW:V2.1 SW:V3.5\r\n");
             const CStatusBarCtrl& status = *window.statusBar();
-            QCOMPARE((QStringList{QString::number(status.GetParts()), status.GetText(1),
-                                  status.GetText(2)}),
-                     (QStringList{"3", "ID:860000000001", "Hardware Ver:V2.1,Software Ver:V3.5"}));
-            for (int part = 1; part <= 2; ++part) {
+            const QString stat =
+                QStringLiteral("field strength:25  temperature:-36℃  Voltage:3.30V0");
+            QCOMPARE(
+                (QStringList{QString::number(status.GetParts()), status.GetText(0),
+                             status.GetText(1), status.GetText(2)}),
+                (QStringList{"3", stat, "ID:860000000001", "Hardware Ver:V2.1,Software Ver:V3.5"}));
+            for (int part = 0; part <= 2; ++part) {
                 const auto* label = status.findChild<QLabel*>(QStringLiteral("part%1").arg(part));
                 const int room = label->contentsRect().width() - label->indent();
                 QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= room,
                          qPrintable(QStringLiteral("%1 at %2").arg(label->text()).arg(scale)));
+                if (part == 0 && scale > 1) {
+                    QCOMPARE(label->text() == stat ? stat : label->toolTip(), stat);
+                    continue;
+                }
                 QCOMPARE(label->text(), status.GetText(part));  // not cut
-                QVERIFY(status.GetRect(part - 1).right() < status.GetRect(part).left());
+                QVERIFY(part == 0 ||
+                        status.GetRect(part - 1).right() < status.GetRect(part).left());
             }
             QVERIFY(status.GetRect(2).right() >= window.width() - 4);
         }

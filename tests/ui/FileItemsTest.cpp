@@ -189,6 +189,39 @@ class FileItemsTest : public QObject {
                 !w.messages.entries[2].message.detail.isEmpty());
     }
 
+    // Some other file chosen by mistake: one larger than any profile is refused in one line
+    // without being read through; a log, which has a problem on every line, shows a
+    // screenful of them and how many more there are. Neither changes the window.
+    void aLargeOrLongWrongFileIsRefusedInOneBoundedMessage() {
+        QTemporaryDir folder;
+        const QString large = folder.filePath(QStringLiteral("capture.bin"));
+        const QString log = folder.filePath(QStringLiteral("device.log"));
+        QVERIFY(Put(large, QByteArray(1 << 20, 'x')));
+        QByteArray lines;
+        for (int i = 0; lines.size() < 47 * 1024; ++i) {
+            lines += "+DATA:" + QByteArray::number(i) + " " + QByteArray(200, 'y') + "\r\n";
+        }
+        QVERIFY(Put(log, lines));
+        Window w;
+        w.dialog.HandleReceivedBlock("+PIPADD:old.example\r\n+PPORT:5000\r\n");
+        const QString settings = Settings(w.dialog.state());
+        w.Run(SystemMenu::kLoadProfileCommand, large);
+        w.Run(SystemMenu::kLoadProfileCommand, log);
+        QCOMPARE(Settings(w.dialog.state()), settings);
+        QCOMPARE(w.messages.texts(),
+                 (QStringList{"Nothing was loaded from " + large +
+                                  ", which is larger than any profile (more than 65536 bytes).",
+                              "Nothing was loaded from " + log + ", which has these problems:"}));
+        QCOMPARE(w.messages.entries[0].message.detail, QString());
+        const QStringList shown = w.messages.entries[1].message.detail.split(u'\n');
+        QCOMPARE(shown.size(), 16);
+        QVERIFY(shown.first().startsWith(
+            QStringLiteral("line 1: expected NAME=VALUE, got '+DATA:0 y")));
+        QCOMPARE(shown.last(),
+                 QStringLiteral("… and %1 more problems").arg(lines.count('\n') - 15));
+        QVERIFY(std::ranges::all_of(shown, [](const QString& line) { return line.size() <= 120; }));
+    }
+
     // The log as the device sent it, byte for byte, over a longer file of the same name.
     void saveLogWritesTheLogByteForByte() {
         QTemporaryDir folder;

@@ -1,6 +1,7 @@
 // The log box and its view with text that would make the layout slow: lines cut for the
 // layout must still come out whole, and text held back during a frame must be whole to
 // anyone who reads or touches the box at once, and on screen within the frame.
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -8,6 +9,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <string>
 
 #include "GbkText.h"
@@ -93,6 +95,63 @@ class InfoLogBoxTest : public QObject {
             const int first = LogIndex(box, from);
             QCOMPARE(Copied(box, from, to), expected.mid(first, LogIndex(box, to) - first));
         }
+    }
+
+    // A cut falls where a line on screen starts anyway, so the box wraps a long line as it
+    // would wrap it whole: no line on screen ends where the device's line does not.
+    void aCutLineWrapsAsTheWholeLineWould() {
+        std::string line;
+        for (std::size_t i = 0; line.size() < 9000; ++i) {
+            line += i % 11 == 0 ? std::string(" ") : i % 5 == 0 ? "\xCE\xB4" : "w";
+        }
+        Shown shown;
+        QVERIFY(shown.exposed);
+        for (std::size_t at = 0; at < line.size(); at += 2000) {
+            shown.Add(line.substr(at, 2000));
+        }
+        shown.Add("\r\n+ID:2\r\n");
+        QPlainTextEdit whole;
+        whole.setFont(shown.box.font());
+        whole.document()->setDefaultFont(shown.box.document()->defaultFont());
+        whole.setWordWrapMode(shown.box.wordWrapMode());
+        whole.setVerticalScrollBarPolicy(shown.box.verticalScrollBarPolicy());
+        whole.resize(shown.box.size());
+        whole.setPlainText(GbkLogDecoder().Decode(shown.log));
+        whole.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&whole));
+        const auto linesOnScreen = [](QPlainTextEdit& box) {
+            QStringList lines;
+            for (QTextBlock b = box.document()->begin(); b.isValid(); b = b.next()) {
+                box.document()->documentLayout()->blockBoundingRect(b);
+                for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                    const QTextLine l = b.layout()->lineAt(i);
+                    lines << b.text().mid(l.textStart(), l.textLength());
+                }
+            }
+            return lines;
+        };
+        shown.box.LogText();                              // what is held back goes in
+        QVERIFY(shown.box.document()->blockCount() > 4);  // it was cut
+        QCOMPARE(linesOnScreen(shown.box), linesOnScreen(whole));
+    }
+
+    // A byte that stands for no character shows as \xHH, in a colour of its own, as do the
+    // control pictures; the text around them keeps the box's own colour.
+    void bytesWithoutACharacterStandOut() {
+        Shown shown;
+        shown.Add(
+            "+HEARTDAT:a\xFF\x01"
+            "b\r\n");
+        QCOMPARE(shown.box.LogText(), QStringLiteral("+ID:1\n+HEARTDAT:a\\xFF\u2401b\n"));
+        const auto colourAt = [&](const QString& text) {
+            QTextCursor at(shown.box.document());
+            at.setPosition(shown.box.document()->toPlainText().indexOf(text) + 1);
+            return at.charFormat().foreground().color();
+        };
+        const QColor plain = colourAt(QStringLiteral("a\\x"));
+        QVERIFY(colourAt(QStringLiteral("\\xFF")) != plain);
+        QCOMPARE(colourAt(QStringLiteral("\u2401")), colourAt(QStringLiteral("\\xFF")));
+        QCOMPARE(colourAt(QStringLiteral("b\n")), plain);
     }
 
     // The first text after a quiet frame goes in at once, a burst after it is held back

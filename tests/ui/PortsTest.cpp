@@ -1,5 +1,7 @@
 // The COM list and the ports behind it: what it names, adapters that come and go while the
 // window runs, and Find Device against simulated devices on pseudo-terminals.
+#include <unistd.h>
+
 #include <QAbstractItemView>
 #include <QProgressDialog>
 #include <QTest>
@@ -179,6 +181,14 @@ class PortsTest : public QObject {
             QTRY_VERIFY(progress->labelText().contains("COM1: 9600 baud"));
             test::Pick(w->List(1046), 11);
             if (how == "Cancel button") {
+                // Open meanwhile: the port is busy, held by the search, which locked it.
+                w->Button(1001)->click();
+                QCOMPARE(w->messages.texts(), QStringList{"Open com failed!"});
+                const QString detail = w->messages.entries.front().message.detail;
+                QVERIFY2(detail.contains(QStringLiteral(" is locked by pid %1 (").arg(getpid())) &&
+                             detail.endsWith(QStringLiteral(", this program)")),
+                         qPrintable(detail));
+                w->messages.entries.clear();
                 progress->findChild<QPushButton*>()->click();
             } else if (how == "window closed") {
                 w->dialog.close();

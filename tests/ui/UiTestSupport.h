@@ -270,8 +270,11 @@ inline QStringList LayoutFaults(const ui::CDialog& window) {
             faults << widget->objectName() + " leaves the window";
         }
         for (QWidget* other : shown) {
+            // Below the title and the frame's top line, as the style draws them: the frame
+            // lies lower than on Windows, where it runs through the middle of the title.
             QRect inside = ui::GroupBoxInside(other->geometry());
-            inside.setTop(other->y() + other->fontMetrics().height());
+            inside.setTop(other->y() +
+                          std::max(other->fontMetrics().height(), other->contentsRect().top()));
             const bool framed = qobject_cast<QGroupBox*>(other) && inside.contains(at);
             if (other != widget && !qobject_cast<QGroupBox*>(widget) &&
                 at.intersects(other->geometry()) && !framed) {

@@ -15,6 +15,7 @@
 #include "ApplySources.h"
 #include "Commands.h"
 #include "ConversationRecorder.h"
+#include "ConversationReplay.h"
 #include "Csv.h"
 #include "DeviceReport.h"
 #include "DeviceText.h"
@@ -143,8 +144,14 @@ void WriteConversation(const CliOptions& options, const ConversationRecorder& re
     std::error_code ignored;
     fs::create_directories(folder, ignored);
     const std::string id = result.id.empty() ? "-" : GbkToDisplay(result.id);
+    std::ostringstream recorded;
+    recorder.Write(recorded,
+                   "qk4410-cli conversation with " + id + " on " + EscapeBytes(result.port));
+    // With what the parser made of it written in, so that replaying the file checks it.
+    std::istringstream again(recorded.str());
+    std::vector<std::string> malformed;
     std::ostringstream text;
-    recorder.Write(text, "qk4410-cli conversation with " + id + " on " + EscapeBytes(result.port));
+    text << replay::WithExpectations(again, malformed);
     const std::string stem =
         (folder / (RunStamp() + "-" + FileNamePart(result.port) + "-" + FileNamePart(id))).string();
     std::string error;

@@ -152,6 +152,7 @@ class Replay {
     }
 
     ReplayResult Finish() {
+        m_result.expectsAnything = m_expectsAnything;
         if (m_expectsAnything) {
             for (std::size_t i = m_matchedCalls; i < m_view.calls().size(); ++i) {
                 m_result.failures.push_back("unexpected call " + m_view.calls()[i]);
@@ -161,6 +162,9 @@ class Replay {
         m_result.finalRecord = DescribeRecord(m_state);
         return std::move(m_result);
     }
+
+    const DeviceState& state() const { return m_state; }
+    const std::vector<std::string>& transcript() const { return m_result.transcript; }
 
   private:
     void Fail(int number, std::string_view what) {
@@ -238,6 +242,37 @@ ReplayResult RunReplay(std::istream& script) {
         replay.Take(number, line);
     }
     return replay.Finish();
+}
+
+std::string WithExpectations(std::istream& conversation, std::vector<std::string>& failures) {
+    Replay replay;
+    std::string out;
+    std::string text;
+    for (int number = 1; std::getline(conversation, text); ++number) {
+        const Line line = SplitLine(text);
+        if (line.kind == '@' || line.kind == '=') {
+            continue;
+        }
+        if (line.kind == 0 && line.error.empty()) {
+            out += text + "\n";  // a comment or a blank line
+            continue;
+        }
+        // The item as it was (unless malformed), a block followed by the calls it made.
+        const std::size_t before = replay.transcript().size();
+        replay.Take(number, text);
+        for (std::size_t i = before; i < replay.transcript().size(); ++i) {
+            out += replay.transcript()[i] + "\n";
+        }
+    }
+    // Not the log, which is the blocks themselves, nor the login key, which is the
+    // operator's, no answer sets it, and a conversation record must not show it.
+    for (const auto& field : ListFields(replay.state())) {
+        if (field.name != "infoLog" && field.name != "loginKey") {
+            out += "= " + std::string(field.name) + " " + Quote(field.value) + "\n";
+        }
+    }
+    failures = replay.Finish().failures;
+    return out;
 }
 
 std::vector<std::string> ReadBlocks(std::istream& script) {
