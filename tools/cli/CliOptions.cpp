@@ -392,6 +392,14 @@ std::span<const tools::OptionSpec> CliOptionTable() {
     return kOptions;
 }
 
+std::vector<std::string_view> CommandNames() {
+    std::vector<std::string_view> names;
+    for (const auto& [text, command] : kCommands) {
+        names.push_back(text);
+    }
+    return names;
+}
+
 bool Writes(Command command) {
     return command == Command::Set || command == Command::Apply || command == Command::Undo;
 }

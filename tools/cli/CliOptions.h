@@ -54,6 +54,9 @@ std::span<const tools::OptionSpec> CliOptionTable();
 // The --help text.
 std::string UsageText();
 
+// The commands' names, as given on the command line, for the shell completion.
+std::vector<std::string_view> CommandNames();
+
 // Whether the command changes a device's settings.
 bool Writes(Command command);
 
