@@ -21,6 +21,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 namespace fs = std::filesystem;
 
 struct FleetTest : ::testing::Test {
@@ -47,8 +48,10 @@ struct FleetTest : ::testing::Test {
         }
         return arguments;
     }
+    // Answers wait up to 2 s: a device that answers at once costs nothing more, and a
+    // loaded machine's slow one fails no test.
     CliRun Run(std::vector<std::string> arguments) const {
-        arguments.insert(arguments.begin(), {"--journal", journal});
+        arguments.insert(arguments.begin(), {"--journal", journal, "--settle", "2000"});
         return RunCli(std::move(arguments));
     }
     fs::path folder;
@@ -131,6 +134,15 @@ TEST_F(FleetTest, AnEditedInventoryAppliesExactlyTheEditedCells) {
     const std::string text{std::istreambuf_iterator<char>(saved), {}};
     EXPECT_THAT(text, HasSubstr(",7002,"));
     EXPECT_EQ(std::ranges::count(text, '\n'), 4);
+    // One device that cannot be read: the inventory that was there stays, and the run
+    // fails with that device's status.
+    const CliRun partly = Run(Ports(
+        {"--port", File("no-such-port"), "--attempts", "1", "save", "--csv", File("saved.csv")}));
+    EXPECT_EQ(partly.status, kNoDevice);
+    EXPECT_THAT(partly.err, HasSubstr("no inventory was written"));
+    EXPECT_THAT(partly.out, Not(HasSubstr("id,deviceBaud")));
+    std::ifstream again(File("saved.csv"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), text);
 }
 
 TEST_F(FleetTest, HistoryShowsBeforeAndAfterAndUndoPutsTheDeviceBack) {
@@ -176,8 +188,7 @@ TEST_F(FleetTest, BadValuesFilesReachNoDevice) {
         {"id,destPort\nQK-1,6001\nQK-1,6002\n", "the device ID 'QK-1' again"},
         {"id,colour\nQK-1,red\n", "column 2 'colour' is no parameter"},
         {"id,heartbeat\nQK-1,2\n", "heartbeat must be one of"},
-        {"\xEF\xBB\xBFid,destPort\r\nQK-1,6001\r\nQK-2,\"6002\"x\r\n",
-         "goes on after its closing"},
+        {"\xEF\xBB\xBFid,destPort\r\nQK-1,6001\r\nQK-2,\"6002\"x\r\n", "goes on after its closing"},
     };
     for (const auto& [text, problem] : cases) {
         Put("bad.csv", text);

@@ -259,7 +259,7 @@ std::string Inventory(const std::vector<DeviceResult>& results) {
 // line where there are several (apply's text is that line).
 void PrintResults(const CliOptions& options, const std::vector<DeviceResult>& results,
                   std::ostream& out) {
-    if (options.csv) {
+    if (options.csv && options.command == Command::Get) {
         out << Inventory(results);
         return;
     }
@@ -269,7 +269,8 @@ void PrintResults(const CliOptions& options, const std::vector<DeviceResult>& re
     for (const DeviceResult& result : results) {
         if (options.json) {
             out << JsonLine(result.JsonObject(options.command));
-        } else if (appliesProfile || results.size() > 1 || !options.outputDir.empty()) {
+        } else if (appliesProfile || results.size() > 1 || !options.outputDir.empty() ||
+                   options.csv) {
             out << result.Line() << "\n";
         }
         if (!options.json && !appliesProfile) {
@@ -308,30 +309,29 @@ std::string SavedDeviceId(const std::string& path) {
 }
 
 // save --csv: the inventory into FILE, as editors write, only when every device was read
-// whole; otherwise the file stays as it was.
+// whole; otherwise the file stays as it was, and the devices that failed give the run its
+// status.
 void SaveInventory(const CliOptions& options, std::vector<DeviceResult>& results,
                    std::ostream& err) {
     const bool whole =
         std::ranges::all_of(results, [](const DeviceResult& r) { return r.status == kSuccess; });
-    std::string refusal =
-        whole ? std::string() : "not every device was read whole; no inventory was written";
+    if (!whole) {
+        err << "qk4410-cli: not every device was read whole; no inventory was written\n";
+        return;
+    }
     std::string error;
-    if (whole && !WriteOutput(options.file, Inventory(results), {.force = options.force}, error)) {
-        refusal = "cannot write " + EscapeBytes(options.file) + ": " + error;
-    }
-    for (DeviceResult& result : results) {
-        if (refusal.empty()) {
+    if (WriteOutput(options.file, Inventory(results), {.force = options.force}, error)) {
+        for (DeviceResult& result : results) {
             result.members["file"] = SystemText(options.file);
-            continue;
         }
-        if (result.status == kSuccess) {
-            result.status = kOutputError;
-            result.outcome = "failed";
-            result.reason = refusal;
-        }
+        return;
     }
-    if (!refusal.empty()) {
-        err << "qk4410-cli: " << refusal << "\n";
+    const std::string refusal = "cannot write " + EscapeBytes(options.file) + ": " + error;
+    err << "qk4410-cli: " << refusal << "\n";
+    for (DeviceResult& result : results) {
+        result.status = kOutputError;
+        result.outcome = "failed";
+        result.reason = refusal;
     }
 }
 
