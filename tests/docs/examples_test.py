@@ -84,7 +84,9 @@ def main():
             if not lines:
                 continue
             for line in lines:
-                for path in set(re.findall(r"/dev/tty(?:USB|ACM)\d+", line)):
+                # In the order they appear: a set's order changes from run to run, and the
+                # devices' IDs follow the order they are started in.
+                for path in dict.fromkeys(re.findall(r"/dev/tty(?:USB|ACM)\d+", line)):
                     line = line.replace(path, device(os.path.basename(path)))
                 if "/dev/serial/by-id/*" in line:
                     device("by-id/usb-QinHeng_CH340-if00-port0")
