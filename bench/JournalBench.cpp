@@ -1,14 +1,14 @@
 // What the journal costs and whether it holds under load:
 //
 //  - per device in an apply: the journal's two steps (the change begun with three values,
-//    then finished) in this process, and qk4410-cli apply to one fresh simulated device with
-//    and without the journal, in turn for ROUNDS rounds;
+//    then finished) in this process, and qk4410-cli apply to DEVICES fresh simulated devices
+//    with and without the journal, in turn for ROUNDS rounds;
 //  - qk4410-cli history --id on a journal of CHANGES changes (1000 devices), as a program
 //    run, and the query alone;
 //  - 8 qk4410-cli processes applying to 8 simulated devices each at once, into one journal:
 //    every row there, none interrupted.
 //
-//   journal_bench --cli PATH --sim PATH [--rounds N] [--changes N] [--quick]
+//   journal_bench --cli PATH --sim PATH [--rounds N] [--devices N] [--changes N] [--quick]
 //
 // Prints "result:" lines; a lost or unfinished row fails the program.
 #include <sqlite3.h>
@@ -157,6 +157,7 @@ bool FillJournal(const std::string& path, int count) {
 int main(int argc, char** argv) {
     std::string cli, sim;
     int rounds = 10;
+    int devices = 1;
     int changes = 100000;
     int processes = 8;
     int perProcess = 8;
@@ -169,6 +170,8 @@ int main(int argc, char** argv) {
             sim = argv[++i];
         } else if (option == "--rounds" && i + 1 < argc) {
             rounds = std::atoi(argv[++i]);
+        } else if (option == "--devices" && i + 1 < argc) {
+            devices = std::atoi(argv[++i]);
         } else if (option == "--changes" && i + 1 < argc) {
             changes = std::atoi(argv[++i]);
         } else if (option == "--quick") {
@@ -178,9 +181,9 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (cli.empty() || sim.empty() || rounds < 1 || changes < 1000) {
+    if (cli.empty() || sim.empty() || rounds < 1 || devices < 1 || changes < 1000) {
         std::fprintf(stderr,
-                     "usage: journal_bench --cli PATH --sim PATH [--rounds N] "
+                     "usage: journal_bench --cli PATH --sim PATH [--rounds N] [--devices N] "
                      "[--changes N>=1000] [--quick]\n");
         return 1;
     }
@@ -207,7 +210,7 @@ int main(int argc, char** argv) {
                 RunCli(cli, sim,
                        journaled ? std::vector<std::string>{"--journal", applyJournal}
                                  : std::vector<std::string>{"--no-journal"},
-                       {"apply", profile}, 1);
+                       {"apply", profile}, devices);
             ok = ok && seconds.has_value();
             (journaled ? with : without).push_back(seconds.value_or(0) * 1000);
         }
@@ -216,9 +219,12 @@ int main(int argc, char** argv) {
     }
     if (ok) {
         PrintResult("journal.apply_rounds", rounds);
+        PrintResult("journal.apply_devices", devices);
         PrintResult("journal.apply_without_ms", Median(without));
         PrintResult("journal.apply_with_ms", Median(with));
         PrintResult("journal.apply_added_ms", Median(with) - Median(without));
+        PrintResult("journal.apply_added_per_device_ms",
+                    (Median(with) - Median(without)) / devices);
     }
 
     // 2. history --id over many changes.
