@@ -1,6 +1,7 @@
 #include "AppOptions.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 
 #include "GbkText.h"
@@ -27,8 +28,9 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption demo(QStringLiteral("demo"));
     const QCommandLineOption com(QStringLiteral("com"), {}, QStringLiteral("N=PATH"));
+    const QCommandLineOption lang(QStringLiteral("lang"), {}, QStringLiteral("LANGUAGE"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, demo, com});
+    parser.addOptions({help, version, demo, com, lang});
     if (!parser.parse(QStringList{QStringLiteral("QK4410ConfTool")} + arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
@@ -37,6 +39,8 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
                         .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
         } else if (arguments.last() == QStringLiteral("--com")) {
             error = QStringLiteral("--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)");
+        } else if (arguments.last() == QStringLiteral("--lang")) {
+            error = QStringLiteral("--lang needs a value: en or zh_CN");
         } else {
             error = parser.errorText();  // a value given to an option that takes none
         }
@@ -55,6 +59,18 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
         }
     }
     options.demo = parser.isSet(demo);
+    if (parser.isSet(lang)) {
+        const QString value = parser.value(lang);  // the last one counts
+        if (value == QStringLiteral("en")) {
+            options.language = res::Language::English;
+        } else if (value == QStringLiteral("zh_CN")) {
+            options.language = res::Language::Chinese;
+        } else {
+            error = QStringLiteral("--lang: '%1' is not a language of this program (en, zh_CN)")
+                        .arg(value);
+            return std::nullopt;
+        }
+    }
     for (const QString& value : parser.values(com)) {
         bool isNumber = false;
         if (const int number = value.toInt(&isNumber); isNumber) {
@@ -101,9 +117,12 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
 }
 
 QString HelpText() {
+    // English on the terminal, where --help is answered before any catalogue is loaded; in
+    // the window's language when F1 shows it.
     const QString demo = DemoHelpText();
-    return QStringLiteral(
-               "Usage: QK4410ConfTool [--com N=PATH]... [--com N]%1\n"
+    return QCoreApplication::translate(
+               "AppOptions",
+               "Usage: QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1\n"
                "       QK4410ConfTool --help | --version\n"
                "\n"
                "Configures a QK4410/QK4520 network data terminal over a serial port.\n"
@@ -116,6 +135,9 @@ QString HelpText() {
                "                the system's COMn.\n"
                "  --com N       select COM N and open it once the window shows, as the Open\n"
                "                button does (which also reads the device's parameters).\n"
+               "  --lang LANG   the window's language, en or zh_CN. Without it, the language\n"
+               "                of LC_ALL, LC_MESSAGES or LANG (the first one set): zh... is\n"
+               "                Chinese, anything else English.\n"
                "%2"
                "  -h, --help    show this text.\n"
                "  --version     show the version.\n"
