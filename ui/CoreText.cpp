@@ -9,8 +9,9 @@ constexpr const char* kContext = "CoreText";
 // Longer texts are no message of the core's; matching them would only cost time.
 constexpr qsizetype kLongestText = 4000;
 
-// A text of the core's, with what goes into each %n, in order: v a value, t a text, p a
-// phrase, l a list of phrases (see CoreText), d a port's description. Shapes are tried in table
+// A text of the core's, with what goes into each %n, in order: v a value, n a name (a value
+// without blanks, such as a parameter's), t a text, p a phrase, l a list of phrases (see
+// CoreText), d a port's description. Shapes are tried in table
 // order, so a narrow shape comes before a wider one that would also fit.
 struct Shape {
     const char* source;
@@ -99,11 +100,13 @@ constexpr Shape kShapes[] = {
     {QT_TRANSLATE_NOOP("CoreText", "%1: %2 (mode %3, owner %4, group %5). %6 is in group %7, but this session started before that: log out and in again (a new group membership takes effect only after a new login)"), "vtvvvvv"},
     {QT_TRANSLATE_NOOP("CoreText", "%1: %2 (mode %3, owner %4, group %5). Members of %6 may open it, and %7 is not one: %8, then log out and in again (a new group membership takes effect only after a new login)"), "vtvvvvvv"},
     {QT_TRANSLATE_NOOP("CoreText", "this user"), ""},
-    {QT_TRANSLATE_NOOP("CoreText", "%1 is not open"), "v"},
     {QT_TRANSLATE_NOOP("CoreText", "the port is not open"), ""},
+    {QT_TRANSLATE_NOOP("CoreText", "%1 is not open"), "v"},
     {QT_TRANSLATE_NOOP("CoreText", "%1 (%2 of %3 bytes written)"), "tvv"},
     {QT_TRANSLATE_NOOP("CoreText", "timed out after %1 ms"), "v"},
     {QT_TRANSLATE_NOOP("CoreText", "stopped"), ""},
+    // Every setting the line refused, one after the other.
+    {QT_TRANSLATE_NOOP("CoreText", "%1; %2"), "pp"},
     {QT_TRANSLATE_NOOP("CoreText", "%1: %2: %3"), "vpt"},
     {QT_TRANSLATE_NOOP("CoreText", "reading the line settings"), ""},
     {QT_TRANSLATE_NOOP("CoreText", "raw mode"), ""},
@@ -111,8 +114,8 @@ constexpr Shape kShapes[] = {
     {QT_TRANSLATE_NOOP("CoreText", "line settings"), ""},
     {QT_TRANSLATE_NOOP("CoreText", "queue sizes"), ""},
     {QT_TRANSLATE_NOOP("CoreText", "timeouts"), ""},
-    {QT_TRANSLATE_NOOP("CoreText", "%1 baud"), "v"},
     {QT_TRANSLATE_NOOP("CoreText", "the line runs at %1 baud"), "v"},
+    {QT_TRANSLATE_NOOP("CoreText", "%1 baud"), "v"},
     {QT_TRANSLATE_NOOP("CoreText", "%1 data bits are not possible (5 to 8)"), "v"},
     {QT_TRANSLATE_NOOP("CoreText", "stop-bits code %1 is unknown (0, 1 or 2)"), "v"},
     {QT_TRANSLATE_NOOP("CoreText", "parity code %1 is unknown (0 none, 1 odd, 2 even)"), "v"},
@@ -146,15 +149,15 @@ constexpr Shape kShapes[] = {
     {QT_TRANSLATE_NOOP("CoreText", "%1 given again (first on line %2)"), "vv"},
     {QT_TRANSLATE_NOOP("CoreText", "the profile names no setting"), ""},
     {QT_TRANSLATE_NOOP("CoreText", "%1, and the device does not hold that value"), "p"},
-    {QT_TRANSLATE_NOOP("CoreText", "%1: a value cannot hold a line break or zero byte"), "v"},
-    {QT_TRANSLATE_NOOP("CoreText", "%1 %2, got %3"), "vpv"},
-    {QT_TRANSLATE_NOOP("CoreText", "%1: %2"), "vt"},
+    {QT_TRANSLATE_NOOP("CoreText", "%1: a value cannot hold a line break or zero byte"), "n"},
+    {QT_TRANSLATE_NOOP("CoreText", "%1 %2, got %3"), "npv"},
+    {QT_TRANSLATE_NOOP("CoreText", "%1: %2"), "vp"},
     {QT_TRANSLATE_NOOP("CoreText", "not valid UTF-8"), ""},
     {QT_TRANSLATE_NOOP("CoreText", "a character has no GBK form"), ""},
     {QT_TRANSLATE_NOOP("CoreText", "unknown escape %1 (write a backslash as \\\\)"), "v"},
-    {QT_TRANSLATE_NOOP("CoreText", "%1 %2"), "vp"},
     // Items of lists: a parameter and why it was not sent.
     {QT_TRANSLATE_NOOP("CoreText", "%1 (%2)"), "pp"},
+    {QT_TRANSLATE_NOOP("CoreText", "%1 %2"), "np"},
 };
 
 // What the COM list says of the port behind a number, beyond names and numbers.
@@ -266,6 +269,9 @@ class Matcher {
         switch (kind) {
             case 'v':
                 return part;
+            case 'n':
+                return part.isEmpty() || part.contains(u' ') ? std::nullopt
+                                                             : std::optional<QString>(part);
             case 't':
                 return Any(part);
             case 'p':
@@ -279,11 +285,10 @@ class Matcher {
         }
     }
 
-    // Phrases joined by ", ", split where every piece is a phrase the catalogue knows.
+    // Phrases joined by ", ", split where every piece is a phrase the catalogue knows, the
+    // first piece as short as it can be: a wide shape ("%1 %2") would otherwise take two
+    // phrases for one.
     std::optional<QString> List(const QString& text) const {
-        if (auto whole = Known(text)) {
-            return whole;
-        }
         static const QString separator = QStringLiteral(", ");
         for (qsizetype at = text.indexOf(separator); at > 0; at = text.indexOf(separator, at + 1)) {
             const auto first = Known(text.left(at));
@@ -294,7 +299,7 @@ class Matcher {
                 return *first + Tr(QT_TRANSLATE_NOOP("CoreText", ", ")) + *rest;
             }
         }
-        return std::nullopt;
+        return Known(text);
     }
 
     std::span<const Shape> m_shapes;
