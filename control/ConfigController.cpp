@@ -115,10 +115,15 @@ std::string ConfigController::HandshakeFailureDetail() const {
     const auto seconds = std::chrono::duration_cast<std::chrono::duration<double>>(waited).count();
     char time[32];
     std::snprintf(time, sizeof time, "%g s", seconds);
-    return "No answer to \"REQUEST CFG MODE\" at " +
-           std::string(EntryAt(BaudRateList, selection.baudIndex)) + " baud in " + time +
-           ". The device may use another line speed: Find Device... (in the window's context "
-           "menu) and qk4410-cli scan find it.";
+    std::string detail = "No answer to \"REQUEST CFG MODE\" at " +
+                         std::string(EntryAt(BaudRateList, selection.baudIndex)) + " baud in " +
+                         time +
+                         ". The device may use another line speed: Find Device... (in the "
+                         "window's context menu) and qk4410-cli scan find it.";
+    if (const std::string others = m_port.SharedWith(); !others.empty()) {
+        detail += " The port is open in " + others + " as well, which may take the answers.";
+    }
+    return detail;
 }
 
 void ConfigController::Login() {

@@ -57,6 +57,9 @@ ScanResult DeviceScanner::Scan(const std::vector<std::uint32_t>& rates,
             result.baud = rate;
             ReadIdentity(result);
         }
+        if (!result.found) {
+            result.sharedWith = m_port.SharedWith();
+        }
         m_port.Close();
         if (handshake != HandshakeResult::NoReply) {
             break;

@@ -19,6 +19,7 @@ struct ScanResult {
     bool found = false;
     std::uint32_t baud = 0;   // the line speed the device answered at
     ReportedValues reported;  // its status, ID and version answers, as far as it gave them
+    std::string sharedWith;   // no device found: other programs that had the port open
 };
 
 // The line speeds to try: `first`, then the others, most likely first.

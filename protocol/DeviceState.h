@@ -49,9 +49,18 @@ class ReportedValues {
     void Note(ParameterId id, std::string_view value) {
         auto& slot = m_slots[Index(id)];
         slot.value = std::string(value);
+        slot.cutShort = false;
         ++slot.count;
         slot.sequence = ++m_answers;
     }
+    // The device began an answer under the parameter's key that never came whole (a line
+    // too long to take, a line the hang-up cut): what it holds is unknown now.
+    void NoteCutShort(ParameterId id) {
+        auto& slot = m_slots[Index(id)];
+        slot.value.reset();
+        slot.cutShort = true;
+    }
+    bool CutShort(ParameterId id) const { return m_slots[Index(id)].cutShort; }
     void Clear() {
         m_slots = {};
         m_answers = 0;
@@ -72,6 +81,7 @@ class ReportedValues {
         std::optional<std::string> value;
         unsigned count = 0;
         unsigned long sequence = 0;
+        bool cutShort = false;
     };
     static std::size_t Index(ParameterId id) { return static_cast<std::size_t>(id); }
 

@@ -368,6 +368,10 @@ bool AcceptedBack(const Parameter& parameter, std::string_view bytes,
 
 std::optional<std::string> SendableValue(const Parameter& parameter, const DeviceState& state,
                                          std::string& why) {
+    if (state.reported.CutShort(parameter.id)) {
+        why = "the device's value came cut short, and is not written over";
+        return std::nullopt;
+    }
     const RecordField& field = parameter.field;
     if (field.position != nullptr) {
         return ListChoice(parameter, state.*field.position, why);

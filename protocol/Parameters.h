@@ -100,8 +100,9 @@ bool AcceptedBack(const Parameter& parameter, std::string_view bytes,
 
 // The bytes Set Param. and Adv Param. send for the parameter from the record; nullopt,
 // with `why` ("no entry chosen", "not in the list", ...), when the record holds nothing
-// that may be sent. The heartbeat goes out as '1' plus the field, whichever encoding it
-// holds, as the window has always sent it.
+// that may be sent, or when the device's last answer for it came cut short, so that what
+// the record holds is not what the device holds. The heartbeat goes out as '1' plus the field,
+// whichever encoding it holds, as the window has always sent it.
 std::optional<std::string> SendableValue(const Parameter& parameter, const DeviceState& state,
                                          std::string& why);
 

@@ -93,6 +93,13 @@ void ResponseParser::ParseLines(std::string_view text) {
     while (!text.empty() && text.front() == '+') {
         const long lineFeed = PositionOf(text, '\n');
         if (lineFeed < 0) {
+            // A line that will not come whole: whatever the device holds under its key is
+            // unknown now, and must not be written back as the record holds it.
+            const std::string_view key = Substring(text, 1, PositionOf(text, ':') - 1);
+            if (const Parameter* parameter = FindParameterByAnswerKey(key);
+                parameter != nullptr && PositionOf(text, ':') > 0) {
+                m_state.reported.NoteCutShort(parameter->id);
+            }
             return;
         }
         const long colon = PositionOf(text, ':');

@@ -52,6 +52,7 @@ class CSerialPort : public SerialLink {
     bool IsOpen() const override { return m_opened.load(); }
     bool HungUp() const override { return m_hungUp.load(); }
     std::string HangUpReason() const override;
+    std::string SharedWith() const override;
     void Close() override;
 
     // Asked while a write waits for the line to take more bytes: true ends the write there,

@@ -233,6 +233,10 @@ void CSerialPort::SetState(std::uint32_t baud, int dataBits, int stopBitsCode, i
     }
 }
 
+std::string CSerialPort::SharedWith() const {
+    return m_opened ? OtherUsers(m_path) : std::string();
+}
+
 bool CSerialPort::SetReadTimeouts(unsigned milliseconds) {
     if (!m_opened) {
         return false;

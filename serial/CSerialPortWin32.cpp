@@ -124,6 +124,10 @@ void CSerialPort::SetState(std::uint32_t baud, int dataBits, int stopBitsCode, i
     }
 }
 
+std::string CSerialPort::SharedWith() const {
+    return {};  // Windows opens a COM port for one program only
+}
+
 bool CSerialPort::SetReadTimeouts(unsigned milliseconds) {
     const HANDLE handle = Handle(m_handle);
     if (!m_opened || handle == nullptr) {

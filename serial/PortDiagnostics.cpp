@@ -245,6 +245,17 @@ std::string DescribeHeldPort(const std::string& path, const std::string& procRoo
     return path + " is in use by " + Name(holders);
 }
 
+std::string OtherUsers(const std::string& path, const std::string& procRoot) {
+    std::string text;
+    for (const PortHolder& holder : FindPortHolders(path, procRoot)) {
+        if (holder.pid != getpid()) {
+            text += (text.empty() ? "" : ", ") + holder.command + " (pid " +
+                    std::to_string(holder.pid) + ")";
+        }
+    }
+    return text;
+}
+
 std::string DescribeOpenFailure(const std::string& path, int err, const std::string& mapping) {
     switch (err) {
         case ENOENT:

@@ -50,6 +50,11 @@ std::string DescribeAccessDenied(const std::string& path);
 // lock to be seen (TIOCEXCL alone), every process that has it open.
 std::string DescribeHeldPort(const std::string& path, const std::string& procRoot = "/proc");
 
+// Other programs that have `path` open while this one uses it (none lock it, or this one
+// could not have): "cat (pid 4242)". A reader among them may take the device's answers
+// before this program sees them. Empty when there are none.
+std::string OtherUsers(const std::string& path, const std::string& procRoot = "/proc");
+
 // Detail for a failed open of `path` with `err`; `mapping` is the COM mapping in force,
 // named when the device is missing.
 std::string DescribeOpenFailure(const std::string& path, int err, const std::string& mapping);

@@ -219,6 +219,14 @@ void CConfigToolDlg::ShowMessage(std::string_view text) {
     m_messages.Present(this, {CoreText::Translate(FromGbk(text)), {}, Message::Icon::None});
 }
 
+void CConfigToolDlg::ShowFailure(std::string_view message, std::string_view detail) {
+    const auto arrow = OverrideCursor::ForOperator();
+    m_messages.Present(
+        this,
+        {FromGbk(message), QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())),
+         Message::Icon::None});
+}
+
 void CConfigToolDlg::UpdateControls() {
     m_log.Show(m_state.infoLog);
     m_destAddressEdit->SetBytes(m_state.destAddress);

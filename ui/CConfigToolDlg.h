@@ -105,6 +105,8 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void DisableConfigButtons() override;
     bool RunAdvancedDialog(AdvancedParams& record, bool loggedIn) override;
     void ShowLineLost(std::string_view reason) override;
+    // The fixed message in its box, the detail beneath it (what was tried, what to try).
+    void ShowFailure(std::string_view message, std::string_view detail) override;
 
     // What the window does with a received block: parse it, show the record, scroll the
     // log to its end.

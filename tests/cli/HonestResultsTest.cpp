@@ -2,17 +2,21 @@
 // around it are hostile: a confirmation is only ever the device's answer to the question
 // asked, a failed run leaves every file as it was, and no input is read or echoed without
 // bounds.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "CliRun.h"
 #include "JsonOutput.h"
+#include "PortDiagnostics.h"
 #include "PseudoTerminal.h"
 
 namespace qk::cli {
@@ -220,6 +224,29 @@ TEST_F(HonestResultsTest, EveryQueriedParameterCountsForGetsVerdict) {
                   "the device did not report: " + std::string(queried[i]->name));
     }
     EXPECT_EQ(i, queried.size());
+}
+
+// Another program with the port open may be taking the device's answers: a device that
+// seems not to answer comes with the name of that program.
+TEST_F(HonestResultsTest, AProgramWithThePortOpenIsNamedWhenNoDeviceAnswers) {
+    sim::SimulatedDevice device({.noHandshake = true});
+    const pid_t reader = fork();
+    if (reader == 0) {
+        const int port = open(device.slavePath().c_str(), O_RDONLY | O_NOCTTY);
+        dup2(port, STDIN_FILENO);
+        execlp("sleep", "sleep", "30", nullptr);
+        _exit(127);
+    }
+    ASSERT_GT(reader, 0);
+    for (int i = 0; i < 100 && OtherUsers(device.slavePath()).empty(); ++i) {
+        std::this_thread::sleep_for(20ms);
+    }
+    const CliRun run = RunCli({"--port", device.slavePath(), "--attempts", "2", "get"});
+    kill(reader, SIGTERM);
+    waitpid(reader, nullptr, 0);
+    EXPECT_EQ(run.status, kNoDevice);
+    EXPECT_THAT(run.err, HasSubstr("The port is open in sleep (pid " + std::to_string(reader) +
+                                   ") as well, which may take the answers."));
 }
 
 // Devices given by COM number each get their own port, whichever order they are named in.

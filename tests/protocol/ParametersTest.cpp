@@ -7,6 +7,7 @@
 #include "CommandTable.h"
 #include "Parameters.h"
 #include "RecordSettings.h"
+#include "ResponseParser.h"
 
 namespace qk {
 namespace {
@@ -84,6 +85,17 @@ TEST(ParametersTest, LimitsAndWhatTheDeviceReportedDecideWhatIsSent) {
     EXPECT_EQ(SendableValue(port, state, why), "70000");
     state.destPort = "70001";  // edited: no longer the device's own
     EXPECT_FALSE(SendableValue(port, state, why));
+    // An answer that never came whole: what the device holds is unknown, and the record's
+    // value is not written over it, until a whole answer comes.
+    const Parameter& registration2 = ParameterOf(ParameterId::RegisterData);
+    NullDeviceView view;
+    ResponseParser parser(state, view);
+    state.advanced.registerData = "old";
+    parser.HandleBlock("+ENROL:" + std::string(3000, 'x'));
+    EXPECT_FALSE(SendableValue(registration2, state, why));
+    EXPECT_EQ(why, "the device's value came cut short, and is not written over");
+    parser.HandleBlock("+ENROL:new\r\n");
+    EXPECT_EQ(SendableValue(registration2, state, why), "new");
     state.destPort = "70000\r\n";  // never, whoever reported it
     state.reported.Note(ParameterId::DestPort, "70000\r\n");
     EXPECT_FALSE(SendableValue(port, state, why));

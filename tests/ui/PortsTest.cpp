@@ -167,6 +167,27 @@ class PortsTest : public QObject {
         QVERIFY(!w.dialog.IsPortOpen() && w.finder().progress() == nullptr);
     }
 
+    // The rate chosen in Baud Rate is tried first; a port where nothing answered is never
+    // selected, whatever its number.
+    void findDeviceTriesTheChosenRateFirstAndSelectsNoSilentPort() {
+        sim::SimulatedDevice silent(sim::SimOptions{.noHandshake = true});
+        {
+            Window w(test::Pinned({{1, silent.slavePath()}}));
+            w.finder().SetTiming({.polls = 1000, .retry = 1s});  // it stays on its first rate
+            test::Pick(w.List(1046), 8);                         // 38400
+            w.FindDevice();
+            QTRY_VERIFY(w.finder().progress()->labelText().contains("COM1: 38400 baud"));
+            w.finder().Cancel();
+        }
+        sim::SimulatedDevice device(sim::SimOptions{.lineSpeed = 19200});
+        Window w(test::Pinned({{1, silent.slavePath()}, {4, device.slavePath()}}));
+        w.finder().SetTiming(
+            {.polls = 3, .retry = 50ms, .queryGap = 2ms, .answerWait = 1000ms, .readPoll = 2ms});
+        w.FindDevice();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.finder().IsRunning(), 10000);
+        QCOMPARE(w.List(1010)->currentText() + " " + w.List(1046)->currentText(), "COM4 19200");
+    }
+
     // Cancel, closing the window or its end stop the scans at once and change nothing;
     // until then the window takes input.
     void cancelStopsTheSearch() {

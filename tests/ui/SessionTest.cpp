@@ -113,6 +113,20 @@ class SessionTest : public QObject {
         QCOMPARE(s.messages.texts(), QStringList{"Log off"});
     }
 
+    // A device that never confirms the handshake: the fixed message, and beneath it the
+    // line speed tried, the time waited and the way to the right speed.
+    void aHandshakeWithoutAnswerSaysWhatToTryNext() {
+        ControllerTiming timing = test::FastTiming();
+        timing.handshakeAttempts = 4;
+        Session s(sim::SimOptions{.noHandshake = true}, timing);
+        s.Button(1001)->click();
+        QCOMPARE(s.messages.texts(), QStringList{"Fail, Please try again!"});
+        QCOMPARE(s.messages.entries[0].message.detail,
+                 "No answer to \"REQUEST CFG MODE\" at 9600 baud in 0.02 s. The device may use "
+                 "another line speed: Find Device... (in the window's context menu) and "
+                 "qk4410-cli scan find it.");
+    }
+
     // While a sequence runs the window shows the busy cursor and takes nothing in: answers
     // and the operator's pointer wait until it ends, the menu's items do nothing. What waits
     // for the operator inside one gets the arrow; at any other time the widgets' own cursors

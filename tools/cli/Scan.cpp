@@ -23,7 +23,11 @@ std::string Line(const PortFinding& finding) {
     const std::string port = EscapeBytes(finding.path);
     if (!r.found) {
         return port + " no device" +
-               (r.opened ? std::string() : " (cannot open: " + finding.openFailure + ")");
+               (!r.opened               ? " (cannot open: " + finding.openFailure + ")"
+                : !r.sharedWith.empty() ? " (the port is open in " + r.sharedWith +
+                                              " as well, which may take "
+                                              "the answers)"
+                                        : std::string());
     }
     const std::string* stat = r.reported.Find(ParameterId::Status);
     return port + " " + std::to_string(r.baud) + " baud, ID " + Reported(r, ParameterId::Id) +
@@ -47,7 +51,10 @@ Json JsonObject(const PortFinding& finding) {
             {"firmware", reported(ParameterId::Version)},
             {"signal", stat != nullptr ? NumberOrText(GbkToDisplay(SplitStat(*stat).strength))
                                        : Json(nullptr)},
-            {"problem", r.opened ? Json(nullptr) : Json(finding.openFailure)}};
+            {"problem", !r.opened               ? Json(finding.openFailure)
+                        : !r.sharedWith.empty() ? Json("the port is open in " + r.sharedWith +
+                                                       " as well, which may take the answers")
+                                                : Json(nullptr)}};
 }
 
 // The ports to search: the --port and --com options in order, or every port of the list.
