@@ -221,10 +221,10 @@ void CConfigToolDlg::ShowMessage(std::string_view text) {
 
 void CConfigToolDlg::ShowFailure(std::string_view message, std::string_view detail) {
     const auto arrow = OverrideCursor::ForOperator();
-    m_messages.Present(
-        this,
-        {FromGbk(message), QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())),
-         Message::Icon::None});
+    m_messages.Present(this, {CoreText::Translate(FromGbk(message)),
+                              CoreText::Translate(QString::fromUtf8(
+                                  detail.data(), static_cast<qsizetype>(detail.size()))),
+                              Message::Icon::None});
 }
 
 void CConfigToolDlg::UpdateControls() {

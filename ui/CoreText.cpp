@@ -39,6 +39,11 @@ constexpr Shape kShapes[] = {
                        "No answer to \"REQUEST CFG MODE\" at %1 baud in %2 s. The device may use "
                        "another line speed: Find Device... (in the window's context menu) and "
                        "qk4410-cli scan find it."), "vv"},
+    {QT_TRANSLATE_NOOP("CoreText",
+                       "No answer to \"REQUEST CFG MODE\" at %1 baud in %2 s. The device may use "
+                       "another line speed: Find Device... (in the window's context menu) and "
+                       "qk4410-cli scan find it. The port is open in %3 as well, which may take "
+                       "the answers."), "vvl"},
     {QT_TRANSLATE_NOOP("CoreText", "Not sent: %1."), "l"},
     {QT_TRANSLATE_NOOP("CoreText", "Login Key"), ""},
     // Parameters as the window's messages name them.
@@ -71,6 +76,7 @@ constexpr Shape kShapes[] = {
     {QT_TRANSLATE_NOOP("CoreText", "must be one of %1"), "v"},
     {QT_TRANSLATE_NOOP("CoreText", "is %1 bytes in GBK, at most %2"), "vv"},
     {QT_TRANSLATE_NOOP("CoreText", "cannot be set"), ""},
+    {QT_TRANSLATE_NOOP("CoreText", "the device's value came cut short, and is not written over"), ""},
     // The status bar.
     {QT_TRANSLATE_NOOP("CoreText", "field strength:%1  temperature:%2℃  Voltage:%3"), "vvv"},
     {QT_TRANSLATE_NOOP("CoreText", "Hardware Ver:%1,Software Ver:%2"), "vv"},

@@ -597,6 +597,14 @@ QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
         <source>%1; %2</source>
         <translation>%1；%2</translation>
     </message>
+    <message>
+        <source>No answer to "REQUEST CFG MODE" at %1 baud in %2 s. The device may use another line speed: Find Device... (in the window's context menu) and qk4410-cli scan find it. The port is open in %3 as well, which may take the answers.</source>
+        <translation>在 %1 波特下 %2 秒内没有收到对“REQUEST CFG MODE”的应答。设备可能使用其他线路速率：“查找设备…”（在窗口的右键菜单中）和 qk4410-cli scan 可以找到它。%3 也打开了这个串口，可能会取走应答。</translation>
+    </message>
+    <message>
+        <source>the device's value came cut short, and is not written over</source>
+        <translation>设备的值没有完整收到，不会覆盖它</translation>
+    </message>
 </context>
 <context>
     <name>DialogTemplate</name>
