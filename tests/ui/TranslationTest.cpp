@@ -446,8 +446,9 @@ class TranslationTest : public QObject {
                 QMessageBoxPresenter presenter(QStringLiteral("QK4410ConfTool"));
                 const auto box = presenter.MakeBox(
                     nullptr, {CoreText::Translate(FromGbk(kOpenComFailed)),
-                              CoreText::Translate(QString::fromStdString(DescribeOpenFailure(
-                                  "/dev/ttyUSB9", ENOENT, "COM3=/dev/ttyUSB0 (pinned)"))),
+                              CoreText::Translate(QStringLiteral(
+                                  "/dev/ttyUSB9: No such file or directory; port mapping: "
+                                  "COM3=/dev/ttyUSB0 (pinned)")),
                               Message::Icon::Warning});
                 box->setFont(font);
                 box->show();
