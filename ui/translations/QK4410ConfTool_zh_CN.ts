@@ -14,16 +14,16 @@ Configures a QK4410/QK4520 network data terminal over a serial port.
                 Without it, COM1, COM2, ... are the serial ports found at start:
                 USB and ACM adapters first, then built-in ports; adapters
                 plugged in later take the free numbers. On Windows COMn is
-                the system's COMn.
+                the system&apos;s COMn.
   --com N       select COM N and open it once the window shows, as the Open
-                button does (which also reads the device's parameters).
-  --lang LANG   the window's language, en or zh_CN. Without it, the language
+                button does (which also reads the device&apos;s parameters).
+  --lang LANG   the window&apos;s language, en or zh_CN. Without it, the language
                 of LC_ALL, LC_MESSAGES or LANG (the first one set): zh... is
                 Chinese, anything else English.
 %2  -h, --help    show this text.
   --version     show the version.
 
-Qt's own settings are taken from its environment variables, for example
+Qt&apos;s own settings are taken from its environment variables, for example
 QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.</source>
         <translation>用法：QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1
        QK4410ConfTool --help | --version
@@ -130,7 +130,7 @@ QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
         <translation>校验位</translation>
     </message>
     <message>
-        <source>No answer to "REQUEST CFG MODE" at %1 baud in %2 s. The device may use another line speed: Find Device... (in the window's context menu) and qk4410-cli scan find it.</source>
+        <source>No answer to &quot;REQUEST CFG MODE&quot; at %1 baud in %2 s. The device may use another line speed: Find Device... (in the window&apos;s context menu) and qk4410-cli scan find it.</source>
         <translation>在 %1 波特下 %2 秒内没有收到对“REQUEST CFG MODE”的应答。设备可能使用其他线路速率：“查找设备…”（在窗口的右键菜单中）和 qk4410-cli scan 可以找到它。</translation>
     </message>
     <message>
@@ -598,11 +598,11 @@ QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
         <translation>%1；%2</translation>
     </message>
     <message>
-        <source>No answer to "REQUEST CFG MODE" at %1 baud in %2 s. The device may use another line speed: Find Device... (in the window's context menu) and qk4410-cli scan find it. The port is open in %3 as well, which may take the answers.</source>
+        <source>No answer to &quot;REQUEST CFG MODE&quot; at %1 baud in %2 s. The device may use another line speed: Find Device... (in the window&apos;s context menu) and qk4410-cli scan find it. The port is open in %3 as well, which may take the answers.</source>
         <translation>在 %1 波特下 %2 秒内没有收到对“REQUEST CFG MODE”的应答。设备可能使用其他线路速率：“查找设备…”（在窗口的右键菜单中）和 qk4410-cli scan 可以找到它。%3 也打开了这个串口，可能会取走应答。</translation>
     </message>
     <message>
-        <source>the device's value came cut short, and is not written over</source>
+        <source>the device&apos;s value came cut short, and is not written over</source>
         <translation>设备的值没有完整收到，不会覆盖它</translation>
     </message>
 </context>
