@@ -10,8 +10,8 @@
 namespace qk::ui {
 
 // The language the windows speak: the one asked for on the command line (--lang), else the
-// one the user reads messages in (LanguageOfLocale), as the About item has always chosen
-// string 101.
+// one the user reads messages in (the locale LocaleName finds), as the About item has always
+// chosen string 101.
 res::Language ChooseLanguage(std::optional<res::Language> asked,
                              const std::function<const char*(const char*)>& getenv);
 
@@ -19,7 +19,7 @@ res::Language ChooseLanguage(std::optional<res::Language> asked,
 // one set and not empty; "" when none is.
 std::string LocaleName(const std::function<const char*(const char*)>& getenv);
 
-// The language of the installed catalogues, as Translations::Use set it (QLocale's
+// The language of the installed catalogues, as a Translations set it (QLocale's
 // default): what the windows pick string 101 by.
 res::Language CurrentLanguage();
 
