@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include "AppOptionTable.h"
 #include "GbkText.h"
 #include "ShellPlatform.h"
 #include "VersionInfo.h"
@@ -21,16 +22,39 @@ QString Dotted(const std::array<int, 4>& version) {
         .arg(version[3]);
 }
 
+QCommandLineOption QtOption(const tools::OptionSpec& spec) {
+    QStringList names{QString::fromLatin1(spec.longName)};
+    if (spec.shortName != '\0') {
+        names.prepend(QString(QLatin1Char(spec.shortName)));
+    }
+    return spec.takesValue() ? QCommandLineOption(names, {}, QString::fromLatin1(spec.valueName))
+                             : QCommandLineOption(names);
+}
+
+// The names --lang takes, which the bash completion offers too (AppOptionTable).
+std::optional<res::Language> LanguageNamed(const QString& name) {
+    if (name == QStringLiteral("en")) {
+        return res::Language::English;
+    }
+    if (name == QStringLiteral("zh_CN")) {
+        return res::Language::Chinese;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QString& error) {
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption demo(QStringLiteral("demo"));
-    const QCommandLineOption com(QStringLiteral("com"), {}, QStringLiteral("N=PATH"));
-    const QCommandLineOption lang(QStringLiteral("lang"), {}, QStringLiteral("LANGUAGE"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, demo, com, lang});
+    for (const tools::OptionSpec& spec : AppOptionTable()) {
+        parser.addOption(QtOption(spec));
+    }
+    const QCommandLineOption help = QtOption(AppOption(kAppHelp));
+    const QCommandLineOption version = QtOption(AppOption(kAppVersion));
+    const QCommandLineOption demo = QtOption(AppOption(kAppDemo));
+    const QCommandLineOption com = QtOption(AppOption(kAppCom));
+    const QCommandLineOption lang = QtOption(AppOption(kAppLang));
+    const QString languages = QString::fromLatin1(AppOption(kAppLang).words);
     if (!parser.parse(QStringList{QStringLiteral("QK4410ConfTool")} + arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
@@ -40,7 +64,8 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
         } else if (arguments.last() == QStringLiteral("--com")) {
             error = QStringLiteral("--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)");
         } else if (arguments.last() == QStringLiteral("--lang")) {
-            error = QStringLiteral("--lang needs a value: en or zh_CN");
+            error = QStringLiteral("--lang needs a value: ") +
+                    QString(languages).replace(u' ', QStringLiteral(" or "));
         } else {
             error = parser.errorText();  // a value given to an option that takes none
         }
@@ -61,13 +86,10 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
     options.demo = parser.isSet(demo);
     if (parser.isSet(lang)) {
         const QString value = parser.value(lang);  // the last one counts
-        if (value == QStringLiteral("en")) {
-            options.language = res::Language::English;
-        } else if (value == QStringLiteral("zh_CN")) {
-            options.language = res::Language::Chinese;
-        } else {
-            error = QStringLiteral("--lang: '%1' is not a language of this program (en, zh_CN)")
-                        .arg(value);
+        options.language = LanguageNamed(value);
+        if (!options.language) {
+            error = QStringLiteral("--lang: '%1' is not a language of this program (%2)")
+                        .arg(value, QString(languages).replace(u' ', QStringLiteral(", ")));
             return std::nullopt;
         }
     }

@@ -1,5 +1,7 @@
 #include <QTest>
+#include <set>
 
+#include "AppOptionTable.h"
 #include "AppOptions.h"
 #include "CConfigToolApp.h"
 #include "SystemMenu.h"
@@ -51,6 +53,29 @@ class AppTest : public QObject {
             QVERIFY2(options ? got == outcome : got.startsWith(outcome),
                      qPrintable(row + ": " + got));
         }
+    }
+
+    // The table the bash completion is generated from is the one the window parses with:
+    // every option is taken and named by --help, and every language the completion offers
+    // is one --lang takes, each a different one.
+    void theCompletedOptionsAreTheOnesTheWindowTakes() {
+        const QString help = HelpText();
+        for (const tools::OptionSpec& spec : AppOptionTable()) {
+            const QString name = QStringLiteral("--") + QString::fromLatin1(spec.longName);
+            QVERIFY2(help.contains(name + (spec.takesValue() ? " " : "")), qPrintable(name));
+            if (spec.shortName != '\0') {
+                QVERIFY(help.contains(QStringLiteral("-%1,").arg(spec.shortName)));
+            }
+        }
+        std::set<res::Language> languages;
+        for (const QString& word :
+             QString::fromLatin1(AppOption(kAppLang).words).split(u' ', Qt::SkipEmptyParts)) {
+            QString error;
+            const auto options = AppOptions::Parse({"--lang=" + word}, error);
+            QVERIFY2(options && options->language, qPrintable(word + ": " + error));
+            languages.insert(*options->language);
+        }
+        QCOMPARE(languages, (std::set{res::Language::English, res::Language::Chinese}));
     }
 
     // The program's name, which captions its message boxes, and the locale that picks the
