@@ -65,7 +65,8 @@ void LabelFitter::Fit(const ControlSet::Control& control) {
                 maxBottom = std::min(maxBottom, other.top() - 1);
             }
         }
-        if (start.top() + wrapped.height() - 1 <= maxBottom) {
+        // A word wider than the label stays too wide on lines of its own.
+        if (wrapped.width() <= fitted.width() && start.top() + wrapped.height() - 1 <= maxBottom) {
             label->setWordWrap(true);
             fitted.setHeight(std::max(wrapped.height(), start.height()));
         } else {
