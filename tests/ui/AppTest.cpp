@@ -4,6 +4,7 @@
 #include "AppOptionTable.h"
 #include "AppOptions.h"
 #include "CConfigToolApp.h"
+#include "ShellPlatform.h"
 #include "SystemMenu.h"
 #include "Translations.h"
 
@@ -61,6 +62,9 @@ class AppTest : public QObject {
     void theCompletedOptionsAreTheOnesTheWindowTakes() {
         const QString help = HelpText();
         for (const tools::OptionSpec& spec : AppOptionTable()) {
+            if (spec.id == kAppDemo && DemoHelpText().isEmpty()) {
+                continue;  // taken on Windows only to be refused with a reason
+            }
             const QString name = QStringLiteral("--") + QString::fromLatin1(spec.longName);
             QVERIFY2(help.contains(name + (spec.takesValue() ? " " : "")), qPrintable(name));
             if (spec.shortName != '\0') {
