@@ -12,12 +12,15 @@
 #include <functional>
 
 #include "CConfigToolDlg.h"
+#include "ControlIds.h"
+#include "ControlSet.h"
 #include "MessagePresenter.h"
 #include "SimulatedDevice.h"
 
 namespace {
 
 using qk::ui::CConfigToolDlg;
+namespace main_dialog = qk::res::main_dialog;
 
 // Any message would mean the session went wrong: print it instead of showing a box.
 class PrintingPresenter final : public qk::ui::MessagePresenter {
@@ -65,7 +68,7 @@ bool GrabAdvancedDialog(CConfigToolDlg& window, const QString& path) {
             modal->close();
         }
     });
-    window.findChild<QPushButton*>(QStringLiteral("1041"))->click();
+    window.findChild<QPushButton*>(qk::ui::ControlObjectName(main_dialog::kAdvParam, 0))->click();
     if (!grabbed) {
         std::fprintf(stderr, "the Advanced Parameters dialog did not open\n");
     } else if (!saved) {
@@ -94,15 +97,16 @@ int main(int argc, char** argv) {
     CConfigToolDlg window(std::move(ports), messages);
     window.show();
 
-    auto* loginLabel = window.findChild<QLabel*>(QStringLiteral("1050"));
-    window.findChild<QPushButton*>(QStringLiteral("1001"))->click();
+    auto* loginLabel =
+        window.findChild<QLabel*>(qk::ui::ControlObjectName(main_dialog::kLoginLabel, 0));
+    window.findChild<QPushButton*>(qk::ui::ControlObjectName(main_dialog::kOpenClose, 0))->click();
     const bool opened = WaitUntil(
         [&] {
             return !window.statusBar()->GetText(2).isEmpty() &&
                    window.state().advanced.registerData.size() > 0;
         },
         10000);
-    window.findChild<QPushButton*>(QStringLiteral("1003"))->click();
+    window.findChild<QPushButton*>(qk::ui::ControlObjectName(main_dialog::kLogin, 0))->click();
     const bool loggedIn =
         WaitUntil([&] { return loginLabel->text() == QStringLiteral("Login"); }, 5000);
     if (!opened || !loggedIn || messages.failed) {
