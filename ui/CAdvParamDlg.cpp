@@ -7,6 +7,7 @@
 #include "AdvancedSelection.h"
 #include "CComboBox.h"
 #include "CDialog.h"
+#include "ControlIds.h"
 #include "DialogTemplates.h"
 #include "GbkLineEdit.h"
 #include "GbkText.h"
@@ -19,25 +20,7 @@ namespace {
 constexpr Qt::WindowFlags kFrame = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
-enum ControlId : int {
-    kSet = 1,
-    kWorkModeList = 1010,
-    kRegistList = 1011,
-    kPacketGap = 1017,
-    kPacketSize = 1018,
-    kDnsServer = 1021,
-    kReconnectInterval = 1026,
-    kHeartbeatContent = 1027,
-    kLoginKey = 1028,
-    kRegistContent = 1029,
-    kReconnectTries = 1032,
-    kDisconnectTime = 1034,
-    kLogoutList = 1044,
-    kLogoutContent = 1045,
-    kHeartbeatList = 1048,
-    kDataBitsList = 1051,
-    kParityList = 1052,
-};
+using namespace res::advanced_dialog;
 
 void AddEntries(CComboBox& list, ValueList entries) {
     for (const std::string_view entry : entries) {

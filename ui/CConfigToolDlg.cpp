@@ -13,6 +13,7 @@
 #include "AppIcon.h"
 #include "AppOptions.h"
 #include "CAboutDlg.h"
+#include "ControlIds.h"
 #include "CoreText.h"
 #include "DialogFont.h"
 #include "DialogTemplates.h"
@@ -32,26 +33,7 @@ constexpr Qt::WindowFlags kFrame = Qt::Window | Qt::CustomizeWindowHint | Qt::Wi
 // Right edges in pixels of the design font (DialogFont::kDesignBaseUnitX).
 const std::vector<int> kStatusPartEdges = {180, 300, -1};
 
-enum ControlId : int {
-    kOpenClose = 1001,
-    kInfoLog = 1002,
-    kLogin = 1003,
-    kClear = 1007,
-    kGetParam = 1008,
-    kSetParam = 1009,
-    kComList = 1010,
-    kProtocolList = 1011,
-    kDestAddress = 1019,
-    kDestPort = 1020,
-    kLoginKey = 1038,
-    kAdvParam = 1041,
-    kDeviceBaudList = 1044,
-    kPortBaudList = 1046,
-    kParityList = 1048,
-    kConfigModeLabel = 1049,
-    kLoginLabel = 1050,
-    kDataBitsList = 1051,
-};
+using namespace res::main_dialog;
 
 constexpr int kDefaultComIndex = 0;       // COM1
 constexpr int kDefaultBaudIndex = 4;      // "9600"

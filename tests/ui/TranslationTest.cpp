@@ -14,6 +14,7 @@
 #include "ComPortList.h"
 #include "CommandValues.h"
 #include "ConfigController.h"
+#include "ControlIds.h"
 #include "CoreText.h"
 #include "DialogBuilder.h"
 #include "DialogFont.h"
@@ -34,6 +35,7 @@
 
 using namespace qk;
 using namespace qk::ui;
+namespace main_dialog = res::main_dialog;
 
 namespace {
 
@@ -324,7 +326,8 @@ class TranslationTest : public QObject {
         w.dialog.SetConfigModeLabel(kEnteringConfigMode);
         w.dialog.SetOpenButtonCaption(kCaptionClose);
         w.dialog.ShowMessage(kLogOff);
-        QCOMPARE(w.LabelText(1049) + w.Button(1001)->text() + w.messages.texts().last(),
+        QCOMPARE(w.LabelText(main_dialog::kConfigModeLabel) +
+                     w.Button(main_dialog::kOpenClose)->text() + w.messages.texts().last(),
                  "正在进入配置模式...关闭未登陆");
         // A window that refuses to search says why in Chinese, and so does F1.
         w.dialog.deviceFinder().Start(PortDirectory{}, 9600, {});
@@ -429,15 +432,16 @@ class TranslationTest : public QObject {
                         continue;
                     }
                     // The texts the status labels and Open take while the window works.
-                    for (const auto& [id, text] : {std::pair{1049, kEnteringConfigMode},
-                                                   {1049, kConfigModeEntered},
-                                                   {1050, std::string_view("Login")},
-                                                   {1050, kNotLoggedIn}}) {
+                    for (const auto& [id, text] :
+                         {std::pair{main_dialog::kConfigModeLabel, kEnteringConfigMode},
+                          {main_dialog::kConfigModeLabel, kConfigModeEntered},
+                          {main_dialog::kLoginLabel, std::string_view("Login")},
+                          {main_dialog::kLoginLabel, kNotLoggedIn}}) {
                         const QString shown = CoreText::Translate(FromGbk(text));
                         QVERIFY2(test::ShowsWhole(*dialog.Item<QLabel>(id), shown),
                                  qPrintable(shown + where));
                     }
-                    auto* open = dialog.Item<QPushButton>(1001);
+                    auto* open = dialog.Item<QPushButton>(main_dialog::kOpenClose);
                     const QString close = CoreText::Translate(FromGbk(kCaptionClose));
                     QVERIFY(open->fontMetrics().horizontalAdvance(close) + 8 <= open->width());
                 }

@@ -19,6 +19,8 @@
 #include <functional>
 
 #include "CConfigToolDlg.h"
+#include "ControlIds.h"
+#include "ControlSet.h"
 #include "MessagePresenter.h"
 #include "QMessageBoxPresenter.h"
 #include "SimulatedDevice.h"
@@ -27,6 +29,7 @@
 namespace {
 
 using qk::ui::CConfigToolDlg;
+namespace main_dialog = qk::res::main_dialog;
 
 // Saves the first message box it is asked for while armed and goes on as if the operator
 // had read it; any other message means the session went wrong and is printed.
@@ -99,7 +102,7 @@ bool GrabAdvancedDialog(CConfigToolDlg& window, const QString& path) {
             modal->close();
         }
     });
-    window.findChild<QPushButton*>(QStringLiteral("1041"))->click();
+    window.findChild<QPushButton*>(qk::ui::ControlObjectName(main_dialog::kAdvParam, 0))->click();
     if (!grabbed) {
         std::fprintf(stderr, "the Advanced Parameters dialog did not open\n");
     }
@@ -110,7 +113,7 @@ bool GrabAdvancedDialog(CConfigToolDlg& window, const QString& path) {
 // message that reports the device it found.
 bool GrabFindDevice(CConfigToolDlg& window, GrabbingPresenter& messages,
                     const QString& progressPath, const QString& messagePath) {
-    window.findChild<QPushButton*>(QStringLiteral("1001"))->click();
+    window.findChild<QPushButton*>(qk::ui::ControlObjectName(main_dialog::kOpenClose, 0))->click();
     messages.armedPath = messagePath;
     window.OnSysCommand(qk::ui::SystemMenu::kFindDeviceCommand);
     // Once the port without a device has failed and the one with it is being tried.
@@ -170,16 +173,17 @@ int main(int argc, char** argv) {
     CConfigToolDlg window(std::move(ports), messages);
     window.show();
 
-    auto* loginLabel = window.findChild<QLabel*>(QStringLiteral("1050"));
+    auto* loginLabel =
+        window.findChild<QLabel*>(qk::ui::ControlObjectName(main_dialog::kLoginLabel, 0));
     const QString loginText = loginLabel->text();
-    window.findChild<QPushButton*>(QStringLiteral("1001"))->click();
+    window.findChild<QPushButton*>(qk::ui::ControlObjectName(main_dialog::kOpenClose, 0))->click();
     const bool opened = WaitUntil(
         [&] {
             return !window.statusBar()->GetText(2).isEmpty() &&
                    window.state().advanced.registerData.size() > 0;
         },
         10000);
-    window.findChild<QPushButton*>(QStringLiteral("1003"))->click();
+    window.findChild<QPushButton*>(qk::ui::ControlObjectName(main_dialog::kLogin, 0))->click();
     const bool loggedIn = WaitUntil([&] { return window.state().loggedIn; }, 5000);
     if (!opened || !loggedIn || messages.failed || loginLabel->text() == loginText) {
         std::fprintf(stderr, "the session with the simulated device did not complete\n");
