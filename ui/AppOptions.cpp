@@ -1,8 +1,10 @@
 #include "AppOptions.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 
+#include "AppOptionTable.h"
 #include "GbkText.h"
 #include "ShellPlatform.h"
 #include "VersionInfo.h"
@@ -20,15 +22,39 @@ QString Dotted(const std::array<int, 4>& version) {
         .arg(version[3]);
 }
 
+QCommandLineOption QtOption(const tools::OptionSpec& spec) {
+    QStringList names{QString::fromLatin1(spec.longName)};
+    if (spec.shortName != '\0') {
+        names.prepend(QString(QLatin1Char(spec.shortName)));
+    }
+    return spec.takesValue() ? QCommandLineOption(names, {}, QString::fromLatin1(spec.valueName))
+                             : QCommandLineOption(names);
+}
+
+// The names --lang takes, which the bash completion offers too (AppOptionTable).
+std::optional<res::Language> LanguageNamed(const QString& name) {
+    if (name == QStringLiteral("en")) {
+        return res::Language::English;
+    }
+    if (name == QStringLiteral("zh_CN")) {
+        return res::Language::Chinese;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QString& error) {
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption demo(QStringLiteral("demo"));
-    const QCommandLineOption com(QStringLiteral("com"), {}, QStringLiteral("N=PATH"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, demo, com});
+    for (const tools::OptionSpec& spec : AppOptionTable()) {
+        parser.addOption(QtOption(spec));
+    }
+    const QCommandLineOption help = QtOption(AppOption(kAppHelp));
+    const QCommandLineOption version = QtOption(AppOption(kAppVersion));
+    const QCommandLineOption demo = QtOption(AppOption(kAppDemo));
+    const QCommandLineOption com = QtOption(AppOption(kAppCom));
+    const QCommandLineOption lang = QtOption(AppOption(kAppLang));
+    const QString languages = QString::fromLatin1(AppOption(kAppLang).words);
     if (!parser.parse(QStringList{QStringLiteral("QK4410ConfTool")} + arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
@@ -37,6 +63,9 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
                         .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
         } else if (arguments.last() == QStringLiteral("--com")) {
             error = QStringLiteral("--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)");
+        } else if (arguments.last() == QStringLiteral("--lang")) {
+            error = QStringLiteral("--lang needs a value: ") +
+                    QString(languages).replace(u' ', QStringLiteral(" or "));
         } else {
             error = parser.errorText();  // a value given to an option that takes none
         }
@@ -55,6 +84,15 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
         }
     }
     options.demo = parser.isSet(demo);
+    if (parser.isSet(lang)) {
+        const QString value = parser.value(lang);  // the last one counts
+        options.language = LanguageNamed(value);
+        if (!options.language) {
+            error = QStringLiteral("--lang: '%1' is not a language of this program (%2)")
+                        .arg(value, QString(languages).replace(u' ', QStringLiteral(", ")));
+            return std::nullopt;
+        }
+    }
     for (const QString& value : parser.values(com)) {
         bool isNumber = false;
         if (const int number = value.toInt(&isNumber); isNumber) {
@@ -101,9 +139,12 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
 }
 
 QString HelpText() {
+    // English on the terminal, where --help is answered before any catalogue is loaded; in
+    // the window's language when F1 shows it.
     const QString demo = DemoHelpText();
-    return QStringLiteral(
-               "Usage: QK4410ConfTool [--com N=PATH]... [--com N]%1\n"
+    return QCoreApplication::translate(
+               "AppOptions",
+               "Usage: QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1\n"
                "       QK4410ConfTool --help | --version\n"
                "\n"
                "Configures a QK4410/QK4520 network data terminal over a serial port.\n"
@@ -116,6 +157,9 @@ QString HelpText() {
                "                the system's COMn.\n"
                "  --com N       select COM N and open it once the window shows, as the Open\n"
                "                button does (which also reads the device's parameters).\n"
+               "  --lang LANG   the window's language, en or zh_CN. Without it, the language\n"
+               "                of LC_ALL, LC_MESSAGES or LANG (the first one set): zh... is\n"
+               "                Chinese, anything else English.\n"
                "%2"
                "  -h, --help    show this text.\n"
                "  --version     show the version.\n"

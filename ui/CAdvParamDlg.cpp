@@ -20,8 +20,6 @@ namespace {
 constexpr Qt::WindowFlags kFrame = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
-constexpr const char* kRegistTooLong = "Regist packet size should not exceed %d.";
-
 using namespace res::advanced_dialog;
 
 void AddEntries(CComboBox& list, ValueList entries) {
@@ -176,7 +174,7 @@ void CAdvParamDlg::OnOK() {
         return;  // nothing may be stored for a device that can no longer be sent it
     }
     if (!m_loggedIn) {
-        MessageBox(QStringLiteral("Logout"));
+        MessageBox(tr("Logout"));
         return;
     }
     ReadControls();
@@ -191,7 +189,9 @@ void CAdvParamDlg::OnChangeRegistContent(const QString& text) {
     // Typing cannot pass the limit; a longer text can only be one the device sent, and it
     // stays as it is: the operator is told, nothing is cut.
     if (m_controls.registEdit->Bytes().size() > static_cast<std::size_t>(kRegistContentLimit)) {
-        MessageBox(QString::asprintf(kRegistTooLong, kRegistContentLimit));
+        MessageBox(
+            QString::asprintf(tr("Regist packet size should not exceed %d.").toUtf8().constData(),
+                              kRegistContentLimit));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <string>
 
@@ -33,6 +34,8 @@ class GbkLineEdit;
 // parsed in between are not shown, and "Set" overwrites only the fields it covers. It never
 // talks to the device and never sends anything: its caller does, on IDOK.
 class CAdvParamDlg {
+    Q_DECLARE_TR_FUNCTIONS(CAdvParamDlg)
+
   public:
     static constexpr int kRegistContentLimit = 40;  // bytes the operator may type
 

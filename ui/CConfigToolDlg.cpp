@@ -14,6 +14,7 @@
 #include "AppOptions.h"
 #include "CAboutDlg.h"
 #include "ControlIds.h"
+#include "CoreText.h"
 #include "DialogFont.h"
 #include "DialogTemplates.h"
 #include "GbkText.h"
@@ -175,16 +176,16 @@ void CConfigToolDlg::DoDataExchange(Exchange direction) {
 
 void CConfigToolDlg::SetStatusText(int part, std::string_view text) {
     if (m_statusBar != nullptr) {
-        m_statusBar->SetText(part, FromGbk(text));
+        m_statusBar->SetText(part, CoreText::Translate(FromGbk(text)));
     }
 }
 
 void CConfigToolDlg::SetLoginLabel(std::string_view text) {
-    m_loginLabel->setText(FromGbk(text));
+    m_loginLabel->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::SetConfigModeLabel(std::string_view text) {
-    m_configModeLabel->setText(FromGbk(text));
+    m_configModeLabel->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::SelectDeviceBaud(int index) {
@@ -197,15 +198,15 @@ void CConfigToolDlg::SelectProtocol(int index) {
 
 void CConfigToolDlg::ShowMessage(std::string_view text) {
     const auto arrow = OverrideCursor::ForOperator();
-    m_messages.Present(this, {FromGbk(text), {}, Message::Icon::None});
+    m_messages.Present(this, {CoreText::Translate(FromGbk(text)), {}, Message::Icon::None});
 }
 
 void CConfigToolDlg::ShowFailure(std::string_view message, std::string_view detail) {
     const auto arrow = OverrideCursor::ForOperator();
-    m_messages.Present(
-        this,
-        {FromGbk(message), QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())),
-         Message::Icon::None});
+    m_messages.Present(this, {CoreText::Translate(FromGbk(message)),
+                              CoreText::Translate(QString::fromUtf8(
+                                  detail.data(), static_cast<qsizetype>(detail.size()))),
+                              Message::Icon::None});
 }
 
 void CConfigToolDlg::UpdateControls() {
@@ -241,7 +242,7 @@ SerialSelection CConfigToolDlg::GetSerialSelection() {
 }
 
 void CConfigToolDlg::SetOpenButtonCaption(std::string_view text) {
-    m_openButton->setText(FromGbk(text));
+    m_openButton->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::EnableConfigButtons() {
