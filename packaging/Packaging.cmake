@@ -55,9 +55,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's layout is measured with DejaVu Serif, and its fixed-pitch text takes DejaVu
 # Sans Mono where the desktop's monospace font is not monospaced. Its Chinese texts want a
-# CJK font; the one its layout is measured with.
+# CJK font; the one its layout is measured with. Qt's own buttons and dialogs speak Chinese
+# with Qt's catalogues.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming, qt6-translations-l10n")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

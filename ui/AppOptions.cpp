@@ -1,8 +1,10 @@
 #include "AppOptions.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 
+#include "AppOptionTable.h"
 #include "GbkText.h"
 #include "ShellPlatform.h"
 #include "VersionInfo.h"
@@ -20,17 +22,41 @@ QString Dotted(const std::array<int, 4>& version) {
         .arg(version[3]);
 }
 
+QCommandLineOption QtOption(const tools::OptionSpec& spec) {
+    QStringList names{QString::fromLatin1(spec.longName)};
+    if (spec.shortName != '\0') {
+        names.prepend(QString(QLatin1Char(spec.shortName)));
+    }
+    return spec.takesValue() ? QCommandLineOption(names, {}, QString::fromLatin1(spec.valueName))
+                             : QCommandLineOption(names);
+}
+
+// The names --lang takes, which the bash completion offers too (AppOptionTable).
+std::optional<res::Language> LanguageNamed(const QString& name) {
+    if (name == QStringLiteral("en")) {
+        return res::Language::English;
+    }
+    if (name == QStringLiteral("zh_CN")) {
+        return res::Language::Chinese;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QString& error) {
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption demo(QStringLiteral("demo"));
-    const QCommandLineOption com(QStringLiteral("com"), {}, QStringLiteral("N=PATH"));
-    const QCommandLineOption journal(QStringLiteral("journal"), {}, QStringLiteral("FILE"));
-    const QCommandLineOption noJournal(QStringLiteral("no-journal"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, demo, com, journal, noJournal});
+    for (const tools::OptionSpec& spec : AppOptionTable()) {
+        parser.addOption(QtOption(spec));
+    }
+    const QCommandLineOption help = QtOption(AppOption(kAppHelp));
+    const QCommandLineOption version = QtOption(AppOption(kAppVersion));
+    const QCommandLineOption demo = QtOption(AppOption(kAppDemo));
+    const QCommandLineOption com = QtOption(AppOption(kAppCom));
+    const QCommandLineOption lang = QtOption(AppOption(kAppLang));
+    const QCommandLineOption journal = QtOption(AppOption(kAppJournal));
+    const QCommandLineOption noJournal = QtOption(AppOption(kAppNoJournal));
+    const QString languages = QString::fromLatin1(AppOption(kAppLang).words);
     if (!parser.parse(QStringList{QStringLiteral("QK4410ConfTool")} + arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
@@ -41,6 +67,9 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
             error = QStringLiteral("--journal needs a file");
         } else if (arguments.last() == QStringLiteral("--com")) {
             error = QStringLiteral("--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)");
+        } else if (arguments.last() == QStringLiteral("--lang")) {
+            error = QStringLiteral("--lang needs a value: ") +
+                    QString(languages).replace(u' ', QStringLiteral(" or "));
         } else {
             error = parser.errorText();  // a value given to an option that takes none
         }
@@ -73,6 +102,15 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
     }
     if (parser.isSet(noJournal)) {
         options.journal.enabled = false;
+    }
+    if (parser.isSet(lang)) {
+        const QString value = parser.value(lang);  // the last one counts
+        options.language = LanguageNamed(value);
+        if (!options.language) {
+            error = QStringLiteral("--lang: '%1' is not a language of this program (%2)")
+                        .arg(value, QString(languages).replace(u' ', QStringLiteral(", ")));
+            return std::nullopt;
+        }
     }
     for (const QString& value : parser.values(com)) {
         bool isNumber = false;
@@ -120,9 +158,12 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
 }
 
 QString HelpText() {
+    // English on the terminal, where --help is answered before any catalogue is loaded; in
+    // the window's language when F1 shows it.
     const QString demo = DemoHelpText();
-    return QStringLiteral(
-               "Usage: QK4410ConfTool [--com N=PATH]... [--com N]%1\n"
+    return QCoreApplication::translate(
+               "AppOptions",
+               "Usage: QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1\n"
                "                      [--journal FILE | --no-journal]\n"
                "       QK4410ConfTool --help | --version\n"
                "\n"
@@ -140,6 +181,9 @@ QString HelpText() {
                "                $XDG_STATE_HOME/qk4410/journal.sqlite (~/.local/state/...).\n"
                "                A change the journal cannot record is not sent.\n"
                "  --no-journal  record nothing.\n"
+               "  --lang LANG   the window's language, en or zh_CN. Without it, the language\n"
+               "                of LC_ALL, LC_MESSAGES or LANG (the first one set): zh... is\n"
+               "                Chinese, anything else English.\n"
                "%2"
                "  -h, --help    show this text.\n"
                "  --version     show the version.\n"

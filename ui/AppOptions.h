@@ -7,6 +7,7 @@
 
 #include "DeviceChanges.h"
 #include "PortDirectory.h"
+#include "StringTable.h"
 
 namespace qk::ui {
 
@@ -22,6 +23,7 @@ struct AppOptions {
     bool demo = false;                       // --demo: a simulated device on COM1
     int openAtStart = 0;                     // --com N: COM N opened once the window shows
     JournalChoice journal;                   // --journal FILE, --no-journal
+    std::optional<res::Language> language;   // --lang en|zh_CN; else the locale's
 
     // `arguments` without the program's name. nullopt and `error` set when they are not
     // understood.

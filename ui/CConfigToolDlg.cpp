@@ -13,6 +13,8 @@
 #include "AppIcon.h"
 #include "AppOptions.h"
 #include "CAboutDlg.h"
+#include "ControlIds.h"
+#include "CoreText.h"
 #include "DialogFont.h"
 #include "DialogTemplates.h"
 #include "GbkText.h"
@@ -32,26 +34,7 @@ constexpr Qt::WindowFlags kFrame = Qt::Window | Qt::CustomizeWindowHint | Qt::Wi
 // Right edges in pixels of the design font (DialogFont::kDesignBaseUnitX).
 const std::vector<int> kStatusPartEdges = {180, 300, -1};
 
-enum ControlId : int {
-    kOpenClose = 1001,
-    kInfoLog = 1002,
-    kLogin = 1003,
-    kClear = 1007,
-    kGetParam = 1008,
-    kSetParam = 1009,
-    kComList = 1010,
-    kProtocolList = 1011,
-    kDestAddress = 1019,
-    kDestPort = 1020,
-    kLoginKey = 1038,
-    kAdvParam = 1041,
-    kDeviceBaudList = 1044,
-    kPortBaudList = 1046,
-    kParityList = 1048,
-    kConfigModeLabel = 1049,
-    kLoginLabel = 1050,
-    kDataBitsList = 1051,
-};
+using namespace res::main_dialog;
 
 constexpr int kDefaultComIndex = 0;       // COM1
 constexpr int kDefaultBaudIndex = 4;      // "9600"
@@ -196,16 +179,16 @@ void CConfigToolDlg::DoDataExchange(Exchange direction) {
 
 void CConfigToolDlg::SetStatusText(int part, std::string_view text) {
     if (m_statusBar != nullptr) {
-        m_statusBar->SetText(part, FromGbk(text));
+        m_statusBar->SetText(part, CoreText::Translate(FromGbk(text)));
     }
 }
 
 void CConfigToolDlg::SetLoginLabel(std::string_view text) {
-    m_loginLabel->setText(FromGbk(text));
+    m_loginLabel->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::SetConfigModeLabel(std::string_view text) {
-    m_configModeLabel->setText(FromGbk(text));
+    m_configModeLabel->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::SelectDeviceBaud(int index) {
@@ -218,15 +201,15 @@ void CConfigToolDlg::SelectProtocol(int index) {
 
 void CConfigToolDlg::ShowMessage(std::string_view text) {
     const auto arrow = OverrideCursor::ForOperator();
-    m_messages.Present(this, {FromGbk(text), {}, Message::Icon::None});
+    m_messages.Present(this, {CoreText::Translate(FromGbk(text)), {}, Message::Icon::None});
 }
 
 void CConfigToolDlg::ShowFailure(std::string_view message, std::string_view detail) {
     const auto arrow = OverrideCursor::ForOperator();
-    m_messages.Present(
-        this,
-        {FromGbk(message), QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())),
-         Message::Icon::None});
+    m_messages.Present(this, {CoreText::Translate(FromGbk(message)),
+                              CoreText::Translate(QString::fromUtf8(
+                                  detail.data(), static_cast<qsizetype>(detail.size()))),
+                              Message::Icon::None});
 }
 
 void CConfigToolDlg::UpdateControls() {
@@ -262,7 +245,7 @@ SerialSelection CConfigToolDlg::GetSerialSelection() {
 }
 
 void CConfigToolDlg::SetOpenButtonCaption(std::string_view text) {
-    m_openButton->setText(FromGbk(text));
+    m_openButton->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::EnableConfigButtons() {

@@ -179,22 +179,22 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     DeviceFinder m_deviceFinder;
 
     // The controls the window works with, bound by ID.
-    CComboBox* m_parityList = nullptr;         // 1048
-    CComboBox* m_dataBitsList = nullptr;       // 1051
-    QPushButton* m_loginButton = nullptr;      // 1003
-    QPushButton* m_getParamButton = nullptr;   // 1008
-    QPushButton* m_advParamButton = nullptr;   // 1041
-    CComboBox* m_portBaudList = nullptr;       // 1046
-    CComboBox* m_protocolList = nullptr;       // 1011
-    CComboBox* m_deviceBaudList = nullptr;     // 1044
-    QPushButton* m_setParamButton = nullptr;   // 1009
-    CComboBox* m_comList = nullptr;            // 1010
-    QPushButton* m_openButton = nullptr;       // 1001
-    GbkLineEdit* m_destAddressEdit = nullptr;  // 1019
-    GbkLineEdit* m_destPortEdit = nullptr;     // 1020
-    GbkLineEdit* m_loginKeyEdit = nullptr;     // 1038
-    QLabel* m_configModeLabel = nullptr;       // 1049
-    QLabel* m_loginLabel = nullptr;            // 1050
+    CComboBox* m_parityList = nullptr;
+    CComboBox* m_dataBitsList = nullptr;
+    QPushButton* m_loginButton = nullptr;
+    QPushButton* m_getParamButton = nullptr;
+    QPushButton* m_advParamButton = nullptr;
+    CComboBox* m_portBaudList = nullptr;
+    CComboBox* m_protocolList = nullptr;
+    CComboBox* m_deviceBaudList = nullptr;
+    QPushButton* m_setParamButton = nullptr;
+    CComboBox* m_comList = nullptr;
+    QPushButton* m_openButton = nullptr;
+    GbkLineEdit* m_destAddressEdit = nullptr;
+    GbkLineEdit* m_destPortEdit = nullptr;
+    GbkLineEdit* m_loginKeyEdit = nullptr;
+    QLabel* m_configModeLabel = nullptr;
+    QLabel* m_loginLabel = nullptr;
 
     InfoLogView m_log;
     ComPortList m_portList;

@@ -32,11 +32,8 @@ class SystemMenu : public QMenu {
     // `aboutText` is GBK (string 101); '&' marks its access key.
     SystemMenu(QWidget* owner, std::string_view aboutText, CommandHandler handler);
 
-    // String 101 in the language of the user's locale.
+    // String 101 in the windows' language.
     static std::string_view AboutText();
-    // The locale whose messages the user reads: LC_ALL, else LC_MESSAGES, else LANG, the
-    // first one set and not empty; "" when none is.
-    static std::string LocaleName(const std::function<const char*(const char*)>& getenv);
 
   private:
     QAction* AddCommand(const QString& text, unsigned id);
