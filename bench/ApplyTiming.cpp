@@ -17,7 +17,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -36,14 +35,17 @@
 
 #include "Measure.h"
 #include "Parameters.h"
-
-extern char** environ;
+#include "SimulatedDevices.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using qk::bench::FinishProgram;
 using qk::bench::Now;
 using qk::bench::PrintResult;
+using qk::bench::ReadUntil;
+using qk::bench::SimulatedDevices;
+using qk::bench::StartProgram;
 
 // Each differs from the simulated device's factory value; two from Set Param.'s group and
 // one from Adv Param.'s, so both kinds of pause count.
@@ -66,145 +68,43 @@ constexpr double kBasicQueryMs = 200;
 constexpr double kAdvancedQueryMs = 100;
 
 constexpr int kLoginRoundTrips = 20;
-constexpr int kWaitMs = 5000;
 
 double Median(std::vector<double> values) {
     return qk::bench::Percentile(std::move(values), 50);
 }
 
-// Reads from `fd` until `text` holds `wanted` or kWaitMs pass.
-bool ReadUntil(int fd, std::string& text, std::string_view wanted) {
-    const double deadline = Now() + kWaitMs / 1000.0;
-    while (text.find(wanted) == std::string::npos) {
-        const double left = deadline - Now();
-        pollfd ready{fd, POLLIN, 0};
-        if (left <= 0 || poll(&ready, 1, static_cast<int>(left * 1000) + 1) < 0) {
-            return false;
-        }
-        if ((ready.revents & (POLLIN | POLLHUP)) == 0) {
-            continue;
-        }
-        char buffer[4096];
-        const ssize_t count = read(fd, buffer, sizeof buffer);
-        if (count <= 0) {
-            return false;
-        }
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
-// A started program whose standard output comes through a pipe.
-struct Child {
-    pid_t pid = -1;
-    int out = -1;
-};
-
-std::optional<Child> Start(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-        return std::nullopt;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    Child child;
-    const int spawned = posix_spawn(&child.pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (spawned != 0) {
-        close(pipeFds[0]);
-        return std::nullopt;
-    }
-    child.out = pipeFds[0];
-    return child;
-}
-
-// Simulated devices, each a qk4410-sim process, ended when this goes.
-class Devices {
-  public:
-    Devices(const std::string& sim, int latencyMs, int count) {
-        for (int i = 0; i < count; ++i) {
-            if (const auto child = Start({sim, "--latency", std::to_string(latencyMs)})) {
-                m_children.push_back(*child);
-            }
-        }
-        for (const Child& child : m_children) {
-            std::string text;
-            if (!ReadUntil(child.out, text, "\n")) {
-                return;
-            }
-            m_ttys.push_back(text.substr(0, text.find('\n')));
-        }
-    }
-    ~Devices() {
-        for (const Child& child : m_children) {
-            kill(child.pid, SIGTERM);
-        }
-        for (const Child& child : m_children) {
-            waitpid(child.pid, nullptr, 0);
-            close(child.out);
-        }
-    }
-    Devices(const Devices&) = delete;
-    Devices& operator=(const Devices&) = delete;
-
-    // Empty unless every device started.
-    std::vector<std::string> ttys(std::size_t count) const {
-        return m_ttys.size() == count ? m_ttys : std::vector<std::string>();
-    }
-
-  private:
-    std::vector<Child> m_children;
-    std::vector<std::string> m_ttys;
-};
-
 // Seconds for one apply of the profile to `count` fresh devices; nullopt when it failed.
 std::optional<double> ApplyOnce(const std::string& cli, const std::string& sim, int latencyMs,
                                 const std::string& profile, int count) {
-    const Devices devices(sim, latencyMs, count);
+    const SimulatedDevices devices(sim, latencyMs, count);
     const auto ttys = devices.ttys(static_cast<std::size_t>(count));
     if (ttys.empty()) {
         std::fprintf(stderr, "apply_timing: cannot start %d simulated devices\n", count);
         return std::nullopt;
     }
-    std::vector<std::string> arguments = {cli};
+    // The journal is left out: its cost is measured beside it (journal_bench).
+    std::vector<std::string> arguments = {cli, "--no-journal"};
     for (const std::string& tty : ttys) {
         arguments.insert(arguments.end(), {"--port", tty});
     }
     arguments.insert(arguments.end(), {"apply", profile});
 
     const double started = Now();
-    const auto child = Start(arguments);
+    const auto child = StartProgram(arguments);
     if (!child) {
         std::fprintf(stderr, "apply_timing: cannot start %s\n", cli.c_str());
         return std::nullopt;
     }
     std::string output;
-    char buffer[4096];
-    for (ssize_t n; (n = read(child->out, buffer, sizeof buffer)) != 0;) {
-        if (n > 0) {
-            output.append(buffer, static_cast<std::size_t>(n));
-        } else if (errno != EINTR) {
-            break;
-        }
-    }
-    int status = 0;
-    waitpid(child->pid, &status, 0);
+    const int status = FinishProgram(*child, output);
     const double seconds = Now() - started;
-    close(child->out);
 
     int confirmed = 0;
     for (std::size_t at = 0; (at = output.find(" ok: wrote ", at)) != std::string::npos; ++at) {
         ++confirmed;
     }
     std::fputs(output.c_str(), stderr);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || confirmed != count) {
+    if (status != 0 || confirmed != count) {
         std::fprintf(stderr, "apply_timing: the apply to %d devices did not end in ok\n", count);
         return std::nullopt;
     }
@@ -214,7 +114,7 @@ std::optional<double> ApplyOnce(const std::string& cli, const std::string& sim, 
 // The login's round trip on a simulated device, from the write of the login to the end
 // of its answer (median of kLoginRoundTrips, ms).
 std::optional<double> LoginRoundTrip(const std::string& sim, int latencyMs) {
-    const Devices devices(sim, latencyMs, 1);
+    const SimulatedDevices devices(sim, latencyMs, 1);
     const auto ttys = devices.ttys(1);
     if (ttys.empty()) {
         return std::nullopt;

@@ -20,7 +20,8 @@ set(QK_PACKAGE_NAME qk4410conftool)
 set(QK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${QK_PACKAGE_NAME})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${QK_DOC_DIR})
 # What the programs' help and man pages send the reader to.
-install(FILES ${PROJECT_SOURCE_DIR}/docs/profiles.md ${PROJECT_SOURCE_DIR}/docs/json.md
+install(FILES ${PROJECT_SOURCE_DIR}/docs/profiles.md ${PROJECT_SOURCE_DIR}/docs/fleet.md
+  ${PROJECT_SOURCE_DIR}/docs/json.md
   ${PROJECT_SOURCE_DIR}/docs/json-schema.json DESTINATION ${QK_DOC_DIR})
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${changelog}

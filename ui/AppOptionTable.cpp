@@ -14,6 +14,8 @@ const OptionSpec kOptions[] = {
     {kAppDemo, "demo", '\0', "", ""},
     {kAppCom, "com", '\0', "N=PATH", "", ValueCompletion::ComPin},
     {kAppLang, "lang", '\0', "LANG", "", ValueCompletion::Words, "en zh_CN"},
+    {kAppJournal, "journal", '\0', "FILE", "", ValueCompletion::File},
+    {kAppNoJournal, "no-journal", '\0', "", ""},
 };
 
 }  // namespace

@@ -54,6 +54,8 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
     const QCommandLineOption demo = QtOption(AppOption(kAppDemo));
     const QCommandLineOption com = QtOption(AppOption(kAppCom));
     const QCommandLineOption lang = QtOption(AppOption(kAppLang));
+    const QCommandLineOption journal = QtOption(AppOption(kAppJournal));
+    const QCommandLineOption noJournal = QtOption(AppOption(kAppNoJournal));
     const QString languages = QString::fromLatin1(AppOption(kAppLang).words);
     if (!parser.parse(QStringList{QStringLiteral("QK4410ConfTool")} + arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -61,6 +63,8 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
             const QString& name = unknown.front();
             error = QStringLiteral("unknown argument '%1%2' (see --help)")
                         .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+        } else if (arguments.last() == QStringLiteral("--journal")) {
+            error = QStringLiteral("--journal needs a file");
         } else if (arguments.last() == QStringLiteral("--com")) {
             error = QStringLiteral("--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)");
         } else if (arguments.last() == QStringLiteral("--lang")) {
@@ -84,6 +88,21 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
         }
     }
     options.demo = parser.isSet(demo);
+    if (parser.isSet(journal) && parser.isSet(noJournal)) {
+        error = QStringLiteral("--journal and --no-journal: give one");
+        return std::nullopt;
+    }
+    if (parser.isSet(journal)) {
+        if (parser.value(journal).isEmpty()) {
+            error = QStringLiteral("--journal needs a file");
+            return std::nullopt;
+        }
+        options.journal = {.enabled = true,
+                           .file = QFile::encodeName(parser.value(journal)).toStdString()};
+    }
+    if (parser.isSet(noJournal)) {
+        options.journal.enabled = false;
+    }
     if (parser.isSet(lang)) {
         const QString value = parser.value(lang);  // the last one counts
         options.language = LanguageNamed(value);
@@ -145,6 +164,7 @@ QString HelpText() {
     return QCoreApplication::translate(
                "AppOptions",
                "Usage: QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1\n"
+               "                      [--journal FILE | --no-journal]\n"
                "       QK4410ConfTool --help | --version\n"
                "\n"
                "Configures a QK4410/QK4520 network data terminal over a serial port.\n"
@@ -157,6 +177,10 @@ QString HelpText() {
                "                the system's COMn.\n"
                "  --com N       select COM N and open it once the window shows, as the Open\n"
                "                button does (which also reads the device's parameters).\n"
+               "  --journal FILE  record Set Param. and Adv Param.'s Set in FILE; by default\n"
+               "                $XDG_STATE_HOME/qk4410/journal.sqlite (~/.local/state/...).\n"
+               "                A change the journal cannot record is not sent.\n"
+               "  --no-journal  record nothing.\n"
                "  --lang LANG   the window's language, en or zh_CN. Without it, the language\n"
                "                of LC_ALL, LC_MESSAGES or LANG (the first one set): zh... is\n"
                "                Chinese, anything else English.\n"

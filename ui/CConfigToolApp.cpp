@@ -116,6 +116,7 @@ int CConfigToolApp::Run() {
     FirstPaintReport firstPaint;
     {
         CConfigToolDlg window(std::move(ports), messages, files, *portWatcher);
+        window.UseJournal(options->journal);
         if (HasEnvironment("QK_REPORT_FIRST_PAINT")) {
             window.installEventFilter(&firstPaint);
         }

@@ -18,6 +18,7 @@
 #include "DialogFont.h"
 #include "DialogTemplates.h"
 #include "GbkText.h"
+#include "HistoryDialog.h"
 #include "OverrideCursor.h"
 #include "QFileDialogChooser.h"
 #include "ValueLists.h"
@@ -86,6 +87,7 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
       m_receiveLoop(m_port, m_handover),
       m_parser(m_state, *this),
       m_controller(m_port, m_state, *this, m_pacer, m_receiveLoop, timing),
+      m_journal({}, [this] { return m_port.path(); }),
       m_fileCommands(*this, m_state, *this, files, messages),
       m_deviceFinder(
           *this, messages,
@@ -93,6 +95,7 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
       m_log(*controls().Find<InfoLogBox>(kInfoLog)),
       m_portList(*controls().Find<CComboBox>(kComList)) {
     BindControls();
+    m_controller.SetChangeObserver(&m_journal);
     // Icon 128, large and small. A minimised window is drawn by the desktop from this icon:
     // there is no WM_PAINT-style painting of the icon into the client area, and no drag
     // icon to supply.
@@ -379,6 +382,9 @@ void CConfigToolDlg::OnSysCommand(unsigned id) {
         case SystemMenu::kFindDeviceCommand:
             FindDevice();
             break;
+        case SystemMenu::kHistoryCommand:
+            ShowHistory();
+            break;
         default:
             // Other system commands (move, size, minimise...) belong to the window manager.
             break;
@@ -403,6 +409,30 @@ void CConfigToolDlg::FindDevice() {
         EntryAt(BaudRateList, baudIndex >= 0 ? baudIndex : kDefaultBaudIndex);
     m_deviceFinder.Start(m_ports, static_cast<std::uint32_t>(std::stoul(std::string(firstRate))),
                          m_port.IsOpen() ? m_port.path() : std::string());
+}
+
+void CConfigToolDlg::ShowHistory() {
+    if (m_sequenceDepth > 0) {
+        return;
+    }
+    const std::string* id = m_state.reported.Find(ParameterId::Id);
+    if (id == nullptr) {
+        m_messages.Present(this, {tr("No device has reported its ID yet: open the port, and the "
+                                     "history of the device that answers is shown."),
+                                  {},
+                                  Message::Icon::None});
+        return;
+    }
+    std::string error;
+    const auto changes = m_journal.History(*id, error);
+    if (!changes) {
+        m_messages.Present(this, {tr("The journal cannot be read."),
+                                  QString::fromLocal8Bit(error.c_str()), Message::Icon::None});
+        return;
+    }
+    HistoryDialog history(*id, *changes, this);
+    const auto arrow = OverrideCursor::ForOperator();
+    history.exec();
 }
 
 void CConfigToolDlg::SelectFoundDevice(int portNumber, std::uint32_t baud) {

@@ -13,6 +13,7 @@
 #include "ComPortList.h"
 #include "ConfigController.h"
 #include "ControllerView.h"
+#include "DeviceChanges.h"
 #include "DeviceFinder.h"
 #include "DeviceState.h"
 #include "FileChooser.h"
@@ -68,7 +69,8 @@ namespace qk::ui {
 // window's input they are refused while a sequence runs, and none of them needs the port.
 // Find Device… goes to DeviceFinder, which searches every port in the background while the
 // window stays usable; it is refused during a sequence and while the port is open, and
-// ending the window cancels it.
+// ending the window cancels it. History… shows the journal's changes of the device the
+// window has read; Set Param. and Adv Param.'s Set are recorded there before they are sent.
 //
 // What it deliberately does not do: build commands, talk to the port, or decide anything
 // about the device.
@@ -118,6 +120,9 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void OnHelp();
     // Selects COM `portNumber` and opens it as the Open button does, unless a port is open.
     void OpenPort(int portNumber);
+    // Where Set Param. and Adv Param.'s Set are recorded; by default the journal's default
+    // place.
+    void UseJournal(JournalChoice choice) { m_journal.Choose(std::move(choice)); }
 
     // Read-only views for tests and measurements.
     const DeviceState& state() const { return m_state; }
@@ -152,6 +157,8 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void OnPortsChanged(const std::vector<PortMonitor::Event>& events);
     void RunFileCommand(void (FileCommands::*command)());
     void FindDevice();
+    // The connected device's changes in the journal, in a read-only window.
+    void ShowHistory();
     void SelectFoundDevice(int portNumber, std::uint32_t baud);
     void CloseWhatBlocksAndEnd();
 
@@ -167,6 +174,7 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     ResponseParser m_parser;
     UiPacer m_pacer;
     ConfigController m_controller;
+    WindowJournal m_journal;
     FileCommands m_fileCommands;
     DeviceFinder m_deviceFinder;
 

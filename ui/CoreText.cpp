@@ -44,6 +44,7 @@ constexpr Shape kShapes[] = {
                        "another line speed: Find Device... (in the window's context menu) and "
                        "qk4410-cli scan find it. The port is open in %3 as well, which may take "
                        "the answers."), "vvl"},
+    {QT_TRANSLATE_NOOP("CoreText", "Not sent: the journal cannot record the change (%1)."), "t"},
     {QT_TRANSLATE_NOOP("CoreText", "Not sent: %1."), "l"},
     {QT_TRANSLATE_NOOP("CoreText", "Login Key"), ""},
     // Parameters as the window's messages name them.

@@ -20,6 +20,7 @@ SystemMenu::SystemMenu(QWidget* owner, std::string_view aboutText, CommandHandle
     AddCommand(tr("Save Log…"), kSaveLogCommand);
     addSeparator();
     AddWindowCommand(tr("Find Device…"), kFindDeviceCommand, QKeySequence::Find);
+    AddCommand(tr("History…"), kHistoryCommand);
     if (!aboutText.empty()) {
         addSeparator();
         AddCommand(FromGbk(aboutText), kAboutCommand);

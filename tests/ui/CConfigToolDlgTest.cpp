@@ -213,8 +213,9 @@ class CConfigToolDlgTest : public QObject {
             items << action->text();
         }
         QAction* about = w.dialog.systemMenu()->actions().last();
-        QCOMPARE(items, (QStringList{"&Close", "", "Save Profile…", "Load Profile…", "Save Log…",
-                                     "", "Find Device…", "", FromGbk(SystemMenu::AboutText())}));
+        QCOMPARE(items,
+                 (QStringList{"&Close", "", "Save Profile…", "Load Profile…", "Save Log…", "",
+                              "Find Device…", "History…", "", FromGbk(SystemMenu::AboutText())}));
         // Open it a few times: nothing of one About box survives into the next.
         for (int round = 0; round < 3; ++round) {
             QStringList seen;  // title, captions, pictures

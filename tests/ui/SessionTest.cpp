@@ -1,10 +1,14 @@
 // The main window and the advanced-parameters dialog against a simulated device on a
 // pseudo-terminal pinned as COM1.
+#include <QDir>
 #include <QScrollBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
 
+#include "HistoryDialog.h"
 #include "SimulatedDevice.h"
 #include "UiTestSupport.h"
 
@@ -116,6 +120,51 @@ class SessionTest : public QObject {
         QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|未登陆|4|open|receiving"));
         s.Button(main_dialog::kSetParam)->click();
         QCOMPARE(s.messages.texts(), QStringList{"Log off"});
+    }
+
+    // Set Param. is recorded before it is sent, as sent (the window asks nothing back), and
+    // History… shows it for the device the window has read; a journal that cannot record
+    // keeps the change from being sent.
+    void setParamIsJournaledAndShownInTheHistory() {
+        QTemporaryDir folder;
+        Session s({.id = "QK-7"});
+        s.dialog.UseJournal({.enabled = true, .file = folder.filePath("j.sqlite").toStdString()});
+        s.Button(1001)->click();
+        QTRY_COMPARE(s.Edit(1020)->text(), QStringLiteral("5000"));
+        s.Button(1003)->click();
+        QTRY_VERIFY(s.dialog.state().loggedIn);
+        s.Edit(1020)->setText(QStringLiteral("6001"));
+        s.Button(1009)->click();
+        QVERIFY(s.device.WaitUntil(
+            [](const sim::DeviceModel& m) { return m.Value("PPORT") == std::optional("6001"s); },
+            5s));
+
+        QStringList row;
+        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
+            auto* history = qobject_cast<HistoryDialog*>(modal);
+            QTableWidget* table = history != nullptr ? history->table() : nullptr;
+            for (int r = 0; table != nullptr && r < table->rowCount(); ++r) {
+                if (table->item(r, 4)->text() == QStringLiteral("destPort")) {
+                    for (int column = 1; column < table->columnCount(); ++column) {
+                        row << table->item(r, column)->text();
+                    }
+                }
+            }
+            modal->close();
+        });
+        s.dialog.OnSysCommand(SystemMenu::kHistoryCommand);
+        QCOMPARE(row, (QStringList{"QK4410ConfTool Set Param.",
+                                   QString::fromStdString(s.device.slavePath()),
+                                   "sent, not asked back", "destPort", "5000", "(sent 6001)"}));
+
+        s.dialog.UseJournal({.enabled = true, .file = folder.path().toStdString()});
+        s.Edit(1020)->setText(QStringLiteral("6002"));
+        s.Button(1009)->click();
+        QCOMPARE(s.messages.texts().size(), 1);
+        QVERIFY(s.messages.texts().front().startsWith(
+            QStringLiteral("Not sent: the journal cannot record the change")));
+        QTest::qWait(300);
+        QCOMPARE(s.device.Value("PPORT"), std::optional("6001"s));
     }
 
     // A device that never confirms the handshake: the fixed message, and beneath it the

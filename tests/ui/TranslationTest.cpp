@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 #include <cerrno>
 
@@ -19,6 +20,7 @@
 #include "DialogBuilder.h"
 #include "DialogFont.h"
 #include "DialogTemplates.h"
+#include "HistoryDialog.h"
 #ifndef _WIN32
 #include "PortDiagnostics.h"
 #endif
@@ -131,7 +133,9 @@ QStringList CoreMessages() {
           << "No answer to \"REQUEST CFG MODE\" at 9600 baud in 16 s. The device may use another "
              "line speed: Find Device... (in the window's context menu) and qk4410-cli scan "
              "find it. The port is open in pid 12 (minicom), pid 34 (cat) as well, which may "
-             "take the answers.";
+             "take the answers."
+          // The journal's refusal, its reason as the system gave it.
+          << "Not sent: the journal cannot record the change (Permission denied).";
 
     // The port's failures and their details.
 #ifndef _WIN32
@@ -288,6 +292,40 @@ QStringList WidgetLayoutFaults(const QWidget& window) {
     return faults;
 }
 
+// The History view's title, headings and what it says of changes of every result (not the
+// program and command that made them, which the journal keeps as they were recorded), and
+// the view of a device without changes.
+QStringList HistoryTexts() {
+    Change change;
+    change.started = "2026-12-07T05:25:09.123Z";
+    change.program = "qk4410-cli";
+    change.command = "apply";
+    change.port = "/dev/ttyUSB0";
+    change.deviceId = "QK-7";
+    change.values = {{"destPort", "5000", "6001", std::nullopt},
+                     {"protocol", std::nullopt, "UDP", "UDP"}};
+    std::vector<Change> changes;
+    for (const ChangeResult result : {ChangeResult::Ok, ChangeResult::Failed, ChangeResult::Sent,
+                                      ChangeResult::Interrupted, ChangeResult::Running}) {
+        change.result = result;
+        changes.push_back(change);
+    }
+    HistoryDialog history("QK-7", changes);
+    QStringList texts{history.windowTitle()};
+    const QTableWidget* table = history.table();
+    for (int column = 0; column < table->columnCount(); ++column) {
+        texts << table->horizontalHeaderItem(column)->text();
+    }
+    constexpr int kResult = 3, kBefore = 5, kAfter = 6;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (const int column : {kResult, kBefore, kAfter}) {
+            texts << table->item(row, column)->text();
+        }
+    }
+    const HistoryDialog empty("QK-7", {});
+    return texts << ShownTexts(empty);
+}
+
 }  // namespace
 
 class TranslationTest : public QObject {
@@ -334,6 +372,9 @@ class TranslationTest : public QObject {
         texts << w.messages.entries.back().message.text << w.messages.entries.back().message.detail;
         w.dialog.OnHelp();
         texts << w.messages.entries.back().message.text;
+        w.dialog.OnSysCommand(SystemMenu::kHistoryCommand);
+        texts << w.messages.entries.back().message.text;
+        texts << HistoryTexts();
         const QString untranslated = Untranslated(texts);
         QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated));
 

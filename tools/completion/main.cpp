@@ -18,7 +18,9 @@ qk::tools::CompletionSpec CliCompletion() {
     qk::tools::CompletionSpec spec;
     spec.program = "qk4410-cli";
     spec.options = qk::cli::CliOptionTable();
-    spec.commands = {"get", "set", "save", "diff", "apply", "scan", "ports"};
+    for (const std::string_view command : qk::cli::CommandNames()) {
+        spec.commands.emplace_back(command);
+    }
     spec.fileCommands = {"save", "diff", "apply"};
     spec.assignmentCommand = "set";
     for (const qk::Parameter* parameter : qk::SettableParameters()) {

@@ -4,7 +4,14 @@
 <context>
     <name>AppOptions</name>
     <message>
+        <source>  --demo        start a simulated device and put it on COM1.
+</source>
+        <translation>  --demo        启动一个模拟设备，放在 COM1 上。
+</translation>
+    </message>
+    <message>
         <source>Usage: QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1
+                      [--journal FILE | --no-journal]
        QK4410ConfTool --help | --version
 
 Configures a QK4410/QK4520 network data terminal over a serial port.
@@ -17,6 +24,10 @@ Configures a QK4410/QK4520 network data terminal over a serial port.
                 the system&apos;s COMn.
   --com N       select COM N and open it once the window shows, as the Open
                 button does (which also reads the device&apos;s parameters).
+  --journal FILE  record Set Param. and Adv Param.&apos;s Set in FILE; by default
+                $XDG_STATE_HOME/qk4410/journal.sqlite (~/.local/state/...).
+                A change the journal cannot record is not sent.
+  --no-journal  record nothing.
   --lang LANG   the window&apos;s language, en or zh_CN. Without it, the language
                 of LC_ALL, LC_MESSAGES or LANG (the first one set): zh... is
                 Chinese, anything else English.
@@ -26,6 +37,7 @@ Configures a QK4410/QK4520 network data terminal over a serial port.
 Qt&apos;s own settings are taken from its environment variables, for example
 QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.</source>
         <translation>用法：QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1
+                      [--journal FILE | --no-journal]
        QK4410ConfTool --help | --version
 
 通过串口配置 QK4410/QK4520 网络数据终端。
@@ -37,6 +49,10 @@ QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.</source>
                 编号。在 Windows 上 COMn 就是系统的 COMn。
   --com N       窗口显示后选中 COM N 并打开它，如同按下“打开”按钮
                 （同时读取设备的参数）。
+  --journal FILE  把“设置参数”和高级参数的“设置”记入 FILE；默认是
+                $XDG_STATE_HOME/qk4410/journal.sqlite（~/.local/state/...）。
+                更改记录无法记下的更改不会发送。
+  --no-journal  不作记录。
   --lang LANG   窗口的语言：en 或 zh_CN。不给出时，取 LC_ALL、
                 LC_MESSAGES 或 LANG 中第一个已设置的：zh... 为中文，
                 其他为英文。
@@ -45,12 +61,6 @@ QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.</source>
 
 Qt 自身的设置取自它的环境变量，例如
 QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
-    </message>
-    <message>
-        <source>  --demo        start a simulated device and put it on COM1.
-</source>
-        <translation>  --demo        启动一个模拟设备，放在 COM1 上。
-</translation>
     </message>
 </context>
 <context>
@@ -605,6 +615,10 @@ QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
         <source>the device&apos;s value came cut short, and is not written over</source>
         <translation>设备的值没有完整收到，不会覆盖它</translation>
     </message>
+    <message>
+        <source>Not sent: the journal cannot record the change (%1).</source>
+        <translation>未发送：更改记录无法记下这次更改（%1）。</translation>
+    </message>
 </context>
 <context>
     <name>DialogTemplate</name>
@@ -833,6 +847,17 @@ QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
     </message>
 </context>
 <context>
+    <name>qk::ui::CConfigToolDlg</name>
+    <message>
+        <source>No device has reported its ID yet: open the port, and the history of the device that answers is shown.</source>
+        <translation>还没有设备报告它的 ID：打开串口后，显示应答设备的更改记录。</translation>
+    </message>
+    <message>
+        <source>The journal cannot be read.</source>
+        <translation>无法读取更改记录。</translation>
+    </message>
+</context>
+<context>
     <name>qk::ui::DeviceFinder</name>
     <message>
         <source>Close the port first: Find Device tries every port, %1 included.</source>
@@ -896,6 +921,73 @@ QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
     </message>
 </context>
 <context>
+    <name>qk::ui::HistoryDialog</name>
+    <message>
+        <source>confirmed</source>
+        <translation>已确认</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>sent, not asked back</source>
+        <translation>已发送，未回读</translation>
+    </message>
+    <message>
+        <source>interrupted</source>
+        <translation>已中断</translation>
+    </message>
+    <message>
+        <source>running</source>
+        <translation>进行中</translation>
+    </message>
+    <message>
+        <source>History of %1</source>
+        <translation>%1 的更改记录</translation>
+    </message>
+    <message>
+        <source>Started (UTC)</source>
+        <translation>开始时间（UTC）</translation>
+    </message>
+    <message>
+        <source>Changed by</source>
+        <translation>更改者</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>串口</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Parameter</source>
+        <translation>参数</translation>
+    </message>
+    <message>
+        <source>Before</source>
+        <translation>更改前</translation>
+    </message>
+    <message>
+        <source>After</source>
+        <translation>更改后</translation>
+    </message>
+    <message>
+        <source>(sent %1)</source>
+        <translation>（已发送 %1）</translation>
+    </message>
+    <message>
+        <source>(not reported)</source>
+        <translation>（未报告）</translation>
+    </message>
+    <message>
+        <source>The journal holds no change of this device.</source>
+        <translation>更改记录中没有这台设备的更改。</translation>
+    </message>
+</context>
+<context>
     <name>qk::ui::SystemMenu</name>
     <message>
         <source>&amp;Close</source>
@@ -916,6 +1008,10 @@ QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
     <message>
         <source>Find Device…</source>
         <translation>查找设备…</translation>
+    </message>
+    <message>
+        <source>History…</source>
+        <translation>更改记录…</translation>
     </message>
 </context>
 </TS>
