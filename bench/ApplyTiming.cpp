@@ -15,11 +15,14 @@
 // The time runs from just before qk4410-cli is started to its exit. Prints "result:"
 // lines; a round whose apply does not end in "ok" on every device fails the program.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,18 +35,17 @@
 
 #include "Measure.h"
 #include "Parameters.h"
-#include "Programs.h"
+#include "SimulatedDevices.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using qk::bench::Devices;
-using qk::bench::Finish;
-using qk::bench::Finished;
+using qk::bench::FinishProgram;
 using qk::bench::Now;
 using qk::bench::PrintResult;
 using qk::bench::ReadUntil;
-using qk::bench::Start;
+using qk::bench::SimulatedDevices;
+using qk::bench::StartProgram;
 
 // Each differs from the simulated device's factory value; two from Set Param.'s group and
 // one from Adv Param.'s, so both kinds of pause count.
@@ -74,34 +76,35 @@ double Median(std::vector<double> values) {
 // Seconds for one apply of the profile to `count` fresh devices; nullopt when it failed.
 std::optional<double> ApplyOnce(const std::string& cli, const std::string& sim, int latencyMs,
                                 const std::string& profile, int count) {
-    const Devices devices(sim, latencyMs, count);
+    const SimulatedDevices devices(sim, latencyMs, count);
     const auto ttys = devices.ttys(static_cast<std::size_t>(count));
     if (ttys.empty()) {
         std::fprintf(stderr, "apply_timing: cannot start %d simulated devices\n", count);
         return std::nullopt;
     }
-    std::vector<std::string> arguments = {cli};
+    // The journal is left out: its cost is measured beside it (journal_bench).
+    std::vector<std::string> arguments = {cli, "--no-journal"};
     for (const std::string& tty : ttys) {
         arguments.insert(arguments.end(), {"--port", tty});
     }
     arguments.insert(arguments.end(), {"apply", profile});
 
     const double started = Now();
-    const auto child = Start(arguments);
+    const auto child = StartProgram(arguments);
     if (!child) {
         std::fprintf(stderr, "apply_timing: cannot start %s\n", cli.c_str());
         return std::nullopt;
     }
-    const Finished finished = Finish(*child, started);
-    const std::string& output = finished.output;
-    const double seconds = finished.seconds;
+    std::string output;
+    const int status = FinishProgram(*child, output);
+    const double seconds = Now() - started;
 
     int confirmed = 0;
     for (std::size_t at = 0; (at = output.find(" ok: wrote ", at)) != std::string::npos; ++at) {
         ++confirmed;
     }
     std::fputs(output.c_str(), stderr);
-    if (finished.status != 0 || confirmed != count) {
+    if (status != 0 || confirmed != count) {
         std::fprintf(stderr, "apply_timing: the apply to %d devices did not end in ok\n", count);
         return std::nullopt;
     }
@@ -111,7 +114,7 @@ std::optional<double> ApplyOnce(const std::string& cli, const std::string& sim, 
 // The login's round trip on a simulated device, from the write of the login to the end
 // of its answer (median of kLoginRoundTrips, ms).
 std::optional<double> LoginRoundTrip(const std::string& sim, int latencyMs) {
-    const Devices devices(sim, latencyMs, 1);
+    const SimulatedDevices devices(sim, latencyMs, 1);
     const auto ttys = devices.ttys(1);
     if (ttys.empty()) {
         return std::nullopt;

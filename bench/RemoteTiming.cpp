@@ -34,18 +34,17 @@
 #include <vector>
 
 #include "Measure.h"
-#include "Programs.h"
 #include "Ser2netServer.h"
+#include "SimulatedDevices.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using qk::bench::Devices;
-using qk::bench::Finish;
-using qk::bench::Finished;
+using qk::bench::FinishProgram;
 using qk::bench::Now;
 using qk::bench::PrintResult;
-using qk::bench::Start;
+using qk::bench::SimulatedDevices;
+using qk::bench::StartProgram;
 using qk::test::Ser2netServer;
 using Accepter = Ser2netServer::Accepter;
 
@@ -85,33 +84,35 @@ struct Peak {
 std::optional<double> Run(const std::vector<std::string>& arguments, std::size_t oks,
                           Peak* peak = nullptr) {
     const double started = Now();
-    const auto child = Start(arguments);
+    const auto child = StartProgram(arguments);
     if (!child) {
         std::fprintf(stderr, "remote_timing: cannot start %s\n", arguments.front().c_str());
         return std::nullopt;
     }
-    const Finished finished = Finish(*child, started, [peak](pid_t pid) {
+    std::string output;
+    const int status = FinishProgram(*child, output, [peak](pid_t pid) {
         if (peak != nullptr) {
             peak->Sample(pid);
         }
     });
     std::size_t found = 0;
-    for (std::size_t at = 0; (at = finished.output.find(" ok", at)) != std::string::npos; ++at) {
+    const double seconds = Now() - started;
+    for (std::size_t at = 0; (at = output.find(" ok", at)) != std::string::npos; ++at) {
         ++found;
     }
-    if (finished.status != 0 || (oks > 0 && found != oks)) {
+    if (status != 0 || (oks > 0 && found != oks)) {
         std::fprintf(stderr, "remote_timing: '%s ...' ended with %d:\n%s\n",
-                     arguments.back().c_str(), finished.status, finished.output.c_str());
+                     arguments.back().c_str(), status, output.c_str());
         return std::nullopt;
     }
-    return finished.seconds;
+    return seconds;
 }
 
 // `get` on one fresh device: directly, over RFC 2217, over raw TCP; the order turns with
 // the round.
 std::optional<std::vector<double>> GetRound(const std::string& cli, const std::string& sim,
                                             int latencyMs, int round) {
-    const Devices devices(sim, latencyMs, 1);
+    const SimulatedDevices devices(sim, latencyMs, 1);
     const auto ttys = devices.ttys(1);
     if (ttys.empty()) {
         return std::nullopt;
@@ -135,13 +136,14 @@ std::optional<std::vector<double>> GetRound(const std::string& cli, const std::s
 std::optional<double> ApplyOnce(const std::string& cli, const std::string& sim, int latencyMs,
                                 const std::string& profile, int count, Peak* peak) {
     const int devicesNeeded = std::max(count, 1);
-    const Devices devices(sim, latencyMs, devicesNeeded);
+    const SimulatedDevices devices(sim, latencyMs, devicesNeeded);
     const auto ttys = devices.ttys(static_cast<std::size_t>(devicesNeeded));
     if (ttys.empty()) {
         std::fprintf(stderr, "remote_timing: cannot start %d simulated devices\n", count);
         return std::nullopt;
     }
-    std::vector<std::string> arguments = {cli};
+    // The journal is left out, as in apply_timing: its cost is journal_bench's.
+    std::vector<std::string> arguments = {cli, "--no-journal"};
     if (count == 0) {
         arguments.insert(arguments.end(), {"--port", ttys[0], "apply", profile});
         return Run(arguments, 1, peak);
@@ -177,9 +179,10 @@ std::optional<double> TimeOutConnecting(const std::string& cli,
             arguments.insert(arguments.end(), options.begin(), options.end());
             arguments.insert(arguments.end(), {"--port", "rfc2217://198.51.100.7:2001", "get"});
             const double started = Now();
-            if (const auto started_child = Start(arguments)) {
-                const Finished finished = Finish(*started_child, started);
-                seconds = finished.status == 2 ? finished.seconds : -1;
+            if (const auto started_child = StartProgram(arguments)) {
+                std::string output;
+                const int status = FinishProgram(*started_child, output);
+                seconds = status == 2 ? Now() - started : -1;
             }
         }
         const ssize_t written = write(result[1], &seconds, sizeof seconds);

@@ -200,16 +200,40 @@ void ConfigController::SendGroup(ParameterGroup group) {
         }
     }
     CommandValues values;
+    std::vector<std::optional<std::string>> sendable;
+    std::vector<Setting> settings;
+    for (const Parameter* parameter : parameters) {
+        sendable.push_back(values.Value(*parameter, m_state));
+        if (sendable.back()) {
+            settings.push_back({parameter, *sendable.back()});
+        }
+    }
+    if (m_changes != nullptr && !settings.empty()) {
+        std::string why;
+        const std::string_view command =
+            group == ParameterGroup::Basic ? kSetParamCommand : kAdvParamCommand;
+        if (!m_changes->ChangeStarting(command, m_state, settings, why)) {
+            m_view.ShowMessage(why);
+            return;
+        }
+    }
+    SettingsWritten outcome;
     for (std::size_t i = 0; i < parameters.size() && MayContinue(); ++i) {
         const Parameter& parameter = *parameters[i];
-        if (const auto value = values.Value(parameter, m_state)) {
-            WriteCommand(BuildSet(m_commands, parameter.command, *value));
+        if (sendable[i]) {
+            const std::string command = BuildSet(m_commands, parameter.command, *sendable[i]);
+            const bool wentOut =
+                m_port.Write(command.data(), static_cast<unsigned>(command.size()));
+            (wentOut ? outcome.written : outcome.failed).push_back(parameter.id);
         }
         // The pauses stay where they were, sent or not: the device expects that spacing.
         // Set Param. has none after its last command.
         if (group == ParameterGroup::Advanced || i + 1 < parameters.size()) {
             m_pacer.Pause(SetGap(parameter));
         }
+    }
+    if (m_changes != nullptr && !settings.empty()) {
+        m_changes->ChangeEnded(outcome, m_port.IsOpen() && m_port.HungUp());
     }
     ReportLeftOut(values);
     CloseLostLine();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <vector>
 
+#include "ChangeObserver.h"
 #include "CommandTable.h"
 #include "ControllerView.h"
 #include "DeviceState.h"
@@ -12,12 +13,6 @@
 #include "SerialLink.h"
 
 namespace qk {
-
-// Which of the settings WriteSettings was given went out, and which the port refused.
-struct SettingsWritten {
-    std::vector<ParameterId> written;
-    std::vector<ParameterId> failed;
-};
 
 // The pauses the device is given and how long the handshake waits (80 x 200 ms).
 struct ControllerTiming {
@@ -44,6 +39,10 @@ class ConfigController {
   public:
     ConfigController(SerialLink& port, DeviceState& state, ControllerView& view, Pacer& pacer,
                      ReceiveLoop& receiveLoop, ControllerTiming timing = {});
+
+    // Set Param. and Adv Param.'s Set tell `observer` of each change they make (nullptr:
+    // nobody), which may refuse it before anything is sent.
+    void SetChangeObserver(ChangeObserver* observer) { m_changes = observer; }
 
     void ToggleOpen();
     bool EnterConfigMode();
@@ -86,6 +85,7 @@ class ConfigController {
     ReceiveLoop& m_receiveLoop;
     ControllerTiming m_timing;
     CommandTable m_commands;
+    ChangeObserver* m_changes = nullptr;
 };
 
 // Texts the controller shows.
@@ -100,5 +100,8 @@ inline constexpr std::string_view kNotLoggedIn = "\xCE\xB4\xB5\xC7\xC2\xBD";
 inline constexpr std::string_view kHandshakeFailed = "Fail, Please try again!";
 inline constexpr std::string_view kLogOff = "Log off";
 inline constexpr std::string_view kLineLost = "Device lost, port closed";
+// How the journal names the window's two changes.
+inline constexpr std::string_view kSetParamCommand = "Set Param.";
+inline constexpr std::string_view kAdvParamCommand = "Adv Param.";
 
 }  // namespace qk

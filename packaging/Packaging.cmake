@@ -20,9 +20,9 @@ set(QK_PACKAGE_NAME qk4410conftool)
 set(QK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${QK_PACKAGE_NAME})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${QK_DOC_DIR})
 # What the programs' help and man pages send the reader to.
-install(FILES ${PROJECT_SOURCE_DIR}/docs/profiles.md ${PROJECT_SOURCE_DIR}/docs/json.md
-  ${PROJECT_SOURCE_DIR}/docs/json-schema.json ${PROJECT_SOURCE_DIR}/docs/remote.md
-  DESTINATION ${QK_DOC_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/profiles.md ${PROJECT_SOURCE_DIR}/docs/fleet.md
+  ${PROJECT_SOURCE_DIR}/docs/json.md ${PROJECT_SOURCE_DIR}/docs/json-schema.json
+  ${PROJECT_SOURCE_DIR}/docs/remote.md DESTINATION ${QK_DOC_DIR})
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${changelog}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
@@ -55,9 +55,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's layout is measured with DejaVu Serif, and its fixed-pitch text takes DejaVu
 # Sans Mono where the desktop's monospace font is not monospaced. Its Chinese texts want a
-# CJK font; the one its layout is measured with.
+# CJK font; the one its layout is measured with. Qt's own buttons and dialogs speak Chinese
+# with Qt's catalogues.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-arphic-uming, qt6-translations-l10n")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

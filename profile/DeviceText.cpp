@@ -209,7 +209,8 @@ std::optional<std::string> DisplayToGbk(std::string_view text, std::string& erro
             i += 3;
             continue;
         }
-        const std::string_view simple = "\\\\r\rn\nt\t";  // escape letter, then its byte
+        // Escape letter, then its byte. "\$" keeps a "${" from reading as a template.
+        const std::string_view simple = "\\\\r\rn\nt\t$$";
         const auto found = kind == '\0' ? std::string_view::npos : simple.find(kind);
         if (found == std::string_view::npos || found % 2 != 0) {
             error = "unknown escape \\" + std::string(1, kind) + " (write a backslash as \\\\)";

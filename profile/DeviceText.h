@@ -22,7 +22,8 @@ std::string GbkToText(std::string_view gbk);
 std::string GbkToLines(std::string_view gbk);
 
 // The inverse of GbkToDisplay: UTF-8 text with those escapes back to the device's bytes,
-// the escaped ones exactly as written. Nullopt, with `error` set, for an unknown escape,
+// the escaped ones exactly as written; "\$" is a "$" (written where "${" would otherwise
+// start a profile's template). Nullopt, with `error` set, for an unknown escape,
 // text that is not UTF-8, or a character GBK cannot express.
 std::optional<std::string> DisplayToGbk(std::string_view text, std::string& error);
 

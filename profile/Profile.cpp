@@ -14,14 +14,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // What makes a comment a format line, whatever its spacing and letter case.
 constexpr std::string_view kFormatWords = "qk4410profile";
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // The comment without its '#', blanks and letter case: "qk4410profile,format1".
 std::string Folded(std::string_view comment) {
     std::string folded;
@@ -35,6 +27,36 @@ std::string Folded(std::string_view comment) {
 
 std::size_t SendPosition(const Setting& setting) {
     return static_cast<std::size_t>(setting.parameter->id);
+}
+
+// What a template may name: the device's ID, or a parameter, whose value a --values row
+// gives. Empty when every name is one of them.
+std::string UnknownTemplateNames(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        const Parameter* parameter = FindParameterByName(name);
+        if (name != "id" && (parameter == nullptr || !parameter->settable())) {
+            return "${" + EscapeBytes(name) + "} names nothing a device has (known: id, " +
+                   SettableNames() + ")";
+        }
+    }
+    return {};
+}
+
+// The value written on line `line` into `contents`: a setting, beyond the limits or not,
+// or a problem of that line.
+void AddSetting(ProfileContents& contents, const Parameter& parameter, int line,
+                std::string_view written) {
+    const std::string where = "line " + std::to_string(line) + ": ";
+    std::string error;
+    auto parsed = ParseSetting(parameter, written, error);
+    if (!parsed) {
+        contents.problems.push_back(where + error);
+        return;
+    }
+    if (!parsed->beyondLimits.empty()) {
+        contents.beyondLimits.push_back({&parameter, line, where + parsed->beyondLimits});
+    }
+    contents.settings.push_back(std::move(parsed->setting));
 }
 
 }  // namespace
@@ -63,7 +85,7 @@ ProfileContents ReadProfile(std::string_view text) {
         const auto problem = [&](const std::string& what) {
             contents.problems.push_back("line " + std::to_string(number) + ": " + what);
         };
-        const std::string_view trimmed = Trim(line);
+        const std::string_view trimmed = TrimBlanks(line);
         // A format line written otherwise ("#QK4410 profile, format 2", in another case) or
         // out of place must not pass for format 1.
         if (trimmed.starts_with('#') && Folded(trimmed).starts_with(kFormatWords)) {
@@ -83,7 +105,7 @@ ProfileContents ReadProfile(std::string_view text) {
             problem("expected NAME=VALUE, got " + QuoteBriefly(trimmed));
             continue;
         }
-        const std::string_view name = Trim(line.substr(0, equals));
+        const std::string_view name = TrimBlanks(line.substr(0, equals));
         const Parameter* parameter = FindParameterByName(name);
         if (parameter == nullptr || !parameter->settable()) {
             problem("unknown name " + QuoteBriefly(name) + " (known: " + SettableNames() + ")");
@@ -97,22 +119,25 @@ ProfileContents ReadProfile(std::string_view text) {
         // Blanks around a list entry are layout; in a text they are part of the value.
         std::string_view value = line.substr(equals + 1);
         if (!parameter->list.empty()) {
-            value = Trim(value);
+            value = TrimBlanks(value);
         }
         std::string error;
-        auto parsed = ParseSetting(*parameter, value, error);
-        if (!parsed) {
-            problem(error);
+        const auto names = TemplateNames(value, error);
+        if (!names) {
+            problem(std::string(name) + ": " + error);
             continue;
         }
-        if (!parsed->beyondLimits.empty()) {
-            contents.beyondLimits.push_back(
-                {parameter, number,
-                 "line " + std::to_string(number) + ": " + parsed->beyondLimits});
+        if (!names->empty()) {
+            if (const std::string unknown = UnknownTemplateNames(*names); !unknown.empty()) {
+                problem(std::string(name) + ": " + unknown);
+            } else {
+                contents.templates.push_back({parameter, number, std::string(value)});
+            }
+            continue;
         }
-        contents.settings.push_back(std::move(parsed->setting));
+        AddSetting(contents, *parameter, number, value);
     }
-    if (contents.settings.empty() && contents.problems.empty()) {
+    if (contents.settings.empty() && contents.templates.empty() && contents.problems.empty()) {
         // An empty file, or one of comments only, would "apply" to every device and change
         // nothing: no run should report that as done.
         contents.problems.push_back("the profile names no setting");
@@ -143,7 +168,7 @@ std::string WriteProfile(const std::vector<Setting>& settings,
     std::ranges::sort(ordered, {}, [](const Setting* s) { return SendPosition(*s); });
     for (const Setting* setting : ordered) {
         text += std::string(setting->parameter->name) + "=" +
-                FormatSetting(*setting->parameter, setting->value) + "\n";
+                EscapeTemplate(FormatSetting(*setting->parameter, setting->value)) + "\n";
     }
     return text;
 }
@@ -161,18 +186,45 @@ std::vector<std::string> ProfileContents::RefusedBy(const ReportedValues& report
 
 std::vector<std::string> ProfileContents::ProblemsFor(const ReportedValues& reported) const {
     // Every problem starts "line N: ", with N ascending; the refused ones slot in by N.
-    const auto lineOf = [](std::string_view problem) {
-        int line = 0;
-        problem.remove_prefix(std::min(problem.size(), std::string_view("line ").size()));
-        std::from_chars(problem.data(), problem.data() + problem.size(), line);
-        return line;
-    };
     std::vector<std::string> all = problems;
     for (std::string& refused : RefusedBy(reported)) {
-        const auto at = std::ranges::upper_bound(all, lineOf(refused), {}, lineOf);
+        const auto at = std::ranges::upper_bound(all, ProblemLine(refused), {}, ProblemLine);
         all.insert(at, std::move(refused));
     }
     return all;
+}
+
+ProfileContents ProfileContents::Expanded(const TemplateValues& values) const {
+    ProfileContents expanded = *this;
+    expanded.templates.clear();
+    for (const Template& entry : templates) {
+        std::string error;
+        const auto names = TemplateNames(entry.written, error);
+        const auto missing = std::ranges::find_if(
+            *names, [&](const std::string& name) { return !values.contains(name); });
+        if (missing != names->end()) {
+            expanded.problems.push_back("line " + std::to_string(entry.line) + ": " +
+                                        std::string(entry.parameter->name) + ": ${" + *missing +
+                                        "} has no value for this device");
+            continue;
+        }
+        std::string written = ExpandTemplate(entry.written, values);
+        AddSetting(expanded, *entry.parameter, entry.line,
+                   entry.parameter->list.empty() ? std::string_view(written) : TrimBlanks(written));
+    }
+    std::ranges::stable_sort(expanded.problems, {}, ProblemLine);
+    std::ranges::sort(expanded.settings, {}, SendPosition);
+    return expanded;
+}
+
+int ProblemLine(std::string_view problem) {
+    constexpr std::string_view kLine = "line ";
+    int line = 0;
+    if (problem.starts_with(kLine)) {
+        problem.remove_prefix(kLine.size());
+        std::from_chars(problem.data(), problem.data() + problem.size(), line);
+    }
+    return line;
 }
 
 std::string SavedComment(std::chrono::system_clock::time_point saved) {

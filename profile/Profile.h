@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Parameters.h"
+#include "ProfileTemplate.h"
 #include "SettingText.h"
 
 namespace qk {
@@ -16,6 +17,7 @@ namespace qk {
 //   # device ID: QK4520-000123          further comments, blank lines: ignored
 //   deviceBaud=9600                     one NAME=VALUE per line, as `set` takes them
 //   registerData=\xFF注册               \xHH for a byte with no UTF-8 form, \\ for "\"
+//   heartbeatData=HB-${id}              a template: the value differs per device
 //
 // A file is read whole and every problem in it is reported at once, with its line, so
 // that nothing is applied from a file that is wrong anywhere.
@@ -37,7 +39,20 @@ struct ProfileContents {
         std::string problem;  // "line 16: registerData is 42 bytes in GBK, at most 40"
     };
     std::vector<BeyondLimits> beyondLimits;
+    // Values with ${NAME} in them (see ProfileTemplate.h), not yet in `settings`: each
+    // device reads them with its own values (Expanded).
+    struct Template {
+        const Parameter* parameter;
+        int line;
+        std::string written;
+    };
+    std::vector<Template> templates;
     bool ok() const { return problems.empty(); }
+
+    // The profile as one device reads it: each template expanded with `values` ("id", and
+    // the cells of the device's --values row) and then checked as any value of its line
+    // is. A name with no value is a problem of its line.
+    ProfileContents Expanded(const TemplateValues& values) const;
 
     // For each setting beyond limits whose value `reported` does not hold, why the device
     // may not be given it; empty when the profile may be applied to that device.
@@ -47,16 +62,20 @@ struct ProfileContents {
     std::vector<std::string> ProblemsFor(const ReportedValues& reported) const;
 };
 
-// Checks names (known, not repeated), values (no line break or zero byte, a GBK form for
+// Checks names (known, not repeated), templates (closed, naming "id" or a parameter),
+// values (no line break or zero byte, a GBK form for
 // every character, valid UTF-8, and the table's limits, see BeyondLimits), the format line
 // (at most one, before any setting, of this version; a file without it is read as format
 // 1), that the file names at least one setting, and its size.
 ProfileContents ReadProfile(std::string_view text);
 
 // The format line, each comment as a "# " line, then NAME=VALUE for each setting in send
-// order.
+// order, a "${" in a value written "\${" so that it reads back as it was.
 std::string WriteProfile(const std::vector<Setting>& settings,
                          const std::vector<std::string>& comments);
+
+// The problem's line ("line 12: ..." is 12); 0 for a problem without one.
+int ProblemLine(std::string_view problem);
 
 // "saved: 2026-12-07 05:25:09 UTC", the comment that dates a saved profile.
 std::string SavedComment(std::chrono::system_clock::time_point saved);

@@ -52,6 +52,14 @@ std::optional<ParsedSetting> ParseSetting(const Parameter& parameter, std::strin
     return ParsedSetting{{&parameter, std::move(*bytes)}, std::move(beyond)};
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 std::string FormatSetting(const Parameter& parameter, std::string_view value) {
     if (IsList(parameter) && LimitProblem(parameter, value).empty()) {
         const int position = parameter.kind == ValueKind::ListDigit

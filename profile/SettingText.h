@@ -26,6 +26,10 @@ struct ParsedSetting {
 std::optional<ParsedSetting> ParseSetting(const Parameter& parameter, std::string_view text,
                                           std::string& error);
 
+// `text` without the blanks (spaces, tabs) at either end: around a list entry they are
+// layout, in a text they are part of the value.
+std::string_view TrimBlanks(std::string_view text);
+
 // The inverse: the bytes as written ("45s" for the heartbeat code 2). A value outside the
 // list is shown as it came, escaped, so that the mismatch stays visible and the text reads
 // back to the same bytes.

@@ -1,5 +1,6 @@
 #include <array>
 
+#include "ControlIds.h"
 #include "DialogTemplates.h"
 #include "VersionInfo.h"
 
@@ -14,7 +15,7 @@ constexpr std::array<ControlTemplate, 5> kControls = {{
     {kNoControlId, Icon, "", {11, 17, 21, 21}, {}, kAppIconId},
     {kNoControlId, Label, kAboutNameLine, {40, 10, 139, 8}, {.group = true, .noPrefix = true}},
     {kNoControlId, Label, kMakerLine, {40, 25, 197, 8}, {}},
-    {1, PushButton, "OK", {244, 7, 50, 14}, kOkButton},
+    {kIdOk, PushButton, "OK", {244, 7, 50, 14}, kOkButton},
     {kNoControlId, Label, kWebLine, {40, 39, 197, 8}, {}},
 }};
 

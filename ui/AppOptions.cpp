@@ -1,8 +1,10 @@
 #include "AppOptions.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 
+#include "AppOptionTable.h"
 #include "GbkText.h"
 #include "Line.h"
 #include "ShellPlatform.h"
@@ -21,23 +23,54 @@ QString Dotted(const std::array<int, 4>& version) {
         .arg(version[3]);
 }
 
+QCommandLineOption QtOption(const tools::OptionSpec& spec) {
+    QStringList names{QString::fromLatin1(spec.longName)};
+    if (spec.shortName != '\0') {
+        names.prepend(QString(QLatin1Char(spec.shortName)));
+    }
+    return spec.takesValue() ? QCommandLineOption(names, {}, QString::fromLatin1(spec.valueName))
+                             : QCommandLineOption(names);
+}
+
+// The names --lang takes, which the bash completion offers too (AppOptionTable).
+std::optional<res::Language> LanguageNamed(const QString& name) {
+    if (name == QStringLiteral("en")) {
+        return res::Language::English;
+    }
+    if (name == QStringLiteral("zh_CN")) {
+        return res::Language::Chinese;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QString& error) {
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption demo(QStringLiteral("demo"));
-    const QCommandLineOption com(QStringLiteral("com"), {}, QStringLiteral("N=PATH"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, demo, com});
+    for (const tools::OptionSpec& spec : AppOptionTable()) {
+        parser.addOption(QtOption(spec));
+    }
+    const QCommandLineOption help = QtOption(AppOption(kAppHelp));
+    const QCommandLineOption version = QtOption(AppOption(kAppVersion));
+    const QCommandLineOption demo = QtOption(AppOption(kAppDemo));
+    const QCommandLineOption com = QtOption(AppOption(kAppCom));
+    const QCommandLineOption lang = QtOption(AppOption(kAppLang));
+    const QCommandLineOption journal = QtOption(AppOption(kAppJournal));
+    const QCommandLineOption noJournal = QtOption(AppOption(kAppNoJournal));
+    const QString languages = QString::fromLatin1(AppOption(kAppLang).words);
     if (!parser.parse(QStringList{QStringLiteral("QK4410ConfTool")} + arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
             const QString& name = unknown.front();
             error = QStringLiteral("unknown argument '%1%2' (see --help)")
                         .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+        } else if (arguments.last() == QStringLiteral("--journal")) {
+            error = QStringLiteral("--journal needs a file");
         } else if (arguments.last() == QStringLiteral("--com")) {
             error = QStringLiteral("--com needs a value N=PATH (for example --com 3=/dev/ttyUSB0)");
+        } else if (arguments.last() == QStringLiteral("--lang")) {
+            error = QStringLiteral("--lang needs a value: ") +
+                    QString(languages).replace(u' ', QStringLiteral(" or "));
         } else {
             error = parser.errorText();  // a value given to an option that takes none
         }
@@ -56,6 +89,30 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
         }
     }
     options.demo = parser.isSet(demo);
+    if (parser.isSet(journal) && parser.isSet(noJournal)) {
+        error = QStringLiteral("--journal and --no-journal: give one");
+        return std::nullopt;
+    }
+    if (parser.isSet(journal)) {
+        if (parser.value(journal).isEmpty()) {
+            error = QStringLiteral("--journal needs a file");
+            return std::nullopt;
+        }
+        options.journal = {.enabled = true,
+                           .file = QFile::encodeName(parser.value(journal)).toStdString()};
+    }
+    if (parser.isSet(noJournal)) {
+        options.journal.enabled = false;
+    }
+    if (parser.isSet(lang)) {
+        const QString value = parser.value(lang);  // the last one counts
+        options.language = LanguageNamed(value);
+        if (!options.language) {
+            error = QStringLiteral("--lang: '%1' is not a language of this program (%2)")
+                        .arg(value, QString(languages).replace(u' ', QStringLiteral(", ")));
+            return std::nullopt;
+        }
+    }
     for (const QString& value : parser.values(com)) {
         bool isNumber = false;
         if (const int number = value.toInt(&isNumber); isNumber) {
@@ -105,18 +162,23 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
 }
 
 QString HelpText() {
+    // English on the terminal, where --help is answered before any catalogue is loaded; in
+    // the window's language when F1 shows it.
     const QString demo = DemoHelpText();
     // Only where this build reaches them.
     const QString network =
         NetworkPortsMissing().empty()
-            ? QStringLiteral(
+            ? QCoreApplication::translate(
+                  "AppOptions",
                   "                PATH may be a port served over the network, as ser2net\n"
                   "                serves it: rfc2217://HOST:PORT, whose server sets its line\n"
                   "                as the window's lists say, or tcp://HOST:PORT, raw TCP, at\n"
                   "                the server's own settings.\n")
             : QString();
-    return QStringLiteral(
-               "Usage: QK4410ConfTool [--com N=PATH]... [--com N]%1\n"
+    return QCoreApplication::translate(
+               "AppOptions",
+               "Usage: QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1\n"
+               "                      [--journal FILE | --no-journal]\n"
                "       QK4410ConfTool --help | --version\n"
                "\n"
                "Configures a QK4410/QK4520 network data terminal over a serial port.\n"
@@ -130,6 +192,13 @@ QString HelpText() {
                "%3"
                "  --com N       select COM N and open it once the window shows, as the Open\n"
                "                button does (which also reads the device's parameters).\n"
+               "  --journal FILE  record Set Param. and Adv Param.'s Set in FILE; by default\n"
+               "                $XDG_STATE_HOME/qk4410/journal.sqlite (~/.local/state/...).\n"
+               "                A change the journal cannot record is not sent.\n"
+               "  --no-journal  record nothing.\n"
+               "  --lang LANG   the window's language, en or zh_CN. Without it, the language\n"
+               "                of LC_ALL, LC_MESSAGES or LANG (the first one set): zh... is\n"
+               "                Chinese, anything else English.\n"
                "%2"
                "  -h, --help    show this text.\n"
                "  --version     show the version.\n"

@@ -5,7 +5,9 @@
 #include <optional>
 #include <vector>
 
+#include "DeviceChanges.h"
 #include "PortDirectory.h"
+#include "StringTable.h"
 
 namespace qk::ui {
 
@@ -20,6 +22,8 @@ struct AppOptions {
     std::vector<PortDirectory::Entry> pins;  // --com N=PATH, in order
     bool demo = false;                       // --demo: a simulated device on COM1
     int openAtStart = 0;                     // --com N: COM N opened once the window shows
+    JournalChoice journal;                   // --journal FILE, --no-journal
+    std::optional<res::Language> language;   // --lang en|zh_CN; else the locale's
 
     // `arguments` without the program's name. nullopt and `error` set when they are not
     // understood.

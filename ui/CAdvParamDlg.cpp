@@ -7,6 +7,7 @@
 #include "AdvancedSelection.h"
 #include "CComboBox.h"
 #include "CDialog.h"
+#include "ControlIds.h"
 #include "DialogTemplates.h"
 #include "GbkLineEdit.h"
 #include "GbkText.h"
@@ -19,27 +20,7 @@ namespace {
 constexpr Qt::WindowFlags kFrame = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
-constexpr const char* kRegistTooLong = "Regist packet size should not exceed %d.";
-
-enum ControlId : int {
-    kSet = 1,
-    kWorkModeList = 1010,
-    kRegistList = 1011,
-    kPacketGap = 1017,
-    kPacketSize = 1018,
-    kDnsServer = 1021,
-    kReconnectInterval = 1026,
-    kHeartbeatContent = 1027,
-    kLoginKey = 1028,
-    kRegistContent = 1029,
-    kReconnectTries = 1032,
-    kDisconnectTime = 1034,
-    kLogoutList = 1044,
-    kLogoutContent = 1045,
-    kHeartbeatList = 1048,
-    kDataBitsList = 1051,
-    kParityList = 1052,
-};
+using namespace res::advanced_dialog;
 
 void AddEntries(CComboBox& list, ValueList entries) {
     for (const std::string_view entry : entries) {
@@ -193,7 +174,7 @@ void CAdvParamDlg::OnOK() {
         return;  // nothing may be stored for a device that can no longer be sent it
     }
     if (!m_loggedIn) {
-        MessageBox(QStringLiteral("Logout"));
+        MessageBox(tr("Logout"));
         return;
     }
     ReadControls();
@@ -208,7 +189,9 @@ void CAdvParamDlg::OnChangeRegistContent(const QString& text) {
     // Typing cannot pass the limit; a longer text can only be one the device sent, and it
     // stays as it is: the operator is told, nothing is cut.
     if (m_controls.registEdit->Bytes().size() > static_cast<std::size_t>(kRegistContentLimit)) {
-        MessageBox(QString::asprintf(kRegistTooLong, kRegistContentLimit));
+        MessageBox(
+            QString::asprintf(tr("Regist packet size should not exceed %d.").toUtf8().constData(),
+                              kRegistContentLimit));
     }
 }
 

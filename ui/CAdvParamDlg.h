@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <string>
 
@@ -33,6 +34,8 @@ class GbkLineEdit;
 // parsed in between are not shown, and "Set" overwrites only the fields it covers. It never
 // talks to the device and never sends anything: its caller does, on IDOK.
 class CAdvParamDlg {
+    Q_DECLARE_TR_FUNCTIONS(CAdvParamDlg)
+
   public:
     static constexpr int kRegistContentLimit = 40;  // bytes the operator may type
 
@@ -77,28 +80,28 @@ class CAdvParamDlg {
 
     // The controls of the open window, bound by ID; all null while it is closed.
     struct Controls {
-        CComboBox* parityList = nullptr;     // 1052
-        CComboBox* dataBitsList = nullptr;   // 1051
-        QPushButton* setButton = nullptr;    // 1
-        CComboBox* heartbeatList = nullptr;  // 1048
-        CComboBox* registList = nullptr;     // 1011
-        CComboBox* logoutList = nullptr;     // 1044, hidden
-        CComboBox* workModeList = nullptr;   // 1010
-        GbkLineEdit* registEdit = nullptr;   // 1029
+        CComboBox* parityList = nullptr;
+        CComboBox* dataBitsList = nullptr;
+        QPushButton* setButton = nullptr;
+        CComboBox* heartbeatList = nullptr;
+        CComboBox* registList = nullptr;
+        CComboBox* logoutList = nullptr;  // hidden
+        CComboBox* workModeList = nullptr;
+        GbkLineEdit* registEdit = nullptr;
     };
     Controls m_controls;
 
     // The ten text values, GBK bytes, kept between openings.
-    std::string m_logoutContent;      // 1045, hidden
-    std::string m_heartbeatContent;   // 1027
-    std::string m_disconnectTime;     // 1034, hidden
-    std::string m_packetGap;          // 1017, hidden
-    std::string m_packetSize;         // 1018, hidden
-    std::string m_dnsServer;          // 1021
-    std::string m_reconnectTries;     // 1032, hidden
-    std::string m_reconnectInterval;  // 1026, hidden
-    std::string m_registContent;      // 1029
-    std::string m_loginKey;           // 1028
+    std::string m_logoutContent;  // hidden
+    std::string m_heartbeatContent;
+    std::string m_disconnectTime;  // hidden
+    std::string m_packetGap;       // hidden
+    std::string m_packetSize;      // hidden
+    std::string m_dnsServer;
+    std::string m_reconnectTries;     // hidden
+    std::string m_reconnectInterval;  // hidden
+    std::string m_registContent;
+    std::string m_loginKey;
 
     // What the registration box showed after its last change, so that a keystroke the
     // byte limit refused (the text stays as it was) does not count as an edit.

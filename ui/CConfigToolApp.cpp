@@ -16,6 +16,7 @@
 #include "QFileDialogChooser.h"
 #include "QMessageBoxPresenter.h"
 #include "ShellPlatform.h"
+#include "Translations.h"
 
 namespace qk::ui {
 namespace {
@@ -91,6 +92,8 @@ int CConfigToolApp::Run() {
     // The main window's modal run is the program's only loop; its end ends the program,
     // so the application is not asked to quit behind it when the last window closes.
     QApplication::setQuitOnLastWindowClosed(false);
+    const Translations translations(
+        ChooseLanguage(options->language, [](const char* name) { return std::getenv(name); }));
 
     std::unique_ptr<DemoDevice> device;
     // Before the ports are listed, so no change slips between.
@@ -113,6 +116,7 @@ int CConfigToolApp::Run() {
     FirstPaintReport firstPaint;
     {
         CConfigToolDlg window(std::move(ports), messages, files, *portWatcher);
+        window.UseJournal(options->journal);
         if (HasEnvironment("QK_REPORT_FIRST_PAINT")) {
             window.installEventFilter(&firstPaint);
         }

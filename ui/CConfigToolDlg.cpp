@@ -13,9 +13,12 @@
 #include "AppIcon.h"
 #include "AppOptions.h"
 #include "CAboutDlg.h"
+#include "ControlIds.h"
+#include "CoreText.h"
 #include "DialogFont.h"
 #include "DialogTemplates.h"
 #include "GbkText.h"
+#include "HistoryDialog.h"
 #include "OverrideCursor.h"
 #include "QFileDialogChooser.h"
 #include "ValueLists.h"
@@ -31,26 +34,7 @@ constexpr Qt::WindowFlags kFrame = Qt::Window | Qt::CustomizeWindowHint | Qt::Wi
 // Right edges in pixels of the design font (DialogFont::kDesignBaseUnitX).
 const std::vector<int> kStatusPartEdges = {180, 300, -1};
 
-enum ControlId : int {
-    kOpenClose = 1001,
-    kInfoLog = 1002,
-    kLogin = 1003,
-    kClear = 1007,
-    kGetParam = 1008,
-    kSetParam = 1009,
-    kComList = 1010,
-    kProtocolList = 1011,
-    kDestAddress = 1019,
-    kDestPort = 1020,
-    kLoginKey = 1038,
-    kAdvParam = 1041,
-    kDeviceBaudList = 1044,
-    kPortBaudList = 1046,
-    kParityList = 1048,
-    kConfigModeLabel = 1049,
-    kLoginLabel = 1050,
-    kDataBitsList = 1051,
-};
+using namespace res::main_dialog;
 
 constexpr int kDefaultComIndex = 0;       // COM1
 constexpr int kDefaultBaudIndex = 4;      // "9600"
@@ -103,6 +87,7 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
       m_receiveLoop(m_port, m_handover),
       m_parser(m_state, *this),
       m_controller(m_port, m_state, *this, m_pacer, m_receiveLoop, timing),
+      m_journal({}, [this] { return m_port.path(); }),
       m_fileCommands(*this, m_state, *this, files, messages),
       m_deviceFinder(
           *this, messages,
@@ -110,6 +95,7 @@ CConfigToolDlg::CConfigToolDlg(PortDirectory ports, MessagePresenter& messages, 
       m_log(*controls().Find<InfoLogBox>(kInfoLog)),
       m_portList(*controls().Find<CComboBox>(kComList)) {
     BindControls();
+    m_controller.SetChangeObserver(&m_journal);
     // Icon 128, large and small. A minimised window is drawn by the desktop from this icon:
     // there is no WM_PAINT-style painting of the icon into the client area, and no drag
     // icon to supply.
@@ -193,16 +179,16 @@ void CConfigToolDlg::DoDataExchange(Exchange direction) {
 
 void CConfigToolDlg::SetStatusText(int part, std::string_view text) {
     if (m_statusBar != nullptr) {
-        m_statusBar->SetText(part, FromGbk(text));
+        m_statusBar->SetText(part, CoreText::Translate(FromGbk(text)));
     }
 }
 
 void CConfigToolDlg::SetLoginLabel(std::string_view text) {
-    m_loginLabel->setText(FromGbk(text));
+    m_loginLabel->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::SetConfigModeLabel(std::string_view text) {
-    m_configModeLabel->setText(FromGbk(text));
+    m_configModeLabel->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::SelectDeviceBaud(int index) {
@@ -215,15 +201,15 @@ void CConfigToolDlg::SelectProtocol(int index) {
 
 void CConfigToolDlg::ShowMessage(std::string_view text) {
     const auto arrow = OverrideCursor::ForOperator();
-    m_messages.Present(this, {FromGbk(text), {}, Message::Icon::None});
+    m_messages.Present(this, {CoreText::Translate(FromGbk(text)), {}, Message::Icon::None});
 }
 
 void CConfigToolDlg::ShowFailure(std::string_view message, std::string_view detail) {
     const auto arrow = OverrideCursor::ForOperator();
-    m_messages.Present(
-        this,
-        {FromGbk(message), QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())),
-         Message::Icon::None});
+    m_messages.Present(this, {CoreText::Translate(FromGbk(message)),
+                              CoreText::Translate(QString::fromUtf8(
+                                  detail.data(), static_cast<qsizetype>(detail.size()))),
+                              Message::Icon::None});
 }
 
 void CConfigToolDlg::UpdateControls() {
@@ -259,7 +245,7 @@ SerialSelection CConfigToolDlg::GetSerialSelection() {
 }
 
 void CConfigToolDlg::SetOpenButtonCaption(std::string_view text) {
-    m_openButton->setText(FromGbk(text));
+    m_openButton->setText(CoreText::Translate(FromGbk(text)));
 }
 
 void CConfigToolDlg::EnableConfigButtons() {
@@ -396,6 +382,9 @@ void CConfigToolDlg::OnSysCommand(unsigned id) {
         case SystemMenu::kFindDeviceCommand:
             FindDevice();
             break;
+        case SystemMenu::kHistoryCommand:
+            ShowHistory();
+            break;
         default:
             // Other system commands (move, size, minimise...) belong to the window manager.
             break;
@@ -420,6 +409,30 @@ void CConfigToolDlg::FindDevice() {
         EntryAt(BaudRateList, baudIndex >= 0 ? baudIndex : kDefaultBaudIndex);
     m_deviceFinder.Start(m_ports, static_cast<std::uint32_t>(std::stoul(std::string(firstRate))),
                          m_port.IsOpen() ? m_port.path() : std::string());
+}
+
+void CConfigToolDlg::ShowHistory() {
+    if (m_sequenceDepth > 0) {
+        return;
+    }
+    const std::string* id = m_state.reported.Find(ParameterId::Id);
+    if (id == nullptr) {
+        m_messages.Present(this, {tr("No device has reported its ID yet: open the port, and the "
+                                     "history of the device that answers is shown."),
+                                  {},
+                                  Message::Icon::None});
+        return;
+    }
+    std::string error;
+    const auto changes = m_journal.History(*id, error);
+    if (!changes) {
+        m_messages.Present(this, {tr("The journal cannot be read."),
+                                  QString::fromLocal8Bit(error.c_str()), Message::Icon::None});
+        return;
+    }
+    HistoryDialog history(*id, *changes, this);
+    const auto arrow = OverrideCursor::ForOperator();
+    history.exec();
 }
 
 void CConfigToolDlg::SelectFoundDevice(int portNumber, std::uint32_t baud) {

@@ -13,6 +13,7 @@
 #include "ComPortList.h"
 #include "ConfigController.h"
 #include "ControllerView.h"
+#include "DeviceChanges.h"
 #include "DeviceFinder.h"
 #include "DeviceState.h"
 #include "FileChooser.h"
@@ -68,7 +69,8 @@ namespace qk::ui {
 // window's input they are refused while a sequence runs, and none of them needs the port.
 // Find Device… goes to DeviceFinder, which searches every port in the background while the
 // window stays usable; it is refused during a sequence and while the port is open, and
-// ending the window cancels it.
+// ending the window cancels it. History… shows the journal's changes of the device the
+// window has read; Set Param. and Adv Param.'s Set are recorded there before they are sent.
 //
 // What it deliberately does not do: build commands, talk to the port, or decide anything
 // about the device.
@@ -118,6 +120,9 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void OnHelp();
     // Selects COM `portNumber` and opens it as the Open button does, unless a port is open.
     void OpenPort(int portNumber);
+    // Where Set Param. and Adv Param.'s Set are recorded; by default the journal's default
+    // place.
+    void UseJournal(JournalChoice choice) { m_journal.Choose(std::move(choice)); }
 
     // Read-only views for tests and measurements.
     const DeviceState& state() const { return m_state; }
@@ -152,6 +157,8 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     void OnPortsChanged(const std::vector<PortMonitor::Event>& events);
     void RunFileCommand(void (FileCommands::*command)());
     void FindDevice();
+    // The connected device's changes in the journal, in a read-only window.
+    void ShowHistory();
     void SelectFoundDevice(int portNumber, std::uint32_t baud);
     void CloseWhatBlocksAndEnd();
 
@@ -167,26 +174,27 @@ class CConfigToolDlg : public CDialog, public ControllerView {
     ResponseParser m_parser;
     UiPacer m_pacer;
     ConfigController m_controller;
+    WindowJournal m_journal;
     FileCommands m_fileCommands;
     DeviceFinder m_deviceFinder;
 
     // The controls the window works with, bound by ID.
-    CComboBox* m_parityList = nullptr;         // 1048
-    CComboBox* m_dataBitsList = nullptr;       // 1051
-    QPushButton* m_loginButton = nullptr;      // 1003
-    QPushButton* m_getParamButton = nullptr;   // 1008
-    QPushButton* m_advParamButton = nullptr;   // 1041
-    CComboBox* m_portBaudList = nullptr;       // 1046
-    CComboBox* m_protocolList = nullptr;       // 1011
-    CComboBox* m_deviceBaudList = nullptr;     // 1044
-    QPushButton* m_setParamButton = nullptr;   // 1009
-    CComboBox* m_comList = nullptr;            // 1010
-    QPushButton* m_openButton = nullptr;       // 1001
-    GbkLineEdit* m_destAddressEdit = nullptr;  // 1019
-    GbkLineEdit* m_destPortEdit = nullptr;     // 1020
-    GbkLineEdit* m_loginKeyEdit = nullptr;     // 1038
-    QLabel* m_configModeLabel = nullptr;       // 1049
-    QLabel* m_loginLabel = nullptr;            // 1050
+    CComboBox* m_parityList = nullptr;
+    CComboBox* m_dataBitsList = nullptr;
+    QPushButton* m_loginButton = nullptr;
+    QPushButton* m_getParamButton = nullptr;
+    QPushButton* m_advParamButton = nullptr;
+    CComboBox* m_portBaudList = nullptr;
+    CComboBox* m_protocolList = nullptr;
+    CComboBox* m_deviceBaudList = nullptr;
+    QPushButton* m_setParamButton = nullptr;
+    CComboBox* m_comList = nullptr;
+    QPushButton* m_openButton = nullptr;
+    GbkLineEdit* m_destAddressEdit = nullptr;
+    GbkLineEdit* m_destPortEdit = nullptr;
+    GbkLineEdit* m_loginKeyEdit = nullptr;
+    QLabel* m_configModeLabel = nullptr;
+    QLabel* m_loginLabel = nullptr;
 
     InfoLogView m_log;
     ComPortList m_portList;

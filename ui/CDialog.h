@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "ControlIds.h"
 #include "ControlSet.h"
 #include "DialogTemplate.h"
 
@@ -22,8 +23,8 @@ namespace qk::ui {
 class CDialog : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int IDOK = 1;
-    static constexpr int IDCANCEL = 2;
+    static constexpr int IDOK = res::kIdOk;
+    static constexpr int IDCANCEL = res::kIdCancel;
 
     CDialog(const res::DialogTemplate& dialog, QWidget* owner, Qt::WindowFlags flags);
 

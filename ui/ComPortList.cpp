@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 
 #include "CComboBox.h"
+#include "CoreText.h"
 
 namespace qk::ui {
 namespace {
@@ -57,7 +58,7 @@ QString ComPortList::Description(const PortDirectory::Entry* entry) {
     }
     const std::string described = entry->identity.Describe();
     return described.empty() ? QFile::decodeName(entry->path.c_str())
-                             : QString::fromStdString(described);
+                             : CoreText::PortDescription(QString::fromStdString(described));
 }
 
 void ComPortList::WidenPopup() {

@@ -9,7 +9,7 @@ namespace qk::ui {
 
 class CComboBox;
 
-// The COM list (control 1010) as the port directory has it: fourteen entries "COM1" to
+// The COM list (main_dialog::kComList) as the port directory has it: fourteen entries "COM1" to
 // "COM14" at fixed positions, since the window's selection is a position. While the list
 // is open each entry also names what stands behind its number: what the system says of
 // the adapter, the path of a pinned pseudo-terminal, or "no serial device"; the closed box

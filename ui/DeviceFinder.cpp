@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "CoreText.h"
 #include "GbkText.h"
 
 namespace qk::ui {
@@ -148,7 +149,7 @@ void DeviceFinder::Report() {
         searched << ComName(finding.number);
         if (!finding.openFailure.empty()) {
             problems << ComName(finding.number) + QStringLiteral(": ") +
-                            QString::fromStdString(finding.openFailure);
+                            CoreText::Translate(QString::fromStdString(finding.openFailure));
         }
         if (!finding.result.found) {
             continue;

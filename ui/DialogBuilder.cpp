@@ -12,6 +12,7 @@
 #include "GbkText.h"
 #include "InfoLogBox.h"
 #include "LabelFitter.h"
+#include "TemplateCaptions.h"
 
 namespace qk::ui {
 namespace {
@@ -22,7 +23,7 @@ using res::ControlTemplate;
 constexpr int kIconSize = 32;
 
 QPushButton* MakeButton(const ControlTemplate& entry, QWidget& dialog) {
-    QString caption = FromGbk(entry.caption);
+    QString caption = TemplateCaption(entry.caption);
     if (entry.style.noPrefix) {
         caption.replace(u'&', QStringLiteral("&&"));
     }
@@ -32,14 +33,14 @@ QPushButton* MakeButton(const ControlTemplate& entry, QWidget& dialog) {
 }
 
 QGroupBox* MakeGroupBox(const ControlTemplate& entry, QWidget& dialog) {
-    auto* box = new QGroupBox(FromGbk(entry.caption), &dialog);
+    auto* box = new QGroupBox(TemplateCaption(entry.caption), &dialog);
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     box->setFocusPolicy(Qt::NoFocus);
     return box;
 }
 
 QLabel* MakeLabel(const ControlTemplate& entry, QWidget& dialog) {
-    const QString caption = FromGbk(entry.caption);
+    const QString caption = TemplateCaption(entry.caption);
     auto* label = new QLabel(entry.style.noPrefix ? caption : StripAccessKeys(caption), &dialog);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -133,7 +134,7 @@ DialogBuilder::DialogBuilder(const res::DialogTemplate& dialog)
 
 ControlSet DialogBuilder::Build(QWidget& dialog) const {
     dialog.setFont(m_font.font());
-    dialog.setWindowTitle(FromGbk(m_template.caption));
+    dialog.setWindowTitle(TemplateCaption(m_template.caption));
     dialog.setFixedSize(m_font.ClientSize(m_template));
 
     ControlSet controls;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "CoreText.h"
 #include "GbkText.h"
 #include "Profile.h"
 #include "RecordProfile.h"
@@ -25,7 +26,7 @@ QStringList Lines(const std::vector<std::string>& problems) {
                                 : FileCommands::tr("… and %1 more problems").arg(more));
             break;
         }
-        QString line = QString::fromStdString(problem);
+        QString line = CoreText::Translate(QString::fromStdString(problem));
         if (line.size() > kShownProblemLength) {
             line = line.left(kShownProblemLength - 1) + u'…';
         }

@@ -7,7 +7,7 @@
 
 namespace qk::ui {
 
-// The read-only information log box (control 1002): a QPlainTextEdit in which a paragraph
+// The read-only information log box (main_dialog::kInfoLog): a QPlainTextEdit in which a paragraph
 // may be marked as the continuation of the one before it. InfoLogView cuts device lines
 // that are too long for the text layout into such paragraphs; they look like one more
 // wrapped line, and everything the box hands out by copy, drag or selection joins them

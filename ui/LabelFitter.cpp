@@ -65,9 +65,20 @@ void LabelFitter::Fit(const ControlSet::Control& control) {
                 maxBottom = std::min(maxBottom, other.top() - 1);
             }
         }
-        if (start.top() + wrapped.height() - 1 <= maxBottom) {
+        // A word wider than the label stays too wide on lines of its own.
+        if (wrapped.width() <= fitted.width() && start.top() + wrapped.height() - 1 <= maxBottom) {
             label->setWordWrap(true);
             fitted.setHeight(std::max(wrapped.height(), start.height()));
+        } else {
+            // No room below either (a label between two rows of lists): the caption moves
+            // left into free room, as far as it needs and no further.
+            int minLeft = container.left();
+            for (const QRect& other : obstacles) {
+                if (RowsOverlap(start, other) && other.right() < start.left()) {
+                    minLeft = std::max(minLeft, other.right() + 1);
+                }
+            }
+            fitted.setLeft(std::max(minLeft, fitted.left() - (needed - fitted.width())));
         }
     }
     label->setGeometry(fitted);

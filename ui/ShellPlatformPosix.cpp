@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <cstdlib>
 #include <system_error>
 
@@ -49,7 +50,9 @@ std::unique_ptr<DemoDevice> StartDemoDevice(QString& error) {
 }
 
 QString DemoHelpText() {
-    return QStringLiteral("  --demo        start a simulated device and put it on COM1.\n");
+    return QCoreApplication::translate("AppOptions",
+                                       "  --demo        start a simulated device and put it on "
+                                       "COM1.\n");
 }
 
 }  // namespace qk::ui

@@ -1,10 +1,8 @@
 #include "SystemMenu.h"
 
-#include <cstdlib>
-#include <string>
-
 #include "GbkText.h"
 #include "StringTable.h"
+#include "Translations.h"
 
 namespace qk::ui {
 namespace {
@@ -22,6 +20,7 @@ SystemMenu::SystemMenu(QWidget* owner, std::string_view aboutText, CommandHandle
     AddCommand(tr("Save Log…"), kSaveLogCommand);
     addSeparator();
     AddWindowCommand(tr("Find Device…"), kFindDeviceCommand, QKeySequence::Find);
+    AddCommand(tr("History…"), kHistoryCommand);
     if (!aboutText.empty()) {
         addSeparator();
         AddCommand(FromGbk(aboutText), kAboutCommand);
@@ -46,18 +45,7 @@ void SystemMenu::AddWindowCommand(const QString& text, unsigned id,
 }
 
 std::string_view SystemMenu::AboutText() {
-    const std::string locale = LocaleName([](const char* name) { return std::getenv(name); });
-    return res::LoadString(res::LanguageFromLocale(locale), kAboutStringId);
-}
-
-std::string SystemMenu::LocaleName(const std::function<const char*(const char*)>& getenv) {
-    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = getenv(variable);
-        if (value != nullptr && *value != '\0') {
-            return value;
-        }
-    }
-    return {};
+    return res::LoadString(CurrentLanguage(), kAboutStringId);
 }
 
 }  // namespace qk::ui

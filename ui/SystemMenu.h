@@ -8,11 +8,10 @@ namespace qk::ui {
 
 // Linux gives programs no system menu, so the main window's system-menu items live in its
 // context menu (right mouse button, or the Menu key): the standard Close item, a separator
-// and the window's file items (Save Profile…, Load Profile…, Save Log…), a separator and
-// Find Device…, then, when the About text is not empty, a separator and the About item.
-// Choosing an item hands its system-command identifier to the window's handler. The
-// shortcuts of the file items and Find Device work on the whole window, not only inside
-// the open menu.
+// and the window's file items (Save Profile…, Load Profile…, Save Log…), a separator,
+// Find Device… and History…, then, when the About text is not empty, a separator and the About
+// item. Choosing an item hands its system-command identifier to the window's handler. The shortcuts
+// of the file items and Find Device work on the whole window, not only inside the open menu.
 //
 // It does not act on the commands itself.
 class SystemMenu : public QMenu {
@@ -26,17 +25,15 @@ class SystemMenu : public QMenu {
     static constexpr unsigned kLoadProfileCommand = 0x0110;
     static constexpr unsigned kSaveLogCommand = 0x0120;
     static constexpr unsigned kFindDeviceCommand = 0x0130;
+    static constexpr unsigned kHistoryCommand = 0x0140;
 
     using CommandHandler = std::function<void(unsigned id)>;
 
     // `aboutText` is GBK (string 101); '&' marks its access key.
     SystemMenu(QWidget* owner, std::string_view aboutText, CommandHandler handler);
 
-    // String 101 in the language of the user's locale.
+    // String 101 in the windows' language.
     static std::string_view AboutText();
-    // The locale whose messages the user reads: LC_ALL, else LC_MESSAGES, else LANG, the
-    // first one set and not empty; "" when none is.
-    static std::string LocaleName(const std::function<const char*(const char*)>& getenv);
 
   private:
     QAction* AddCommand(const QString& text, unsigned id);

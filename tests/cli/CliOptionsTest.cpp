@@ -52,6 +52,19 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
                              o->targets[1].comNumber, o->pins.at(0).path, o->file, o->logFolder),
                   std::tuple(10, "/dev/pts/7", "", 2, "/dev/ttyUSB1", "site.profile", "logs"));
     }
+    const auto fleet = ParseCommandLine(
+        {"apply", "--values", "f.csv", "--allow-missing", "--journal", "j.sqlite", "--port", "/a"},
+        error);
+    ASSERT_TRUE(fleet) << error;
+    EXPECT_EQ(std::tuple(fleet->file, fleet->valuesFile, fleet->allowMissing,
+                         fleet->journal.enabled, fleet->journal.Path()),
+              std::tuple("", "f.csv", true, true, "j.sqlite"));
+    const auto history =
+        ParseCommandLine({"history", "--id", "QK-1", "--since", "2026-12-07T05:25Z"}, error);
+    ASSERT_TRUE(history) << error;
+    EXPECT_EQ(std::tuple(history->deviceId, history->since),
+              std::tuple("QK-1", "2026-12-07T05:25:00.000Z"));
+    EXPECT_FALSE(ParseCommandLine({"set", "destPort=1", "--no-journal"}, error)->journal.enabled);
     EXPECT_EQ(ParseCommandLine({"save", "-"}, error)->file, "-");
     EXPECT_EQ(ParseCommandLine({"save", "backups/"}, error)->outputDir, "backups/");
     EXPECT_EQ(ParseCommandLine({"--version"}, error)->command, Command::Version);
@@ -60,8 +73,9 @@ TEST(CliOptionsTest, BothValueStylesSeveralDevicesAndAFile) {
 
 TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
     std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{}, "no command given (get, set, save, diff, apply, scan or ports)"},
-        {{"fetch"}, "unknown command 'fetch' (get, set, save, diff, apply, scan or ports)"},
+        {{}, "no command given (get, set, save, diff, apply, undo, history, scan or ports)"},
+        {{"fetch"},
+         "unknown command 'fetch' (get, set, save, diff, apply, undo, history, scan or ports)"},
         {{"get", "ports"}, "only one command may be given, got 'ports' as well"},
         {{"get", "extra"}, "unexpected argument 'extra'"},
         {{"get", "--json=1"}, "unknown option '--json=1'"},
@@ -91,6 +105,22 @@ TEST(CliOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"--port", "/a", "--port", "/b", "save", "f"}, "save with several devices writes one"},
         {{"save", "-o", "dir", "f"}, "save writes to FILE or into --output-dir, not both"},
         {{"save"}, "save needs a FILE"},
+        // Options given to a command that would ignore them, and the fleet's own.
+        {{"apply"}, "apply needs a FILE"},
+        {{"get", "--values", "f.csv"}, "--values goes with apply, not get"},
+        {{"apply", "f", "--allow-missing"}, "--allow-missing goes with apply --values"},
+        {{"set", "destPort=1", "--csv"}, "--csv goes with get, save and history, not set"},
+        {{"get", "--csv", "--json"}, "--csv and --json: give one"},
+        {{"save", "--csv", "-o", "dir"}, "save --csv writes one FILE"},
+        {{"get", "--id", "X"}, "--id goes with history and undo, not get"},
+        {{"undo"}, "undo needs the device: --id ID"},
+        {{"history", "--no-journal"}, "history reads the journal: --no-journal"},
+        {{"apply", "f", "--since", "2026-01-01"}, "--since goes with history, not apply"},
+        {{"history", "--since", "2026-02-30"}, "--since takes a UTC date"},
+        {{"history", "--since", "yesterday"}, "--since takes a UTC date"},
+        {{"history", "--since", "2026-01-01T25:00"}, "--since takes a UTC date"},
+        {{"apply", "--values", ""}, "--values needs a file"},
+        {{"apply", "f", "--journal="}, "--journal needs a file"},
     };
     for (const char* option : {"--port", "--com", "--baud", "--data-bits", "--parity", "--key",
                                "--settle", "--attempts", "--log", "--output-dir", "-p", "-o"}) {

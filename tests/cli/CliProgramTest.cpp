@@ -10,10 +10,12 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <numeric>
 #include <thread>
 
 #include "ChildProgram.h"
+#include "Journal.h"
 #include "SimulatedDevice.h"
 
 namespace qk::cli {
@@ -99,6 +101,41 @@ TEST(CliProgramTest, AStopSignalMidSetStopsAfterTheCommandInFlightAndReleasesThe
         EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
         close(line);
     }
+}
+
+// Killed outright halfway through a journaled apply: the journal stays readable, and the
+// change reads as interrupted, with what the device held before, never as half a row.
+TEST(CliProgramTest, AKilledApplyLeavesItsChangeInterruptedInAReadableJournal) {
+    char folder[] = "/tmp/qk-killed-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string journal = std::string(folder) + "/journal.sqlite";
+    const std::string profile = std::string(folder) + "/site.profile";
+    FILE* file = fopen(profile.c_str(), "w");
+    fputs("destPort=6000\nprotocol=UDP\nheartbeat=45s\n", file);
+    fclose(file);
+    sim::SimulatedDevice device;
+    test::Program cli("echo $$; exec " + kCli + "--journal " + journal + " --port " +
+                      device.slavePath() + " --settle 300 apply " + profile);
+    char pid[32] = "";
+    ASSERT_NE(fgets(pid, sizeof pid, cli.pipe.get()), nullptr);
+    ASSERT_TRUE(device.WaitUntil(
+        [](const sim::DeviceModel& m) { return m.CommandCount("QK+PPORT=6000\r\n") == 1; }, 20s));
+    kill(std::atoi(pid), SIGKILL);
+    cli.Finish();
+
+    std::string error;
+    const auto opened = Journal::Open(journal, {.create = false}, error);
+    ASSERT_TRUE(opened) << error;
+    const auto last = opened->LastChange("QK4520-000123", error);
+    ASSERT_TRUE(last) << error;
+    EXPECT_EQ(last->result, ChangeResult::Interrupted);
+    ASSERT_EQ(last->values.size(), 3u);
+    EXPECT_EQ(last->values[0].before, "5000");
+    EXPECT_EQ(last->values[0].wanted, "6000");
+    test::Program history(kCli + "--journal " + journal + " history");
+    EXPECT_EQ(history.Finish(), 0);
+    EXPECT_THAT(history.output, HasSubstr("qk4410-cli apply  interrupted: the program ended"));
+    std::filesystem::remove_all(folder);
 }
 
 // A profile that never comes (a FIFO nobody writes, a terminal nobody types at) holds the

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The generated bash completions, driven as bash drives them: COMP_WORDS in, COMPREPLY out.
-# usage: completion_test.sh COMPLETIONS_FOLDER
+# usage: completion_test.sh COMPLETIONS_FOLDER [QK4410ConfTool]
+# With QK4410ConfTool (a build with the window), the window's completion is checked too.
 set -u
 source /usr/share/bash-completion/bash_completion
 folder=$1
+window=${2:-}
 failures=0
 
 # A qk4410-cli that lists one adapter, as `ports` prints it, for the port completion.
@@ -52,7 +54,17 @@ expect "pts/7" qk4410-cli -p pts/
 expect "1=/nonexistent/qk-ttyUSB7" qk4410-cli --com 1=/nonexistent/qk
 expect "1 10 11 12 13 14" qk4410-cli -c 1
 expect "--link --line-speed" qk4410-sim --li
-for program in qk4410-cli qk4410-sim; do
+programs=(qk4410-cli qk4410-sim)
+if [[ -n $window ]]; then
+    programs+=("$window")
+    expect "--lang" "$window" --la
+    expect "--demo" "$window" --d
+    expect "en" "$window" --lang e
+    expect "zh_CN" "$window" --com 2 --lang=z
+    expect "1=/nonexistent/qk-ttyUSB7" "$window" --com 1=/nonexistent/qk
+    expect "1 10 11 12 13 14" "$window" --com 1
+fi
+for program in "${programs[@]}"; do
     grep -q "^complete -o default -F " "$folder/$program" ||
         { echo "$program: no -o default fallback"; failures=$((failures + 1)); }
 done

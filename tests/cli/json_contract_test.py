@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Every --json line of every command, with one device and with three, parses and
-validates against docs/json-schema.json; settings the table types as numbers are numbers;
+validates against docs/json-schema.json (the journal's history and undo too); settings the table types as numbers are numbers;
 a port path holding the byte 0xFF comes back, unescaped, as the same bytes.
 
 usage: json_contract_test.py CLI SIM SCHEMA
@@ -43,8 +43,8 @@ def unescape(text):
 
 
 def run(*arguments, status=0):
-    done = subprocess.run([CLI, "--settle", "300", "--json", *arguments], capture_output=True,
-                          timeout=120)
+    done = subprocess.run([CLI, "--settle", "300", "--json", "--journal", JOURNAL, *arguments],
+                          capture_output=True, timeout=120)
     what = " ".join(os.fsdecode(a) for a in arguments)
     check(done.returncode == status, f"{what}: status {done.returncode}, wanted {status}: "
           f"{done.stderr.decode(errors='replace')}")
@@ -70,11 +70,12 @@ jsonschema.Draft7Validator.check_schema(schema)
 validator = jsonschema.Draft7Validator(schema)
 
 folder = tempfile.mkdtemp(prefix="qk-json-")
+JOURNAL = os.path.join(folder, "journal.sqlite")
 sims = []
 try:
     ports = []
     for n in range(3):
-        sim = subprocess.Popen([SIM], stdout=subprocess.PIPE, text=True)
+        sim = subprocess.Popen([SIM, "--id", "QK-%d" % n], stdout=subprocess.PIPE, text=True)
         sims.append(sim)
         ports.append(sim.stdout.readline().strip())
     # A path a file system allows and UTF-8 does not: the byte 0xFF.
@@ -110,6 +111,21 @@ try:
     check(len(got) == 1 and got[0]["differences"] == [], f"diff: {got}")
     got = run(*one, "apply", profile)
     check(len(got) == 1 and got[0]["written"] == [], f"apply: {got}")
+    values = os.path.join(folder, "fleet.csv")
+    with open(values, "w", encoding="utf-8") as f:
+        f.write("id,registerData,destPort\nQK-0,SITE-A,6100\nQK-1,SITE-B,\n")
+    got = run(*three, "apply", "--values", values, status=3)
+    check(len(got) == 3 and [g["result"] for g in got] == ["ok", "ok", "failed"] and
+          all(isinstance(g.get("change"), int) for g in got[:2]), f"apply --values: {got}")
+    got = run("history", "--id", "QK-0")
+    check(len(got) >= 2 and got[-1]["operation"] == "apply" and
+          {"name": "destPort", "before": 7001, "wanted": 6100, "after": 6100}
+          in got[-1]["values"], f"history: {got}")
+    got = run(*one, "undo", "--id", "QK-0")
+    check(len(got) == 1 and got[0]["result"] == "ok" and "destPort" in got[0]["written"] and
+          isinstance(got[0]["undone"], int), f"undo: {got}")
+    got = run("history", "--since", "2000-01-01")
+    check(len(got) >= 6 and all(g["result"] == "ok" for g in got), f"history: {got}")
     got = run("--com", "1=" + ports[1], "ports")
     check(any(g["com"] == 1 and g["pinned"] for g in got), f"ports: {got}")
 finally:

@@ -20,7 +20,7 @@ import sys
 import tempfile
 
 SOURCE, CLI, SIM, REPLAY = sys.argv[1:5]
-DOCUMENTS = ["README.md", "docs/profiles.md", "docs/simulator.md", "docs/json.md",
+DOCUMENTS = ["README.md", "docs/profiles.md", "docs/fleet.md", "docs/simulator.md", "docs/json.md",
              "tools/cli/qk4410-cli.1", "tools/sim/qk4410-sim.1",
              "tools/replay/qk4410-replay.1"]
 SHELL_ONLY = re.compile(r"^(shopt |adapters=|\[ )")
@@ -60,7 +60,9 @@ def main():
         for number, block in enumerate(blocks(document), 1):
             scratch = tempfile.mkdtemp(prefix="examples-")
             sims = []
-            script = ["set -u", "cd " + shlex.quote(scratch)]
+            # Each block has a journal of its own: history and undo see its changes alone.
+            script = ["set -u", "cd " + shlex.quote(scratch),
+                      "export XDG_STATE_HOME=" + shlex.quote(os.path.join(scratch, "state"))]
 
             def device(name):
                 """A simulated device linked as SCRATCH/NAME."""
@@ -82,7 +84,9 @@ def main():
             if not lines:
                 continue
             for line in lines:
-                for path in set(re.findall(r"/dev/tty(?:USB|ACM)\d+", line)):
+                # In the order they appear: a set's order changes from run to run, and the
+                # devices' IDs follow the order they are started in.
+                for path in dict.fromkeys(re.findall(r"/dev/tty(?:USB|ACM)\d+", line)):
                     line = line.replace(path, device(os.path.basename(path)))
                 if "/dev/serial/by-id/*" in line:
                     device("by-id/usb-QinHeng_CH340-if00-port0")

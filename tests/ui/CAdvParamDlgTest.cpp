@@ -12,7 +12,9 @@ using namespace std::string_literals;
 
 namespace {
 
-constexpr std::array kListIds = {1010, 1048, 1051, 1052, 1011};  // work mode .. registration
+constexpr std::array kListIds = {advanced_dialog::kWorkModeList, advanced_dialog::kHeartbeatList,
+                                 advanced_dialog::kDataBitsList, advanced_dialog::kParityList,
+                                 advanced_dialog::kRegistList};  // work mode .. registration
 
 auto Fields(auto& a) {
     return std::tie(a.workType, a.heartbeatCode, a.heartbeatCodeIsPosition, a.heartbeatData,
@@ -68,12 +70,16 @@ struct Harness {
                 QCOMPARE(List(w, id)->GetCurSel() < 0, shown.back().isEmpty());
                 lists << Entries(*List(w, id));
             }
-            for (const int id : {1027, 1021, 1029, 1028}) {
+            for (const int id : {advanced_dialog::kHeartbeatContent, advanced_dialog::kDnsServer,
+                                 advanced_dialog::kRegistContent, advanced_dialog::kLoginKey}) {
                 shown << Edit(w, id)->text();
             }
             QCOMPARE(lists, entries.isEmpty() ? entries = lists : entries);
             QCOMPARE(LayoutFaults(w).join(u'|'), QString());
-            for (const int id : {1026, 1032, 1034, 1044, 1045, 1017, 1018}) {
+            for (const int id : {advanced_dialog::kReconnectInterval,
+                                 advanced_dialog::kReconnectTries, advanced_dialog::kDisconnectTime,
+                                 advanced_dialog::kLogoutList, advanced_dialog::kLogoutContent,
+                                 advanced_dialog::kPacketGap, advanced_dialog::kPacketSize}) {
                 QVERIFY(w.GetDlgItem(id)->isHidden() && !w.GetDlgItem(id)->isEnabled());
             }
             QVERIFY(Label(w, QStringLiteral("Logout Packet Content:"))->isHidden());
@@ -117,19 +123,27 @@ class CAdvParamDlgTest : public QObject {
                 for (const int id : kListIds) {
                     Pick(List(w, id), 0);
                 }
-                QTest::keyClicks(List(w, 1051), QStringLiteral("x"));  // no selection
-                for (const int id : {1027, 1021, 1028, 1029}) {
+                QTest::keyClicks(List(w, advanced_dialog::kDataBitsList),
+                                 QStringLiteral("x"));  // no selection
+                for (const int id :
+                     {advanced_dialog::kHeartbeatContent, advanced_dialog::kDnsServer,
+                      advanced_dialog::kLoginKey, advanced_dialog::kRegistContent}) {
                     Retype(Edit(w, id), QStringLiteral("changed"));
                 }
                 const std::array<std::function<void()>, 4> ways = {
-                    [&] { Press(w, 2); }, [&] { QTest::keyClick(Edit(w, 1027), Qt::Key_Escape); },
+                    [&] { Press(w, res::kIdCancel); },
+                    [&] {
+                        QTest::keyClick(Edit(w, advanced_dialog::kHeartbeatContent),
+                                        Qt::Key_Escape);
+                    },
                     [&] { w.close(); },
                     [&] {
-                        Press(w, 1);
+                        Press(w, advanced_dialog::kSet);
                         stayedOpen = w.isVisible();
-                        QTest::keyClick(Edit(w, 1021), Qt::Key_Return);  // Enter is "Set" as well
+                        QTest::keyClick(Edit(w, advanced_dialog::kDnsServer),
+                                        Qt::Key_Return);  // Enter is "Set" as well
                         stayedOpen = stayedOpen && w.isVisible();
-                        Press(w, 2);
+                        Press(w, res::kIdCancel);
                     }};
                 ways.at(how)();
             });
@@ -166,14 +180,14 @@ class CAdvParamDlgTest : public QObject {
             QWidget* window = nullptr;
             h.Open(record, true, [&](CDialog& w) {
                 window = &w;
-                GbkLineEdit* edit = Edit(w, 1029);
+                GbkLineEdit* edit = Edit(w, advanced_dialog::kRegistContent);
                 shown << edit->text() << h.messages.texts();  // filled from the record: no message
                 edit->setFocus();
                 edit->end(false);
                 QTest::keyClick(edit, Qt::Key_Backspace);
                 TypeText(edit, typed);
                 shown << edit->text();
-                Press(w, 1);
+                Press(w, advanced_dialog::kSet);
             });
             QCOMPARE(shown, (QStringList{fromDevice, kept}));
             QCOMPARE(h.messages.texts().join(""),
@@ -197,14 +211,17 @@ class CAdvParamDlgTest : public QObject {
             AdvancedParams expected = record;
             Harness h;
             const int result = h.Open(record, true, [&](CDialog& w) {
-                QCOMPARE(w.focusWidget(), w.Item<QPushButton>(1));  // focus starts on "Set"
+                QCOMPARE(w.focusWidget(),
+                         w.Item<QPushButton>(advanced_dialog::kSet));  // focus starts on "Set"
                 for (const int id : kListIds) {
-                    Pick(List(w, id), id == 1048 ? position : id == 1051 ? 1 : 0);
+                    Pick(List(w, id), id == advanced_dialog::kHeartbeatList  ? position
+                                      : id == advanced_dialog::kDataBitsList ? 1
+                                                                             : 0);
                 }
-                Retype(Edit(w, 1021), QStringLiteral("1.1.1.1"));
-                Retype(Edit(w, 1029), QStringLiteral("注册"));
-                Retype(Edit(w, 1028), QStringLiteral("333333"));
-                Press(w, 1);
+                Retype(Edit(w, advanced_dialog::kDnsServer), QStringLiteral("1.1.1.1"));
+                Retype(Edit(w, advanced_dialog::kRegistContent), QStringLiteral("注册"));
+                Retype(Edit(w, advanced_dialog::kLoginKey), QStringLiteral("333333"));
+                Press(w, advanced_dialog::kSet);
             });
             QVERIFY(result == CDialog::IDOK && !h.leftOpen && !h.dlg.IsOpen());
             Fields(expected) =
@@ -212,12 +229,13 @@ class CAdvParamDlgTest : public QObject {
                            "\xD7\xA2\xB2\xE1" /* 注册 */, "30", "5", "600", 0, "bye");
             QVERIFY(Fields(record) == Fields(expected));
             QCOMPARE(h.Opened(record).section(u'|', 1, 1), shown);
-            h.Open(record, true, [&](CDialog& w) { Press(w, 1); });  // an unchanged "Set"
+            h.Open(record, true,
+                   [&](CDialog& w) { Press(w, advanced_dialog::kSet); });  // an unchanged "Set"
             QVERIFY(Fields(record) == Fields(expected));
             // The login key is kept from an accepted "Set" only.
             h.Open(record, true, [&](CDialog& w) {
-                Retype(Edit(w, 1028), QStringLiteral("444444"));
-                Press(w, 2);
+                Retype(Edit(w, advanced_dialog::kLoginKey), QStringLiteral("444444"));
+                Press(w, res::kIdCancel);
             });
             QCOMPARE(h.Opened(record).section(u'|', 8) + h.Opened(record).section(u'|', 8),
                      "333333333333");

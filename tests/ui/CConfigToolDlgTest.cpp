@@ -23,23 +23,34 @@ class CConfigToolDlgTest : public QObject {
         test::MainWindow w(test::Pinned({{3, "/dev/ttyUSB0"}}));
         QVERIFY(w.Activate());
         QStringList shown;  // lists, edits, labels, status parts, log, Open
-        for (const int id : {1010, 1046, 1051, 1048, 1044, 1011}) {
+        for (const int id :
+             {main_dialog::kComList, main_dialog::kPortBaudList, main_dialog::kDataBitsList,
+              main_dialog::kParityList, main_dialog::kDeviceBaudList, main_dialog::kProtocolList}) {
             shown << w.List(id)->currentText();
         }
-        for (const int id : {1038, 1019, 1020}) {
+        for (const int id :
+             {main_dialog::kLoginKey, main_dialog::kDestAddress, main_dialog::kDestPort}) {
             shown << w.Edit(id)->text();
         }
-        shown << w.Status(0) << w.Status(1) << w.Status(2) << w.LabelText(1049) << w.LabelText(1050)
-              << test::LogText(w.dialog) << w.Button(1001)->text();
+        shown << w.Status(0) << w.Status(1) << w.Status(2)
+              << w.LabelText(main_dialog::kConfigModeLabel) << w.LabelText(main_dialog::kLoginLabel)
+              << test::LogText(w.dialog) << w.Button(main_dialog::kOpenClose)->text();
         QCOMPARE(shown.join(u'|'), QStringLiteral("COM1|9600|8|N|||358024|||||||off||Open"));
-        QCOMPARE(w.List(1044)->GetCurSel() + w.List(1011)->GetCurSel(), -2);
-        QList<int> enabled{2, 1001, 1003, 1007, 1008, 1009, 1041};
+        QCOMPARE(w.List(main_dialog::kDeviceBaudList)->GetCurSel() +
+                     w.List(main_dialog::kProtocolList)->GetCurSel(),
+                 -2);
+        QList<int> enabled{res::kIdCancel,        main_dialog::kOpenClose, main_dialog::kLogin,
+                           main_dialog::kClear,   main_dialog::kGetParam,  main_dialog::kSetParam,
+                           main_dialog::kAdvParam};
         enabled.removeIf([&](int id) { return !w.Button(id)->isEnabled(); });
-        QCOMPARE(enabled, (QList<int>{2, 1001, 1007}));
-        QVERIFY(w.Button(1)->isHidden());
-        QCOMPARE(QApplication::focusWidget(), w.Button(2));
-        QCOMPARE(w.List(1010)->itemData(2, Qt::ToolTipRole).toString(), "/dev/ttyUSB0");
-        QCOMPARE(w.List(1010)->itemData(0, Qt::ToolTipRole).toString(), "no serial device");
+        QCOMPARE(enabled,
+                 (QList<int>{res::kIdCancel, main_dialog::kOpenClose, main_dialog::kClear}));
+        QVERIFY(w.Button(res::kIdOk)->isHidden());
+        QCOMPARE(QApplication::focusWidget(), w.Button(res::kIdCancel));
+        QCOMPARE(w.List(main_dialog::kComList)->itemData(2, Qt::ToolTipRole).toString(),
+                 "/dev/ttyUSB0");
+        QCOMPARE(w.List(main_dialog::kComList)->itemData(0, Qt::ToolTipRole).toString(),
+                 "no serial device");
         QVERIFY(w.messages.entries.empty());
 
         QCOMPARE(test::LayoutFaults(w.dialog).join("|"), QString());
@@ -52,8 +63,8 @@ class CConfigToolDlgTest : public QObject {
             QVERIFY2(test::ShowsWhole(*w.dialog.Item<QLabel>(text.left(4).toInt()), text.mid(4)),
                      qPrintable(text));
         }
-        QVERIFY(w.Button(1001)->fontMetrics().horizontalAdvance("Close") + 8 <=
-                w.Button(1001)->width());
+        QVERIFY(w.Button(main_dialog::kOpenClose)->fontMetrics().horizontalAdvance("Close") + 8 <=
+                w.Button(main_dialog::kOpenClose)->width());
         CAboutDlg about(&w.dialog);
         QCOMPARE(test::LayoutFaults(about).join(u'|'), QString());
     }
@@ -101,20 +112,22 @@ class CConfigToolDlgTest : public QObject {
     void typedTextLeavesNoSelectionAndOpenRefuses() {
         test::MainWindow w;
         QVERIFY(w.Activate());
-        for (const auto& [id, name] : {std::pair{1010, "COM"}, std::pair{1046, "Baud Rate"},
-                                       std::pair{1051, "Data Bits"}, std::pair{1048, "Parity"}}) {
+        for (const auto& [id, name] : {std::pair{main_dialog::kComList, "COM"},
+                                       std::pair{main_dialog::kPortBaudList, "Baud Rate"},
+                                       std::pair{main_dialog::kDataBitsList, "Data Bits"},
+                                       std::pair{main_dialog::kParityList, "Parity"}}) {
             CComboBox* list = w.List(id);
             const int entries = list->count();
             list->setFocus();
             list->lineEdit()->selectAll();
             QTest::keyClicks(list, list->itemText(1));
             QTest::keyClick(list, Qt::Key_Return);  // never adds the typed text
-            w.Edit(1038)->setFocus();
+            w.Edit(main_dialog::kLoginKey)->setFocus();
             QTRY_VERIFY(!list->hasFocus());
             QCOMPARE((QList<int>{list->GetCurSel(), list->count()}), (QList<int>{-1, entries}));
             QCOMPARE(list->currentText(), list->itemText(1));
-            w.Button(1001)->click();
-            QCOMPARE(w.messages.texts().value(0) + w.Button(1001)->text(),
+            w.Button(main_dialog::kOpenClose)->click();
+            QCOMPARE(w.messages.texts().value(0) + w.Button(main_dialog::kOpenClose)->text(),
                      "Cannot open: nothing is selected in the " + QString(name) + " list.Open");
             w.messages.entries.clear();
             test::Pick(list, 2);
@@ -164,18 +177,20 @@ class CConfigToolDlgTest : public QObject {
         // An edited field takes the new text; the other still goes back unchanged.
         byBlock.dialog.activateWindow();
         QVERIFY(byBlock.Activate());
-        test::Retype(byBlock.Edit(1020), QStringLiteral("7000"));
+        test::Retype(byBlock.Edit(main_dialog::kDestPort), QStringLiteral("7000"));
         byBlock.dialog.UpdateState();
         QCOMPARE(byBlock.dialog.state().destAddress + "|" + byBlock.dialog.state().destPort,
                  address + "|7000");
         // A block shows the record: an address typed and not yet taken goes; Clear keeps it.
-        QTest::keyClicks(byBlock.Edit(1019), QStringLiteral("typed.example"));
+        QTest::keyClicks(byBlock.Edit(main_dialog::kDestAddress), QStringLiteral("typed.example"));
         byBlock.dialog.HandleReceivedBlock("+PPORT:6000\r\n");
-        QCOMPARE(byBlock.Edit(1020)->text() + "|" + byBlock.Edit(1019)->text(),
+        QCOMPARE(byBlock.Edit(main_dialog::kDestPort)->text() + "|" +
+                     byBlock.Edit(main_dialog::kDestAddress)->text(),
                  "6000|" + FromGbk(address));
-        test::Retype(byBlock.Edit(1019), QStringLiteral("kept.example"));
-        byBlock.Button(1007)->click();
-        QCOMPARE(byBlock.Edit(1019)->text() + test::LogText(byBlock.dialog), "kept.example");
+        test::Retype(byBlock.Edit(main_dialog::kDestAddress), QStringLiteral("kept.example"));
+        byBlock.Button(main_dialog::kClear)->click();
+        QCOMPARE(byBlock.Edit(main_dialog::kDestAddress)->text() + test::LogText(byBlock.dialog),
+                 "kept.example");
         QCOMPARE(byBlock.dialog.state().destAddress + byBlock.dialog.state().infoLog,
                  "kept.example"s);
         // Clear empties the log, which starts over.
@@ -189,7 +204,7 @@ class CConfigToolDlgTest : public QObject {
     void contextMenuHoldsCloseAndAboutAndF1ShowsHelp() {
         test::MainWindow w;
         QVERIFY(w.Activate());
-        QTest::keyClick(w.List(1010), Qt::Key_F1);
+        QTest::keyClick(w.List(main_dialog::kComList), Qt::Key_F1);
         QCOMPARE(w.messages.texts(), QStringList{HelpText()});
         const std::optional<QFont> helpFont = w.messages.entries.at(0).message.font;
         QVERIFY(helpFont && QFontInfo(*helpFont).fixedPitch());
@@ -198,8 +213,9 @@ class CConfigToolDlgTest : public QObject {
             items << action->text();
         }
         QAction* about = w.dialog.systemMenu()->actions().last();
-        QCOMPARE(items, (QStringList{"&Close", "", "Save Profile…", "Load Profile…", "Save Log…",
-                                     "", "Find Device…", "", FromGbk(SystemMenu::AboutText())}));
+        QCOMPARE(items,
+                 (QStringList{"&Close", "", "Save Profile…", "Load Profile…", "Save Log…", "",
+                              "Find Device…", "History…", "", FromGbk(SystemMenu::AboutText())}));
         // Open it a few times: nothing of one About box survives into the next.
         for (int round = 0; round < 3; ++round) {
             QStringList seen;  // title, captions, pictures
@@ -241,12 +257,13 @@ class CConfigToolDlgTest : public QObject {
                  << QString::number(box->parentWidget() == &dialog) << box->informativeText();
             box->button(QMessageBox::Ok)->click();
         });
-        dialog.Item<QPushButton>(1001)->click();
+        dialog.Item<QPushButton>(main_dialog::kOpenClose)->click();
         QCOMPARE(seen.mid(0, 5), (QStringList{"QK4410ConfTool", "Open com failed!",
                                               QString::number(QMessageBox::Warning),
                                               QString::number(QMessageBox::Ok), "1"}));
         QVERIFY(seen.value(5).contains(QStringLiteral("/nonexistent/ttyQK")));
-        QCOMPARE(dialog.Item<QPushButton>(1001)->text() + dialog.Item<QLabel>(1049)->text(),
+        QCOMPARE(dialog.Item<QPushButton>(main_dialog::kOpenClose)->text() +
+                     dialog.Item<QLabel>(main_dialog::kConfigModeLabel)->text(),
                  "Open");
 
         const QFont fixed = DialogFont::FixedPitch();

@@ -29,6 +29,21 @@ constexpr std::array<res::ControlTemplate, 10> kControls = {{
 }};
 constexpr res::DialogTemplate kTestDialog{.id = 900, .caption = "Test", .width = 260, .height = 130,
     .fontFace = res::kSongFace, .pointSize = 10, .controls = kControls};
+
+// Two labels hemmed in on the right and below: the first needs more room on the left than
+// there is, the second (one word, which no wrapping can help) less.
+constexpr std::array<res::ControlTemplate, 8> kCrampedControls = {{
+    {2101, ControlKind::Edit, "", {7, 10, 40, 12}, {}},
+    {res::kNoControlId, ControlKind::Label, "Line speed of the PC:", {52, 12, 24, 8}, {}},
+    {2102, ControlKind::Edit, "", {78, 10, 40, 12}, {}},
+    {2103, ControlKind::Edit, "", {52, 22, 66, 12}, {}},
+    {2104, ControlKind::Edit, "", {7, 40, 10, 12}, {}},
+    {res::kNoControlId, ControlKind::Label, "Baudrate:", {40, 42, 10, 8}, {}},
+    {2105, ControlKind::Edit, "", {52, 40, 66, 12}, {}},
+    {2106, ControlKind::Edit, "", {40, 52, 78, 12}, {}},
+}};
+constexpr res::DialogTemplate kCrampedDialog{.id = 901, .caption = "Cramped", .width = 130,
+    .height = 70, .fontFace = res::kSongFace, .pointSize = 10, .controls = kCrampedControls};
 // clang-format on
 
 class TestDialog : public CDialog {
@@ -79,6 +94,24 @@ class DialogBuilderTest : public QObject {
         QTest::keyClick(dialog.GetDlgItem(2), Qt::Key_Return);
         QCOMPARE(dialog.commands, (std::vector<int>{1, 2}));
         QCOMPARE(dialog.result(), CDialog::IDCANCEL);
+    }
+
+    // A caption with no room on its right or below moves left into free room, as far as it
+    // needs and never over the control before it; its right edge stays.
+    void aCaptionWithoutRoomRightOrBelowGrowsLeftNoFurtherThanItMay() {
+        CDialog dialog(kCrampedDialog, nullptr, Qt::Dialog);
+        const auto edge = [&](int id) { return dialog.GetDlgItem(id)->geometry(); };
+        QLabel* cut = test::Label(dialog, "Line speed of the PC:");
+        QCOMPARE(cut->geometry().left(), edge(2101).right() + 1);
+        QCOMPARE(cut->geometry().right(), edge(2102).left() - 1);
+        QVERIFY(!test::ShowsWhole(*cut, cut->text()));
+
+        QLabel* word = test::Label(dialog, "Baudrate:");
+        QVERIFY(test::ShowsWhole(*word, word->text()));
+        QCOMPARE(word->width(), word->fontMetrics().horizontalAdvance(word->text()));
+        QCOMPARE(word->geometry().right(), edge(2105).left() - 1);
+        QVERIFY(word->geometry().left() > edge(2104).right());
+        QCOMPARE(word->height(), DialogFont(kCrampedDialog).ToPixels({40, 42, 10, 8}).height());
     }
 };
 

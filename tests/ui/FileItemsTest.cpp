@@ -45,14 +45,15 @@ struct Window : Device, test::MainWindow {
     Window() : MainWindow(test::Pinned({{1, device.slavePath()}})) {}
     // Opens the port and waits until every parameter has been read.
     bool OpenAndRead() {
-        Button(1001)->click();
+        Button(main_dialog::kOpenClose)->click();
         const std::string last = "+ENROL:" + *device.Value("ENROL") + "\r\n";
         return QTest::qWaitFor([&] { return dialog.state().infoLog.ends_with(last); });
     }
     // The destination edits and the two TCP/IP lists.
     QStringList Shown() {
-        return {Edit(1019)->text(), Edit(1020)->text(), List(1044)->currentText(),
-                List(1011)->currentText()};
+        return {Edit(main_dialog::kDestAddress)->text(), Edit(main_dialog::kDestPort)->text(),
+                List(main_dialog::kDeviceBaudList)->currentText(),
+                List(main_dialog::kProtocolList)->currentText()};
     }
 };
 
@@ -84,15 +85,17 @@ class FileItemsTest : public QObject {
                 w.device.SetValue("ID", ToGbk(QStringLiteral("站")) + "07");
                 w.device.SetValue("HEARTDAT", ToGbk(QStringLiteral("心跳")) + "\xFF\\");
                 QVERIFY(w.OpenAndRead());
-                test::Retype(w.Edit(1019), QStringLiteral("站点.example"));
-                test::Retype(w.Edit(1020), QStringLiteral("6001"));
-                test::Pick(w.List(1044), 11);
-                test::Pick(w.List(1011), 1);
+                test::Retype(w.Edit(main_dialog::kDestAddress), QStringLiteral("站点.example"));
+                test::Retype(w.Edit(main_dialog::kDestPort), QStringLiteral("6001"));
+                test::Pick(w.List(main_dialog::kDeviceBaudList), 11);
+                test::Pick(w.List(main_dialog::kProtocolList), 1);
             }
             const QString path = folder.filePath(name);
             w.files.answers << path;
-            w.Edit(1019)->setFocus();  // Ctrl+S works on the window, not only in the open menu
-            QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_S));
+            w.Edit(main_dialog::kDestAddress)
+                ->setFocus();  // Ctrl+S works on the window, not only in the open menu
+            QTest::keySequence(w.Edit(main_dialog::kDestAddress),
+                               QKeySequence(Qt::CTRL | Qt::Key_S));
 
             QStringList saved = QString::fromUtf8(Contents(path)).split(u'\n');
             const auto time =
@@ -121,7 +124,7 @@ class FileItemsTest : public QObject {
         QTemporaryDir folder;
         Window w;
         QVERIFY(w.OpenAndRead());
-        test::Retype(w.Edit(1038), QStringLiteral("111111"));
+        test::Retype(w.Edit(main_dialog::kLoginKey), QStringLiteral("111111"));
         const QByteArray settings =
             "deviceBaud=115200\ndestAddress=站点.example\ndestPort=7001\nprotocol=UDP\n"
             "workType=1\nheartbeat=60s\nheartbeatData=心跳\\xFF\ndnsServer=8.8.8.8\n"
@@ -135,16 +138,17 @@ class FileItemsTest : public QObject {
         QCOMPARE(w.messages.texts(), QStringList{});
         QCOMPARE(w.files.requests.at(0), (QStringList{"Load Profile", "", kProfileFilter}));
         QCOMPARE(w.Shown(), (QStringList{"站点.example", "7001", "115200", "UDP"}));
-        QCOMPARE(w.Edit(1038)->text(), QStringLiteral("111111"));
+        QCOMPARE(w.Edit(main_dialog::kLoginKey)->text(), QStringLiteral("111111"));
         QCOMPARE(Settings(w.dialog.state()), "# QK4410 profile, format 1\n" + settings);
         QStringList advanced;
         w.RunAdvanced([&](CDialog& d) {
-            advanced << d.Item<CComboBox>(1048)->currentText() << d.Item<GbkLineEdit>(1029)->text();
+            advanced << d.Item<CComboBox>(advanced_dialog::kHeartbeatList)->currentText()
+                     << d.Item<GbkLineEdit>(advanced_dialog::kRegistContent)->text();
         });
         QCOMPARE(advanced, (QStringList{"60s", "泵房07"}));
 
         // Get Param.'s queries mark the line: anything the load had sent would be before them.
-        w.Button(1008)->click();
+        w.Button(main_dialog::kGetParam)->click();
         QVERIFY(w.device.WaitUntil(
             [](const sim::DeviceModel& m) {
                 return std::ranges::count(m.ReceivedCommands(), "QK+ENROL?\r\n"s) == 2;
@@ -164,13 +168,14 @@ class FileItemsTest : public QObject {
         Window w;
         QVERIFY(w.Activate());
         w.dialog.HandleReceivedBlock("+PIPADD:old.example\r\n+PPORT:5000\r\n+PROTOCOL:TCP\r\n");
-        test::Retype(w.Edit(1019), QStringLiteral("typed.example"));
+        test::Retype(w.Edit(main_dialog::kDestAddress), QStringLiteral("typed.example"));
         const QString settings = Settings(w.dialog.state());
         // Problems, a missing file, a folder, and a cancelled dialog.
         const QStringList files = {wrong, folder.filePath("missing.profile"), folder.path(), ""};
         for (const QString& path : files) {
             w.files.answers << path;
-            QTest::keySequence(w.Edit(1019), QKeySequence(Qt::CTRL | Qt::Key_O));
+            QTest::keySequence(w.Edit(main_dialog::kDestAddress),
+                               QKeySequence(Qt::CTRL | Qt::Key_O));
             QCOMPARE(w.Shown(), (QStringList{"typed.example", "5000", "", "TCP"}));
             QCOMPARE(Settings(w.dialog.state()), settings);
         }

@@ -40,7 +40,9 @@ struct Window : test::MainWindow {
     void FindDevice() { dialog.OnSysCommand(SystemMenu::kFindDeviceCommand); }
     // What the open COM list shows for a number.
     QString Row(int number) {
-        return List(1010)->itemData(number - 1, ComPortList::kRowTextRole).toString();
+        return List(main_dialog::kComList)
+            ->itemData(number - 1, ComPortList::kRowTextRole)
+            .toString();
     }
 };
 
@@ -65,7 +67,7 @@ class PortsTest : public QObject {
         ports.Pin(5, "/dev/pts/7");
         Window w(std::move(ports));
         QVERIFY(w.Activate());
-        CComboBox* list = w.List(1010);
+        CComboBox* list = w.List(main_dialog::kComList);
         QCOMPARE((QStringList{w.Row(1), w.Row(2), w.Row(3), w.Row(5)}),
                  (QStringList{"COM1  USB Serial by QinHeng Electronics (1a86:7523, ch341, "
                               "serial A)",
@@ -114,7 +116,7 @@ class PortsTest : public QObject {
         PortIdentity adapter = UsbAdapter(0, "A");
         adapter.path = device->slavePath();
         Window w(PortDirectory::FromPorts({adapter}));
-        w.Button(1001)->click();
+        w.Button(main_dialog::kOpenClose)->click();
         QVERIFY(w.dialog.IsPortOpen() && w.dialog.IsReceiving());
 
         device.reset();
@@ -131,10 +133,10 @@ class PortsTest : public QObject {
         adapter.path = back.slavePath();
         w.watcher.Plug(adapter);
         QVERIFY2(w.Row(1).endsWith("serial A)"), qPrintable(w.Row(1)));
-        w.Button(1001)->click();
-        QCOMPARE(w.Button(1001)->text(), QStringLiteral("Close"));
+        w.Button(main_dialog::kOpenClose)->click();
+        QCOMPARE(w.Button(main_dialog::kOpenClose)->text(), QStringLiteral("Close"));
         QVERIFY(w.dialog.IsPortOpen() && w.dialog.IsReceiving());
-        QTRY_COMPARE(w.Edit(1019)->text(), QStringLiteral("10.20.30.40"));
+        QTRY_COMPARE(w.Edit(main_dialog::kDestAddress)->text(), QStringLiteral("10.20.30.40"));
         w.FindDevice();
         QVERIFY(!w.finder().IsRunning());
         QCOMPARE(w.messages.texts(),
@@ -164,7 +166,9 @@ class PortsTest : public QObject {
                              "19200 baud. COM3 is selected."});
         const QString detail = w.messages.entries.front().message.detail;
         QVERIFY2(detail.startsWith("COM2: /nonexistent/ttyQK: No such file"), qPrintable(detail));
-        QCOMPARE(w.List(1010)->currentText() + " " + w.List(1046)->currentText(), "COM3 57600");
+        QCOMPARE(w.List(main_dialog::kComList)->currentText() + " " +
+                     w.List(main_dialog::kPortBaudList)->currentText(),
+                 "COM3 57600");
         QVERIFY(!w.dialog.IsPortOpen() && w.finder().progress() == nullptr);
     }
 
@@ -213,7 +217,7 @@ class PortsTest : public QObject {
         {
             Window w(test::Pinned({{1, silent.slavePath()}}));
             w.finder().SetTiming({.polls = 1000, .retry = 1s});  // it stays on its first rate
-            test::Pick(w.List(1046), 8);                         // 38400
+            test::Pick(w.List(main_dialog::kPortBaudList), 8);   // 38400
             w.FindDevice();
             QTRY_VERIFY(w.finder().progress()->labelText().contains("COM1: 38400 baud"));
             w.finder().Cancel();
@@ -224,7 +228,9 @@ class PortsTest : public QObject {
             {.polls = 3, .retry = 50ms, .queryGap = 2ms, .answerWait = 1000ms, .readPoll = 2ms});
         w.FindDevice();
         QTRY_VERIFY_WITH_TIMEOUT(!w.finder().IsRunning(), 10000);
-        QCOMPARE(w.List(1010)->currentText() + " " + w.List(1046)->currentText(), "COM4 19200");
+        QCOMPARE(w.List(main_dialog::kComList)->currentText() + " " +
+                     w.List(main_dialog::kPortBaudList)->currentText(),
+                 "COM4 19200");
     }
 
     // Cancel, closing the window or its end stop the scans at once and change nothing;
@@ -239,10 +245,10 @@ class PortsTest : public QObject {
             w->FindDevice();
             QPointer<QProgressDialog> progress = w->finder().progress();
             QTRY_VERIFY(progress->labelText().contains("COM1: 9600 baud"));
-            test::Pick(w->List(1046), 11);
+            test::Pick(w->List(main_dialog::kPortBaudList), 11);
             if (how == "Cancel button") {
                 // Open meanwhile: the port is busy, held by the search, which locked it.
-                w->Button(1001)->click();
+                w->Button(main_dialog::kOpenClose)->click();
                 QCOMPARE(w->messages.texts(), QStringList{"Open com failed!"});
                 const QString detail = w->messages.entries.front().message.detail;
                 QVERIFY2(detail.contains(QStringLiteral(" is locked by pid %1 (").arg(getpid())) &&
@@ -258,8 +264,8 @@ class PortsTest : public QObject {
             }
             if (w) {
                 QVERIFY(!w->finder().IsRunning() && w->messages.entries.empty());
-                QCOMPARE(w->List(1010)->GetCurSel(), 0);
-                QCOMPARE(w->List(1046)->currentText(), "115200");
+                QCOMPARE(w->List(main_dialog::kComList)->GetCurSel(), 0);
+                QCOMPARE(w->List(main_dialog::kPortBaudList)->currentText(), "115200");
             }
             QTRY_VERIFY(progress.isNull());
             // The scan's thread has let go of the port.

@@ -1,10 +1,14 @@
 // The main window and the advanced-parameters dialog against a simulated device on a
 // pseudo-terminal pinned as COM1.
+#include <QDir>
 #include <QScrollBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
 
+#include "HistoryDialog.h"
 #include "SimulatedDevice.h"
 #include "UiTestSupport.h"
 
@@ -38,10 +42,13 @@ struct Session : Device, test::MainWindow {
     // login labels, how many of Login, Get Param., Set Param. and Adv Param. are enabled,
     // the port and the receive loop.
     QString Shown() {
-        const int enabled = int(Button(1003)->isEnabled()) + Button(1008)->isEnabled() +
-                            Button(1009)->isEnabled() + Button(1041)->isEnabled();
+        const int enabled = int(Button(main_dialog::kLogin)->isEnabled()) +
+                            Button(main_dialog::kGetParam)->isEnabled() +
+                            Button(main_dialog::kSetParam)->isEnabled() +
+                            Button(main_dialog::kAdvParam)->isEnabled();
         return QStringLiteral("%1|%2|%3|%4|%5|%6")
-            .arg(Button(1001)->text(), LabelText(1049), LabelText(1050))
+            .arg(Button(main_dialog::kOpenClose)->text(), LabelText(main_dialog::kConfigModeLabel),
+                 LabelText(main_dialog::kLoginLabel))
             .arg(enabled)
             .arg(dialog.IsPortOpen() ? "open" : "closed", dialog.IsReceiving() ? "receiving" : "-");
     }
@@ -59,13 +66,13 @@ class SessionTest : public QObject {
     // while the port is open, another call changes nothing.
     void openPortPicksTheNumberAndOpensIt() {
         Session s;
-        s.List(1010)->SetCurSel(4);
+        s.List(main_dialog::kComList)->SetCurSel(4);
         s.dialog.OpenPort(1);
-        QCOMPARE(s.List(1010)->GetCurSel(), 0);
+        QCOMPARE(s.List(main_dialog::kComList)->GetCurSel(), 0);
         QCOMPARE(s.Shown(), kOpened);
-        QTRY_COMPARE(s.Edit(1020)->text(), QStringLiteral("5000"));
+        QTRY_COMPARE(s.Edit(main_dialog::kDestPort)->text(), QStringLiteral("5000"));
         s.dialog.OpenPort(2);
-        QCOMPARE(s.List(1010)->GetCurSel(), 0);
+        QCOMPARE(s.List(main_dialog::kComList)->GetCurSel(), 0);
         QCOMPARE(s.Shown(), kOpened);
     }
 
@@ -73,44 +80,91 @@ class SessionTest : public QObject {
         Session s;
         s.dialog.HandleReceivedBlock(QByteArray("earlier line\r\n").repeated(100).toStdString());
 
-        s.Button(1001)->click();
+        s.Button(main_dialog::kOpenClose)->click();
         QCOMPARE(s.Shown(), kOpened);
         // The fifteen answers.
-        QTRY_COMPARE(
-            (QStringList{s.Edit(1019)->text(), s.Edit(1020)->text(), s.List(1044)->currentText(),
-                         s.List(1011)->currentText(), s.Status(0), s.Status(1), s.Status(2)}),
-            (QStringList{"192.168.1.10", "5000", "9600", "TCP",
-                         "field strength:25  temperature:36℃  Voltage:3.30V", "ID:QK4520-000123",
-                         "Hardware Ver:V2.1,Software Ver:V3.5"}));
+        QTRY_COMPARE((QStringList{s.Edit(main_dialog::kDestAddress)->text(),
+                                  s.Edit(main_dialog::kDestPort)->text(),
+                                  s.List(main_dialog::kDeviceBaudList)->currentText(),
+                                  s.List(main_dialog::kProtocolList)->currentText(), s.Status(0),
+                                  s.Status(1), s.Status(2)}),
+                     (QStringList{"192.168.1.10", "5000", "9600", "TCP",
+                                  "field strength:25  temperature:36℃  Voltage:3.30V",
+                                  "ID:QK4520-000123", "Hardware Ver:V2.1,Software Ver:V3.5"}));
         QTRY_COMPARE(s.dialog.state().advanced.registerData, *s.device.Value("ENROL"));
         QVERIFY(test::LogText(s.dialog).contains(QStringLiteral("+PIPADD:192.168.1.10\n")));
-        QScrollBar* bar = s.dialog.Item<InfoLogBox>(1002)->verticalScrollBar();
+        QScrollBar* bar = s.dialog.Item<InfoLogBox>(main_dialog::kInfoLog)->verticalScrollBar();
         QTRY_COMPARE(bar->value(), bar->maximum());
         QVERIFY(bar->maximum() > 0);
 
-        s.Button(1003)->click();
+        s.Button(main_dialog::kLogin)->click();
         QTRY_COMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|Login|4|open|receiving"));
         QVERIFY(s.dialog.state().loggedIn);
 
-        s.Edit(1019)->setText(QStringLiteral("10.1.2.3"));
-        s.Button(1009)->click();
+        s.Edit(main_dialog::kDestAddress)->setText(QStringLiteral("10.1.2.3"));
+        s.Button(main_dialog::kSetParam)->click();
         QVERIFY(s.device.WaitUntil(
             [](const sim::DeviceModel& m) {
                 return m.Value("PIPADD") == std::optional("10.1.2.3"s);
             },
             5s));
-        QTRY_COMPARE(s.Edit(1019)->text(), QStringLiteral("10.1.2.3"));
+        QTRY_COMPARE(s.Edit(main_dialog::kDestAddress)->text(), QStringLiteral("10.1.2.3"));
         // The last answer has been read before the port closes: one still on its way would
         // arrive after the next opening's flush, in front of its handshake reply.
         QTRY_VERIFY(s.dialog.state().infoLog.ends_with("+PROTOCOL:TCP\r\n"));
 
-        s.Button(1001)->click();
+        s.Button(main_dialog::kOpenClose)->click();
         QCOMPARE(s.Shown(), kClosed);
         // Every opening needs its own login.
-        s.Button(1001)->click();
+        s.Button(main_dialog::kOpenClose)->click();
         QCOMPARE(s.Shown(), QStringLiteral("Close|已进入配置模式|未登陆|4|open|receiving"));
-        s.Button(1009)->click();
+        s.Button(main_dialog::kSetParam)->click();
         QCOMPARE(s.messages.texts(), QStringList{"Log off"});
+    }
+
+    // Set Param. is recorded before it is sent, as sent (the window asks nothing back), and
+    // History… shows it for the device the window has read; a journal that cannot record
+    // keeps the change from being sent.
+    void setParamIsJournaledAndShownInTheHistory() {
+        QTemporaryDir folder;
+        Session s({.id = "QK-7"});
+        s.dialog.UseJournal({.enabled = true, .file = folder.filePath("j.sqlite").toStdString()});
+        s.Button(1001)->click();
+        QTRY_COMPARE(s.Edit(1020)->text(), QStringLiteral("5000"));
+        s.Button(1003)->click();
+        QTRY_VERIFY(s.dialog.state().loggedIn);
+        s.Edit(1020)->setText(QStringLiteral("6001"));
+        s.Button(1009)->click();
+        QVERIFY(s.device.WaitUntil(
+            [](const sim::DeviceModel& m) { return m.Value("PPORT") == std::optional("6001"s); },
+            5s));
+
+        QStringList row;
+        const auto watch = test::AnswerNextModal([&](QWidget* modal) {
+            auto* history = qobject_cast<HistoryDialog*>(modal);
+            QTableWidget* table = history != nullptr ? history->table() : nullptr;
+            for (int r = 0; table != nullptr && r < table->rowCount(); ++r) {
+                if (table->item(r, 4)->text() == QStringLiteral("destPort")) {
+                    for (int column = 1; column < table->columnCount(); ++column) {
+                        row << table->item(r, column)->text();
+                    }
+                }
+            }
+            modal->close();
+        });
+        s.dialog.OnSysCommand(SystemMenu::kHistoryCommand);
+        QCOMPARE(row, (QStringList{"QK4410ConfTool Set Param.",
+                                   QString::fromStdString(s.device.slavePath()),
+                                   "sent, not asked back", "destPort", "5000", "(sent 6001)"}));
+
+        s.dialog.UseJournal({.enabled = true, .file = folder.path().toStdString()});
+        s.Edit(1020)->setText(QStringLiteral("6002"));
+        s.Button(1009)->click();
+        QCOMPARE(s.messages.texts().size(), 1);
+        QVERIFY(s.messages.texts().front().startsWith(
+            QStringLiteral("Not sent: the journal cannot record the change")));
+        QTest::qWait(300);
+        QCOMPARE(s.device.Value("PPORT"), std::optional("6001"s));
     }
 
     // A device that never confirms the handshake: the fixed message, and beneath it the
@@ -119,7 +173,7 @@ class SessionTest : public QObject {
         ControllerTiming timing = test::FastTiming();
         timing.handshakeAttempts = 4;
         Session s(sim::SimOptions{.noHandshake = true}, timing);
-        s.Button(1001)->click();
+        s.Button(main_dialog::kOpenClose)->click();
         QCOMPARE(s.messages.texts(), QStringList{"Fail, Please try again!"});
         QCOMPARE(s.messages.entries[0].message.detail,
                  "No answer to \"REQUEST CFG MODE\" at 9600 baud in 0.02 s. The device may use "
@@ -136,7 +190,7 @@ class SessionTest : public QObject {
         timing.basicQueryGap = 40ms;
         Session s({}, timing);
         QVERIFY(s.Activate());
-        QPushButton* clear = s.Button(1007);
+        QPushButton* clear = s.Button(main_dialog::kClear);
         QCursor::setPos(s.dialog.mapToGlobal(QPoint(s.dialog.width() + 20, 0)));
         QTRY_VERIFY(!clear->underMouse());
         QStringList during;  // in sequence, status ID, cursor, pointer over Clear
@@ -153,7 +207,8 @@ class SessionTest : public QObject {
                    << QString::number(test::OverrideShape())
                    << QString::number(clear->underMouse());
         });
-        s.Button(1001)->click();  // handshake, then 15 queries, 7 of them 40 ms apart
+        s.Button(main_dialog::kOpenClose)
+            ->click();  // handshake, then 15 queries, 7 of them 40 ms apart
         QCOMPARE(during, (QStringList{"1", "", QString::number(Qt::WaitCursor), "0"}));
         QVERIFY(s.files.requests.isEmpty() && !s.dialog.deviceFinder().IsRunning());
         QCOMPARE(test::OverrideShape(), -1);
@@ -162,7 +217,7 @@ class SessionTest : public QObject {
         s.dialog.OnSysCommand(SystemMenu::kSaveLogCommand);
         QCOMPARE(s.files.requests.value(0).value(0), QStringLiteral("Save Log"));
 
-        s.Button(1009)->click();  // Set Param. before a login: "Log off"
+        s.Button(main_dialog::kSetParam)->click();  // Set Param. before a login: "Log off"
         s.dialog.OnHelp();
         QCOMPARE(s.messages.entries.size(), 2u);
         QCOMPARE((QList<int>{s.messages.entries[0].cursor, s.messages.entries[1].cursor}),
@@ -186,14 +241,15 @@ class SessionTest : public QObject {
             }
             Session s(options, timing);
             if (!handshake) {
-                s.Button(1001)->click();
+                s.Button(main_dialog::kOpenClose)->click();
             }
             QString shown = QStringLiteral("not checked");
             QTimer::singleShot(50, &s.dialog, [&] {
                 s.dialog.close();
-                shown = s.LabelText(1049) + (s.dialog.isVisible() ? "|shown" : "|gone");
+                shown = s.LabelText(main_dialog::kConfigModeLabel) +
+                        (s.dialog.isVisible() ? "|shown" : "|gone");
             });
-            s.Button(handshake ? 1001 : 1008)->click();
+            s.Button(handshake ? main_dialog::kOpenClose : main_dialog::kGetParam)->click();
             QCOMPARE(shown, handshake ? "Entering Config Mode...|shown" : "已进入配置模式|shown");
             // The sequence ran to its end: the last query went out before the port closed.
             QVERIFY(s.device.WaitUntil(
@@ -227,7 +283,7 @@ class SessionTest : public QObject {
             timing.advancedQueryGap = 400ms;
         }
         Session s(options, timing);
-        s.Button(1001)->click();
+        s.Button(main_dialog::kOpenClose)->click();
         if (midSequence) {
             // The sequence closed the port itself.
             QVERIFY(s.device.HungUp());
@@ -266,13 +322,14 @@ class SessionTest : public QObject {
             options.streamBytesPerSecond = 20000;  // blocks keep arriving while the window ends
             Session s(options);
             QVERIFY(s.Activate());
-            s.Button(1001)->click();
+            s.Button(main_dialog::kOpenClose)->click();
             QTRY_VERIFY(s.dialog.state().infoLog.find("+DATA:") != std::string::npos);
-            test::Retype(s.Edit(1038), QStringLiteral("111111"));
+            test::Retype(s.Edit(main_dialog::kLoginKey), QStringLiteral("111111"));
             const std::array<std::function<void()>, 5> ways = {
-                [&] { s.Button(2)->click(); },
-                [&] { QTest::keyClick(s.Edit(1038), Qt::Key_Return); }, [&] { s.dialog.close(); },
-                [&] { QTest::keyClick(s.Edit(1038), Qt::Key_Escape); },
+                [&] { s.Button(res::kIdCancel)->click(); },
+                [&] { QTest::keyClick(s.Edit(main_dialog::kLoginKey), Qt::Key_Return); },
+                [&] { s.dialog.close(); },
+                [&] { QTest::keyClick(s.Edit(main_dialog::kLoginKey), Qt::Key_Escape); },
                 [&] { s.dialog.OnSysCommand(SystemMenu::kCloseCommand); }};
             ways.at(how)();
             QVERIFY(!s.dialog.isVisible() && !s.dialog.IsPortOpen() && !s.dialog.IsReceiving());
@@ -283,20 +340,23 @@ class SessionTest : public QObject {
 
     void advancedSetSendsTheOperatorsChoicesAndCancelNothing() {
         Session s;
-        s.Button(1001)->click();  // opening reads every parameter
+        s.Button(main_dialog::kOpenClose)->click();  // opening reads every parameter
         QTRY_VERIFY(!s.dialog.state().advanced.registerData.empty());
-        s.Button(1003)->click();
+        s.Button(main_dialog::kLogin)->click();
         QTRY_VERIFY(s.dialog.state().loggedIn);
         QCOMPARE(s.dialog.state().advanced.heartbeatCode, 1);  // the device's "30s"
-        s.RunAdvanced([](CDialog& d) { test::Pick(d.Item<CComboBox>(1048), 2); });  // cancelled
+        s.RunAdvanced([](CDialog& d) {
+            test::Pick(d.Item<CComboBox>(advanced_dialog::kHeartbeatList), 2);
+        });  // cancelled
         const auto before = s.device.ReceivedCommands();
         DeviceState state;
         s.RunAdvanced([&](CDialog& d) {
-            test::Pick(d.Item<CComboBox>(1048), 1);  // "45s"
-            test::Retype(d.Item<GbkLineEdit>(1029), QStringLiteral("新注册包"));
+            test::Pick(d.Item<CComboBox>(advanced_dialog::kHeartbeatList), 1);  // "45s"
+            test::Retype(d.Item<GbkLineEdit>(advanced_dialog::kRegistContent),
+                         QStringLiteral("新注册包"));
             // Answers arrive while it is open: "Set" overwrites what it covers, nothing else.
             s.dialog.HandleReceivedBlock("+WORKTYPE:1\r\n+ITVT:250\r\n+PIPADD:10.9.9.9\r\n");
-            d.Item<QPushButton>(1)->click();
+            d.Item<QPushButton>(advanced_dialog::kSet)->click();
             state = s.dialog.state();  // before anything is sent
         });
         QCOMPARE(state.advanced.workType, 0);  // as shown at opening
@@ -320,7 +380,7 @@ class SessionTest : public QObject {
         }));
         QVERIFY(s.messages.entries.empty());
         // The device confirms the choice with its own code.
-        s.Button(1008)->click();
+        s.Button(main_dialog::kGetParam)->click();
         QTRY_VERIFY(s.dialog.state().advanced.heartbeatCode == 2 &&
                     !s.dialog.state().advanced.heartbeatCodeIsPosition);
     }

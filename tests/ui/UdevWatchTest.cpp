@@ -23,7 +23,9 @@ class UdevWatchTest : public QObject {
         CConfigToolDlg window(PortDirectory{}, messages, files, watcher, test::FastTiming());
         window.show();
         const auto row = [&] {
-            return window.Item<CComboBox>(1010)->itemData(0, ComPortList::kRowTextRole).toString();
+            return window.Item<CComboBox>(main_dialog::kComList)
+                ->itemData(0, ComPortList::kRowTextRole)
+                .toString();
         };
         QCOMPARE(row(), "COM1  no serial device");
 

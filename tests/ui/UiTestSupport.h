@@ -19,12 +19,17 @@
 #include "CConfigToolDlg.h"
 #include "CDialog.h"
 #include "ConfigController.h"
+#include "ControlIds.h"
 #include "FileChooser.h"
 #include "GbkLineEdit.h"
 #include "GbkText.h"
 #include "InfoLogBox.h"
 #include "LabelFitter.h"
 #include "MessagePresenter.h"
+
+// The windows' controls by name, in every window test.
+namespace main_dialog = qk::res::main_dialog;
+namespace advanced_dialog = qk::res::advanced_dialog;
 
 namespace qk::test {
 
@@ -134,7 +139,7 @@ inline QStringList Entries(const ui::CComboBox& list) {
 // The information log as a copy of all of it gives it: the box may cut overlong lines into
 // continuation paragraphs, which toPlainText() would show as line breaks.
 inline QString LogText(const ui::CDialog& window) {
-    return window.Item<ui::InfoLogBox>(1002)->LogText();
+    return window.Item<ui::InfoLogBox>(main_dialog::kInfoLog)->LogText();
 }
 
 // Pauses short enough that a whole session takes a fraction of a second.
@@ -202,7 +207,7 @@ struct MainWindow {
                 advanced->reject();
             }
         });
-        Button(1041)->click();
+        Button(main_dialog::kAdvParam)->click();
     }
 };
 

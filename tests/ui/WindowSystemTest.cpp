@@ -162,8 +162,8 @@ class WindowSystemTest : public QObject {
             if (child == "About box") {
                 p.dialog.OnSysCommand(SystemMenu::kAboutCommand);
             } else if (child == "Advanced Parameters") {
-                p.Item<QPushButton>(1001)->click();  // opens, then the dialog
-                p.Item<QPushButton>(1041)->click();
+                p.Item<QPushButton>(main_dialog::kOpenClose)->click();  // opens, then the dialog
+                p.Item<QPushButton>(main_dialog::kAdvParam)->click();
             } else if (child == "message") {
                 p.dialog.OnHelp();
             } else if (child == "file dialog") {
@@ -210,8 +210,8 @@ class WindowSystemTest : public QObject {
         QStringList messages;  // each with whether "Set" was enabled while it showed
         QDeadlineTimer quiet;
         QTimer::singleShot(0, &p.dialog, [&] {
-            p.Item<QPushButton>(1001)->click();
-            p.Item<QPushButton>(1041)->click();
+            p.Item<QPushButton>(main_dialog::kOpenClose)->click();
+            p.Item<QPushButton>(main_dialog::kAdvParam)->click();
         });
         // One step at a time, from whatever modal loop runs then.
         const auto steps = Every([&] {
@@ -232,7 +232,8 @@ class WindowSystemTest : public QObject {
             }
             if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 messages << box->text() + "|" +
-                                QString::number(advanced->Item<QPushButton>(1)->isEnabled());
+                                QString::number(advanced->Item<QPushButton>(advanced_dialog::kSet)
+                                                    ->isEnabled());
                 box->button(QMessageBox::Ok)->click();
                 quiet = QDeadlineTimer(300);
                 return false;
@@ -252,7 +253,8 @@ class WindowSystemTest : public QObject {
         QVERIFY2(released, "the line was not let go within a second");
         QCOMPARE(messages, (QStringList{"Device lost, port closed|0", "1"}));
         QVERIFY(!p.dialog.IsPortOpen() && !p.dialog.IsReceiving());
-        QCOMPARE(p.Item<QPushButton>(1001)->text() + p.Item<QLabel>(1049)->text(),
+        QCOMPARE(p.Item<QPushButton>(main_dialog::kOpenClose)->text() +
+                     p.Item<QLabel>(main_dialog::kConfigModeLabel)->text(),
                  QStringLiteral("Open"));
     }
 
@@ -265,14 +267,14 @@ class WindowSystemTest : public QObject {
         const std::string content(2480, 'R');
         p.device->SetValue("ENROL", content);
         QTimer::singleShot(0, &p.dialog, [&] {
-            p.Item<QPushButton>(1001)->click();
+            p.Item<QPushButton>(main_dialog::kOpenClose)->click();
             QTRY_COMPARE(p.dialog.state().advanced.registerData.size(), content.size());
-            p.Item<QPushButton>(1003)->click();
+            p.Item<QPushButton>(main_dialog::kLogin)->click();
             QTRY_VERIFY(p.dialog.state().loggedIn);
             const auto set = test::AnswerNextModal([](QWidget* modal) {
-                qobject_cast<CDialog*>(modal)->Item<QPushButton>(1)->click();
+                qobject_cast<CDialog*>(modal)->Item<QPushButton>(advanced_dialog::kSet)->click();
             });
-            p.Item<QPushButton>(1041)->click();
+            p.Item<QPushButton>(main_dialog::kAdvParam)->click();
             QTRY_VERIFY(p.dialog.state().infoLog.find("+ERROR:LINE TOO LONG") != std::string::npos);
             p.dialog.done(CDialog::IDCANCEL);
         });

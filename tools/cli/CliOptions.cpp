@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "JournalTime.h"
 #include "Line.h"
 #include "Parameters.h"
 #include "ValueLists.h"
@@ -24,6 +25,13 @@ enum Option : int {
     kForce,
     kSettle,
     kAttempts,
+    kCsv,
+    kValues,
+    kAllowMissing,
+    kJournal,
+    kNoJournal,
+    kId,
+    kSince,
     kConnectTimeout,
     kHelp,
     kVersion,
@@ -62,18 +70,33 @@ const OptionSpec kOptions[] = {
      "after a round of queries, wait at most this long for answers still missing; "
      "default 1000"},
     {kAttempts, "attempts", '\0', "N", "handshake polls, 200 ms apart (1-1000); default 80 (16 s)"},
+    {kCsv, "csv", '\0', "",
+     "get, save: one CSV row per device, a column per parameter (an inventory); history: a "
+     "row per value"},
+    {kValues, "values", '\0', "FILE",
+     "apply: each device's own values, a CSV row per device ID (see fleet.md)",
+     ValueCompletion::File},
+    {kAllowMissing, "allow-missing", '\0', "",
+     "apply --values: a device without a row is left untouched without failing"},
+    {kJournal, "journal", '\0', "FILE",
+     "record set, apply and undo in FILE; default $XDG_STATE_HOME/qk4410/journal.sqlite",
+     ValueCompletion::File},
+    {kNoJournal, "no-journal", '\0', "", "record nothing"},
+    {kId, "id", '\0', "ID", "history, undo: the device with this ID"},
+    {kSince, "since", '\0', "DATE",
+     "history: changes from DATE on (UTC: 2026-12-07, 2026-12-07T05:25[:09])"},
     {kConnectTimeout, "connect-timeout", '\0', "MS",
      "how long reaching a network port may take (100-600000); default 5000"},
     {kHelp, "help", 'h', "", "this text"},
     {kVersion, "version", 'V', "", "the program's version"},
 };
 
-constexpr const char* kCommandNames = "get, set, save, diff, apply, scan or ports";
+constexpr const char* kCommandNames = "get, set, save, diff, apply, undo, history, scan or ports";
 
 constexpr std::pair<std::string_view, Command> kCommands[] = {
-    {"get", Command::Get},   {"set", Command::Set},     {"save", Command::Save},
-    {"diff", Command::Diff}, {"apply", Command::Apply}, {"ports", Command::Ports},
-    {"scan", Command::Scan},
+    {"get", Command::Get},         {"set", Command::Set},     {"save", Command::Save},
+    {"diff", Command::Diff},       {"apply", Command::Apply}, {"undo", Command::Undo},
+    {"history", Command::History}, {"ports", Command::Ports}, {"scan", Command::Scan},
 };
 
 bool ParseInt(std::string_view text, int low, int high, int& value) {
@@ -152,6 +175,52 @@ std::string ApplyLineSetting(const tools::ParsedOption& option, CliOptions& opti
     }
 }
 
+// The options of fleets and the journal.
+std::string ApplyFleetOption(const tools::ParsedOption& option, CliOptions& options) {
+    const std::string& value = option.value;
+    switch (option.spec->id) {
+        case kCsv:
+            options.csv = true;
+            return {};
+        case kValues:
+            if (value.empty()) {
+                return "--values needs a file";
+            }
+            options.valuesFile = value;
+            return {};
+        case kAllowMissing:
+            options.allowMissing = true;
+            return {};
+        case kJournal:
+            if (value.empty()) {
+                return "--journal needs a file";
+            }
+            options.journal = {.enabled = true, .file = value};
+            return {};
+        case kNoJournal:
+            options.journal.enabled = false;
+            options.journal.file.clear();
+            return {};
+        case kId:
+            if (value.empty()) {
+                return "--id needs a device ID";
+            }
+            options.deviceId = value;
+            return {};
+        case kSince: {
+            const auto since = JournalTimeFrom(value);
+            if (!since) {
+                return "--since takes a UTC date as 2026-12-07 or 2026-12-07T05:25[:09], got '" +
+                       value + "'";
+            }
+            options.since = *since;
+            return {};
+        }
+        default:
+            return {};
+    }
+}
+
 // One option into the settings; the reason when its value is wrong.
 std::string ApplyOption(const tools::ParsedOption& option, CliOptions& options) {
     const std::string& value = option.value;
@@ -224,7 +293,7 @@ std::string ApplyOption(const tools::ParsedOption& option, CliOptions& options) 
             return {};
         }
         default:
-            return {};
+            return ApplyFleetOption(option, options);
     }
 }
 
@@ -240,6 +309,9 @@ std::string ApplyOperands(const std::vector<std::string>& operands, CliOptions& 
     options.command = *command;
     const bool takesFile = options.command == Command::Save || options.command == Command::Diff ||
                            options.command == Command::Apply;
+    // apply --values needs no profile: the rows may be all there is to apply.
+    const bool needsFile =
+        takesFile && !(options.command == Command::Apply && !options.valuesFile.empty());
     for (std::size_t i = 1; i < operands.size(); ++i) {
         const std::string& argument = operands[i];
         std::string error;
@@ -272,8 +344,46 @@ std::string ApplyOperands(const std::vector<std::string>& operands, CliOptions& 
     if (intoFolder && !options.file.empty()) {
         return "save writes to FILE or into --output-dir, not both";
     }
-    if (takesFile && !intoFolder && options.file.empty()) {
+    if (needsFile && !intoFolder && options.file.empty()) {
         return std::string(CommandName(options.command)) + " needs a FILE";
+    }
+    return {};
+}
+
+// Options that belong to some commands only: given to another, they would be ignored, and
+// the user would believe them in force.
+std::string CheckFleetOptions(const CliOptions& options) {
+    const Command command = options.command;
+    const std::string name(CommandName(command));
+    if (options.csv && command != Command::Get && command != Command::Save &&
+        command != Command::History) {
+        return "--csv goes with get, save and history, not " + name;
+    }
+    if (options.csv && options.json) {
+        return "--csv and --json: give one";
+    }
+    if (options.csv && command == Command::Save &&
+        (!options.outputDir.empty() || options.file == "-")) {
+        return "save --csv writes one FILE, the inventory of every device";
+    }
+    if (!options.valuesFile.empty() && command != Command::Apply) {
+        return "--values goes with apply, not " + name;
+    }
+    if (options.allowMissing && options.valuesFile.empty()) {
+        return "--allow-missing goes with apply --values";
+    }
+    if (!options.deviceId.empty() && command != Command::History && command != Command::Undo) {
+        return "--id goes with history and undo, not " + name;
+    }
+    if (command == Command::Undo && options.deviceId.empty()) {
+        return "undo needs the device: --id ID";
+    }
+    if ((command == Command::History || command == Command::Undo) && !options.journal.enabled &&
+        Journal::Available()) {
+        return name + " reads the journal: --no-journal leaves it nothing to read";
+    }
+    if (!options.since.empty() && command != Command::History) {
+        return "--since goes with history, not " + name;
     }
     return {};
 }
@@ -283,8 +393,11 @@ std::string CheckCombination(CliOptions& options) {
     if (const std::string twice = PortDirectory::ConflictingPins(options.pins); !twice.empty()) {
         return twice;
     }
+    if (const std::string fleet = CheckFleetOptions(options); !fleet.empty()) {
+        return fleet;
+    }
     if (options.command == Command::Save && options.targets.size() > 1 &&
-        options.outputDir.empty()) {
+        options.outputDir.empty() && !options.csv) {
         return "save with several devices writes one profile each: give --output-dir FOLDER "
                "(or FOLDER/ for FILE)";
     }
@@ -312,6 +425,18 @@ std::string NetworkPortsHelp() {
 
 std::span<const tools::OptionSpec> CliOptionTable() {
     return kOptions;
+}
+
+std::vector<std::string_view> CommandNames() {
+    std::vector<std::string_view> names;
+    for (const auto& [text, command] : kCommands) {
+        names.push_back(text);
+    }
+    return names;
+}
+
+bool Writes(Command command) {
+    return command == Command::Set || command == Command::Apply || command == Command::Undo;
 }
 
 std::string_view CommandName(Command command) {
@@ -356,6 +481,9 @@ std::string UsageText() {
            "       qk4410-cli [OPTIONS] save FILE|FOLDER/\n"
            "       qk4410-cli [OPTIONS] diff FILE\n"
            "       qk4410-cli [OPTIONS] apply FILE\n"
+           "       qk4410-cli [OPTIONS] apply [FILE] --values FLEET.csv [--allow-missing]\n"
+           "       qk4410-cli [OPTIONS] undo --id ID\n"
+           "       qk4410-cli [--id ID] [--since DATE] [--json|--csv] history\n"
            "       qk4410-cli [--port PATH]... [--baud RATE] scan\n"
            "       qk4410-cli [--com N=PATH]... ports\n"
            "\n"
@@ -369,15 +497,25 @@ std::string UsageText() {
            "  save   writes the device's settings to FILE as a profile (- for standard output),\n"
            "         or one profile per device into FOLDER/, named by its ID\n"
            "  diff   names each setting of the profile FILE the device holds otherwise\n"
-           "  apply  checks the whole profile FILE first, then writes what differs, as set does\n"
+           "  apply  checks the whole profile FILE first, then writes what differs, as set does;\n"
+           "         with --values, each device gets its own row of a CSV file laid over FILE\n"
+           "  undo   puts back what the device --id names held before its last change in the\n"
+           "         journal, as apply does\n"
+           "  history prints the changes the journal holds, oldest first\n"
            "  scan   looks for a device on each port (all ports, or those given), trying the\n"
            "         --baud rate first, then the others, most likely first; the device found is\n"
            "         left in configuration mode\n"
            "  ports  lists the COM numbers with their paths and what the system says of each\n"
            "A profile is name=value lines with the names and values set takes, # comments; see\n"
            "/usr/share/doc/qk4410conftool/profiles.md. FILE - reads a profile from standard\n"
-           "input. set and apply need the device named (--port, --com); get, save and diff use\n"
-           "the only port there is.\n"
+           "input; a value may hold ${id} (the device's ID) or ${NAME} (its --values cell).\n"
+           "set, apply and undo need the device named (--port, --com); get, save and diff use\n"
+           "the only port there is. get --csv prints an inventory, a row per device, that\n"
+           "apply --values takes back (see /usr/share/doc/qk4410conftool/fleet.md).\n"
+           "\n"
+           "set, apply and undo record each change in the journal before they send it and its\n"
+           "end after: when, where, the device, each value before and as confirmed. A change\n"
+           "the journal cannot record is not made.\n"
            "\n" +
            NetworkPortsHelp() +
            "\n"
@@ -404,9 +542,11 @@ std::string UsageText() {
            "up (a network port's connection was lost); 3 the login is refused or not answered, or "
            "a written value is not confirmed;\n"
            "4 the device did not report every parameter; 5 the output could not be written;\n"
-           "6 diff: the device differs from the file. scan: 0 when a device answered, 2 when\n"
-           "none did. With several devices, the status of the\n"
-           "first that did not succeed. SIGINT, SIGTERM or SIGHUP end the run after the\n"
+           "6 diff: the device differs from the file; 7 the journal cannot record the change\n"
+           "(nothing is sent), or cannot be read. apply --values: a device without a row is\n"
+           "left untouched, status 3 (0 with --allow-missing). scan: 0 when a device answered,\n"
+           "2 when none did. With several devices, the status of the first that did not\n"
+           "succeed. SIGINT, SIGTERM or SIGHUP end the run after the\n"
            "command in flight, release the port, say which values were written, and exit with\n"
            "128 plus the signal's number (130, 143, 129); a second signal ends it at once.\n"
            "\n"

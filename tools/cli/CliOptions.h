@@ -7,12 +7,13 @@
 
 #include "ArgumentParser.h"
 #include "DeviceAssignments.h"
+#include "DeviceChanges.h"
 #include "DeviceSession.h"
 #include "PortDirectory.h"
 
 namespace qk::cli {
 
-enum class Command { Get, Set, Save, Diff, Apply, Ports, Scan, Help, Version };
+enum class Command { Get, Set, Save, Diff, Apply, Undo, History, Ports, Scan, Help, Version };
 
 // One device to talk to: a path given with --port, or a COM number with --com.
 struct Target {
@@ -35,6 +36,12 @@ struct CliOptions {
     bool force = false;             // save: replace a read-only file or another device's
     bool quiet = false;             // no progress on standard error
     std::string outputDir;          // save: one profile per device into this folder
+    bool csv = false;               // get, save: an inventory; history: a row per value
+    std::string valuesFile;         // apply: each device's own values
+    bool allowMissing = false;      // apply --values: a device without a row is no failure
+    JournalChoice journal;          // where set, apply and undo record their changes
+    std::string deviceId;           // history, undo: the device, as written (UTF-8)
+    std::string since;              // history: changes from then on, as the journal writes it
 };
 
 // Parses argv; on a usage error returns nullopt and sets `error` to a one-line reason.
@@ -46,6 +53,12 @@ std::span<const tools::OptionSpec> CliOptionTable();
 
 // The --help text.
 std::string UsageText();
+
+// The commands' names, as given on the command line, for the shell completion.
+std::vector<std::string_view> CommandNames();
+
+// Whether the command changes a device's settings.
+bool Writes(Command command);
 
 // The name a command is given by ("get"); "help" for Help and Version.
 std::string_view CommandName(Command command);

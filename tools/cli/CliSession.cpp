@@ -14,11 +14,16 @@
 #include <string_view>
 #include <thread>
 
+#include "ApplySources.h"
 #include "Commands.h"
 #include "ConversationRecorder.h"
 #include "ConversationReplay.h"
+#include "Csv.h"
+#include "DeviceReport.h"
 #include "DeviceText.h"
+#include "DeviceValues.h"
 #include "FileIO.h"
+#include "History.h"
 #include "Profile.h"
 #include "Scan.h"
 #include "StandardStreams.h"
@@ -61,25 +66,27 @@ class StreamReporter final : public SessionReporter {
     bool m_progressShown = false;
 };
 
-// The checked profile of diff and apply; nullopt, with every problem on `err`, when the
-// file cannot be read or is wrong anywhere.
-std::optional<ProfileContents> LoadProfile(const std::string& file, std::ostream& err,
-                                           const StopSignals* stop) {
+// A file checked whole before any device hears anything: the profile of diff and apply,
+// the values of apply --values. Nullopt, with every problem on `err`, when the file cannot
+// be read or is wrong anywhere.
+template <typename Contents, typename Reader>
+std::optional<Contents> LoadChecked(const std::string& file, std::size_t limit, Reader read,
+                                    std::ostream& err, const StopSignals* stop) {
     std::string error;
-    const auto text = ReadInput(file, kMaxProfileBytes, stop, error);
+    const auto text = ReadInput(file, limit, stop, error);
     if (!text) {
         err << "qk4410-cli: " << EscapeBytes(file) << ": " << error << "\n";
         return std::nullopt;
     }
-    ProfileContents profile = ReadProfile(*text);
-    for (const auto& problem : profile.problems) {
+    Contents contents = read(*text);
+    for (const auto& problem : contents.problems) {
         err << "qk4410-cli: " << EscapeBytes(file) << ": " << problem << "\n";
     }
-    if (!profile.ok()) {
+    if (!contents.ok()) {
         err << "qk4410-cli: " << EscapeBytes(file) << ": nothing was sent to any device\n";
         return std::nullopt;
     }
-    return profile;
+    return contents;
 }
 
 // A file name part that stands for `text` alone: letters, digits, '.' and '-' kept, every
@@ -172,7 +179,7 @@ void WriteConversation(const CliOptions& options, const ConversationRecorder& re
 // One device: its own port directory where --port names the path, its session on the
 // calling thread, its conversation record if asked for.
 DeviceResult RunTarget(const CliOptions& options, const PortDirectory& ports, const Target& target,
-                       const ProfileContents* profile, std::ostream& err, const StopSignals* stop,
+                       const CommandInputs& inputs, std::ostream& err, const StopSignals* stop,
                        bool showProgress) {
     PortDirectory own;
     const PortDirectory* directory = &ports;
@@ -192,7 +199,7 @@ DeviceResult RunTarget(const CliOptions& options, const PortDirectory& ports, co
     DeviceResult result;
     {
         DeviceSession session(*directory, settings, reporter, pacer, recorder.get());
-        result = RunCommand(options, profile, session, pacer);
+        result = RunCommand(options, inputs, session, pacer);
     }
     if (result.port.empty()) {
         result.port = "COM" + std::to_string(settings.comNumber);
@@ -207,12 +214,12 @@ DeviceResult RunTarget(const CliOptions& options, const PortDirectory& ports, co
 // progress on a terminal's standard error as they finish. One device runs on this thread
 // and its messages come as they happen.
 std::vector<DeviceResult> RunTargets(const CliOptions& options, const PortDirectory& ports,
-                                     const ProfileContents* profile, std::ostream& err,
+                                     const CommandInputs& inputs, std::ostream& err,
                                      const StopSignals* stop) {
     const std::size_t count = options.targets.size();
     const bool terminal = !options.quiet && &err == &std::cerr && StandardErrorIsTerminal();
     if (count == 1) {
-        return {RunTarget(options, ports, options.targets.front(), profile, err, stop, terminal)};
+        return {RunTarget(options, ports, options.targets.front(), inputs, err, stop, terminal)};
     }
     std::vector<DeviceResult> results(count);
     std::vector<std::ostringstream> messages(count);
@@ -223,7 +230,7 @@ std::vector<DeviceResult> RunTargets(const CliOptions& options, const PortDirect
     for (std::size_t i = 0; i < count; ++i) {
         threads.emplace_back([&, i] {
             results[i] =
-                RunTarget(options, ports, options.targets[i], profile, messages[i], stop, false);
+                RunTarget(options, ports, options.targets[i], inputs, messages[i], stop, false);
             std::lock_guard lock(progressMutex);
             ++done;
             if (showProgress) {
@@ -243,18 +250,37 @@ std::vector<DeviceResult> RunTargets(const CliOptions& options, const PortDirect
     return results;
 }
 
+// The inventory of get --csv and save --csv: the header, then the row of each device that
+// said its ID.
+std::string Inventory(const std::vector<DeviceResult>& results) {
+    std::string text = CsvLine(DeviceReport::InventoryHeader());
+    for (const DeviceResult& result : results) {
+        if (!result.inventory.empty()) {
+            text += CsvLine(result.inventory);
+        }
+    }
+    return text;
+}
+
 // What the devices' runs print: JSON Lines, or each device's text, headed by its result
 // line where there are several (apply's text is that line).
 void PrintResults(const CliOptions& options, const std::vector<DeviceResult>& results,
                   std::ostream& out) {
+    if (options.csv && options.command == Command::Get) {
+        out << Inventory(results);
+        return;
+    }
+    // apply's and undo's text is their result line.
+    const bool appliesProfile =
+        options.command == Command::Apply || options.command == Command::Undo;
     for (const DeviceResult& result : results) {
         if (options.json) {
             out << JsonLine(result.JsonObject(options.command));
-        } else if (options.command == Command::Apply || results.size() > 1 ||
-                   !options.outputDir.empty()) {
+        } else if (appliesProfile || results.size() > 1 || !options.outputDir.empty() ||
+                   options.csv) {
             out << result.Line() << "\n";
         }
-        if (!options.json && options.command != Command::Apply) {
+        if (!options.json && !appliesProfile) {
             out << result.text;
         }
     }
@@ -289,11 +315,42 @@ std::string SavedDeviceId(const std::string& path) {
     return {};
 }
 
+// save --csv: the inventory into FILE, as editors write, only when every device was read
+// whole; otherwise the file stays as it was, and the devices that failed give the run its
+// status.
+void SaveInventory(const CliOptions& options, std::vector<DeviceResult>& results,
+                   std::ostream& err) {
+    const bool whole =
+        std::ranges::all_of(results, [](const DeviceResult& r) { return r.status == kSuccess; });
+    if (!whole) {
+        err << "qk4410-cli: not every device was read whole; no inventory was written\n";
+        return;
+    }
+    std::string error;
+    if (WriteOutput(options.file, Inventory(results), {.force = options.force}, error)) {
+        for (DeviceResult& result : results) {
+            result.members["file"] = SystemText(options.file);
+        }
+        return;
+    }
+    const std::string refusal = "cannot write " + EscapeBytes(options.file) + ": " + error;
+    err << "qk4410-cli: " << refusal << "\n";
+    for (DeviceResult& result : results) {
+        result.status = kOutputError;
+        result.outcome = "failed";
+        result.reason = refusal;
+    }
+}
+
 // Where each device's profile goes and whether it may: FILE (or standard output) for one
 // device; for a folder, a file named by the device's ID, which replaces only the same
 // device's earlier profile unless --force.
 void SaveProfiles(const CliOptions& options, std::vector<DeviceResult>& results, std::ostream& out,
                   std::ostream& err) {
+    if (options.csv) {
+        SaveInventory(options, results, err);
+        return;
+    }
     std::set<std::string> taken;
     for (DeviceResult& result : results) {
         if (result.status != kSuccess) {
@@ -348,7 +405,7 @@ std::optional<std::vector<Target>> ImpliedTargets(const CliOptions& options,
         return std::vector<Target>{{"", options.pins.front().number}};
     }
     const auto entries = ports.Entries();
-    const bool writes = options.command == Command::Set || options.command == Command::Apply;
+    const bool writes = Writes(options.command);
     if (!writes && entries.size() == 1) {
         return std::vector<Target>{{"", entries.front().number}};
     }
@@ -365,6 +422,45 @@ std::optional<std::vector<Target>> ImpliedTargets(const CliOptions& options,
     return std::nullopt;
 }
 
+// undo's values: the last change of the device --id names. A change still running, one
+// that put nothing to the device, or no change at all, is refused before any device hears
+// anything.
+int PrepareUndo(const CliOptions& options, Journal& journal, std::optional<UndoSource>& undo,
+                std::ostream& err) {
+    std::string error;
+    const auto id = DisplayToGbk(options.deviceId, error);
+    if (!id) {
+        err << "qk4410-cli: --id " << QuoteBriefly(options.deviceId) << ": " << error << "\n";
+        return kUsageError;
+    }
+    const auto last = journal.LastChange(*id, error);
+    if (!last) {
+        if (!error.empty()) {
+            err << "qk4410-cli: the journal " << EscapeBytes(journal.path()) << ": " << error
+                << "\n";
+            return kJournalError;
+        }
+        err << "qk4410-cli: the journal " << EscapeBytes(journal.path()) << " holds no change of "
+            << EscapeBytes(options.deviceId) << "; nothing was sent\n";
+        return kUsageError;
+    }
+    if (last->result == ChangeResult::Running) {
+        err << "qk4410-cli: change " << last->number << " of " << EscapeBytes(options.deviceId)
+            << " is still running (on " << EscapeBytes(last->host) << "); nothing was sent\n";
+        return kUsageError;
+    }
+    undo.emplace(*last);
+    for (const std::string& warning : undo->Warnings()) {
+        err << "qk4410-cli: " << warning << "\n";
+    }
+    if (undo->empty()) {
+        err << "qk4410-cli: nothing of change " << last->number
+            << " can be put back; nothing was sent\n";
+        return kUsageError;
+    }
+    return kSuccess;
+}
+
 }  // namespace
 
 int RunSession(const CliOptions& given, std::ostream& out, std::ostream& err,
@@ -374,6 +470,9 @@ int RunSession(const CliOptions& given, std::ostream& out, std::ostream& err,
         ports.Pin(pin.number, pin.path);
     }
     CliOptions options = given;
+    if (options.command == Command::History) {
+        return RunHistory(options, out, err);
+    }
     const bool perDevice = options.command != Command::Ports && options.command != Command::Scan;
     if (perDevice && options.targets.empty()) {
         const auto implied = ImpliedTargets(options, ports, err);
@@ -389,11 +488,16 @@ int RunSession(const CliOptions& given, std::ostream& out, std::ostream& err,
     if (options.command == Command::Scan) {
         return RunScan(options, ports, out, err, stop);
     }
+    const auto inputStatus = [&] {
+        return stop != nullptr && stop->Received() != 0 ? 128 + stop->Received() : kUsageError;
+    };
     std::optional<ProfileContents> profile;
-    if (options.command == Command::Diff || options.command == Command::Apply) {
-        profile = LoadProfile(options.file, err, stop);
+    if (!options.file.empty() &&
+        (options.command == Command::Diff || options.command == Command::Apply)) {
+        profile =
+            LoadChecked<ProfileContents>(options.file, kMaxProfileBytes, ReadProfile, err, stop);
         if (!profile) {
-            return stop != nullptr && stop->Received() != 0 ? 128 + stop->Received() : kUsageError;
+            return inputStatus();
         }
         for (const auto& beyond : profile->beyondLimits) {
             // Said once for the file; each device says whether it takes the value.
@@ -401,8 +505,55 @@ int RunSession(const CliOptions& given, std::ostream& out, std::ostream& err,
                 << ": only a device that holds exactly this value takes it\n";
         }
     }
-    std::vector<DeviceResult> results =
-        RunTargets(options, ports, profile ? &*profile : nullptr, err, stop);
+    CommandInputs inputs{.profile = profile ? &*profile : nullptr};
+    std::optional<FleetSource> fleet;
+    if (options.command == Command::Apply) {
+        std::optional<ValuesFile> values;
+        const auto read = [&](std::string_view text) {
+            return ReadValues(text, EscapeBytes(options.valuesFile));
+        };
+        if (!options.valuesFile.empty() &&
+            !(values =
+                  LoadChecked<ValuesFile>(options.valuesFile, kMaxValuesBytes, read, err, stop))) {
+            return inputStatus();
+        }
+        fleet.emplace(profile.value_or(ProfileContents()), std::move(values), options.valuesFile,
+                      options.allowMissing);
+        if (const auto problems = fleet->Problems(); !problems.empty()) {
+            for (const std::string& problem : problems) {
+                err << "qk4410-cli: " << problem << "\n";
+            }
+            err << "qk4410-cli: nothing was sent to any device\n";
+            return kUsageError;
+        }
+        inputs.source = &*fleet;
+    }
+    std::unique_ptr<Journal> journal;
+    std::optional<UndoSource> undo;
+    if (Writes(options.command) && (options.journal.enabled || options.command == Command::Undo)) {
+        std::string error;
+        journal = Journal::Open(options.journal.Path(),
+                                {.create = options.command != Command::Undo}, error);
+        if (!journal) {
+            err << "qk4410-cli: the journal " << EscapeBytes(options.journal.Path()) << ": "
+                << error << "; nothing was sent to any device\n";
+            return kJournalError;
+        }
+        inputs.journal = journal.get();
+    }
+    if (options.command == Command::Undo) {
+        const int status = PrepareUndo(options, *journal, undo, err);
+        if (status != kSuccess) {
+            return status;
+        }
+        inputs.source = &*undo;
+    }
+    std::vector<DeviceResult> results = RunTargets(options, ports, inputs, err, stop);
+    if (undo) {
+        for (DeviceResult& result : results) {
+            result.members["undone"] = undo->change();
+        }
+    }
     if (options.command == Command::Save) {
         SaveProfiles(options, results, out, err);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "DeviceChanges.h"
 #include "DeviceReport.h"
 #include "DeviceText.h"
 #include "ExitStatus.h"
@@ -47,16 +48,19 @@ std::vector<Setting> Differing(const std::vector<Setting>& wanted, const Reporte
     return differing;
 }
 
+constexpr std::string_view kProgram = "qk4410-cli";
+
 class CommandRun {
   public:
-    CommandRun(DeviceSession& session, const StoppablePacer& pacer)
-        : m_session(session), m_pacer(pacer) {
+    CommandRun(DeviceSession& session, const StoppablePacer& pacer, Journal* journal,
+               std::string_view command)
+        : m_session(session), m_pacer(pacer), m_journal(journal), m_command(command) {
         m_result.port = session.path();
     }
 
-    DeviceResult Get(bool showLog) {
+    DeviceResult Get(bool showLog, bool csv) {
         if (!ReadDevice()) {
-            return Failed();
+            return Inventory(csv, Failed());
         }
         const DeviceReport report(m_session.state().reported);
         m_result.text = report.Text();
@@ -73,14 +77,17 @@ class CommandRun {
         if (const std::string missing = UnreportedNames(); !missing.empty()) {
             m_session.Report("the device did not report: " + missing);
             m_result.status = kIncomplete;
-            return Failed();
+            return Inventory(csv, Failed());
         }
-        return Ok();
+        return Inventory(csv, Ok());
     }
 
-    DeviceResult Save() {
+    DeviceResult Save(bool csv) {
         if (!ReadDevice()) {
             return Failed();
+        }
+        if (csv) {
+            return Get(false, true);
         }
         const DeviceReport report(m_session.state().reported);
         std::vector<std::string> missing;
@@ -107,6 +114,9 @@ class CommandRun {
         if (!OpenStep() || !LogInStep()) {
             return Unfinished(settings);
         }
+        if (!BeginChange(settings)) {
+            return JournalRefused();
+        }
         if (!Step(m_session.Write(settings)) || !Step(m_session.ReadBack(ParametersOf(settings)))) {
             return Unfinished(settings);
         }
@@ -124,7 +134,7 @@ class CommandRun {
         }
         m_result.members["settings"] = std::move(confirmed);
         m_session.Close();
-        return Verdict(unconfirmed);
+        return Finished(settings, Verdict(unconfirmed));
     }
 
     DeviceResult Diff(const ProfileContents& profile) {
@@ -159,10 +169,28 @@ class CommandRun {
         return m_result;
     }
 
-    DeviceResult Apply(const ProfileContents& profile) {
+    DeviceResult Apply(const ApplySource& source) {
         m_result.members["written"] = Json::array();
         if (!OpenStep()) {
             return Unfinished({});
+        }
+        DeviceWork work = source.For(m_result.id);
+        if (!work.profile) {
+            // Said as the result, not on standard error as well: it is all there is to say.
+            m_session.Close();
+            m_result.status = work.status;
+            m_result.reason = work.reason;
+            return work.status == kSuccess ? Ok() : Failed();
+        }
+        const ProfileContents& profile = *work.profile;
+        if (!profile.ok()) {
+            for (const std::string& problem : profile.problems) {
+                m_session.Report(problem);
+            }
+            m_session.Close();
+            m_result.status = kUsageError;
+            m_result.reason = "the values for this device are wrong; nothing was written";
+            return Failed();
         }
         const ReportedValues& reported = m_session.state().reported;
         if (const auto refused = profile.RefusedBy(reported); !refused.empty()) {
@@ -183,7 +211,13 @@ class CommandRun {
             m_result.reason = "nothing to write";
             return Ok();
         }
-        if (!LogInStep() || !Step(m_session.Write(differing)) ||
+        if (!LogInStep()) {
+            return Unfinished(differing);
+        }
+        if (!BeginChange(differing)) {
+            return JournalRefused();
+        }
+        if (!Step(m_session.Write(differing)) ||
             !Step(m_session.ReadBack(ParametersOf(differing)))) {
             return Unfinished(differing);
         }
@@ -193,10 +227,62 @@ class CommandRun {
         m_session.Close();
         m_result.members["written"] = Names(differing);
         m_result.reason = "wrote " + Join(Names(differing));
-        return Verdict(unconfirmed);
+        return Finished(differing, Verdict(unconfirmed));
     }
 
   private:
+    // The change recorded as running before anything of it is sent; false when the journal
+    // cannot record it, and then nothing may be sent.
+    bool BeginChange(const std::vector<Setting>& settings) {
+        if (m_journal == nullptr) {
+            return true;
+        }
+        std::string error;
+        m_change = m_journal->Begin(StartingChange(kProgram, m_command, m_result.port,
+                                                   m_session.state().reported, settings),
+                                    error);
+        if (!m_change) {
+            m_journalProblem = error;
+        }
+        return m_change.has_value();
+    }
+
+    DeviceResult JournalRefused() {
+        m_session.Report("the journal " + EscapeBytes(m_journal->path()) +
+                         " cannot record the change: " + m_journalProblem);
+        m_session.Close();
+        m_result.status = kJournalError;
+        m_result.reason = "the journal cannot record the change; nothing was written";
+        return Failed();
+    }
+
+    // The change's end in the journal, with what the device confirmed of `settings`.
+    DeviceResult Finished(const std::vector<Setting>& settings, DeviceResult result) {
+        if (!m_change) {
+            return result;
+        }
+        m_result.members["change"] = *m_change;
+        result.members["change"] = *m_change;
+        const ChangeResult outcome =
+            result.status == kSuccess ? ChangeResult::Ok : ChangeResult::Failed;
+        std::string error;
+        const bool recorded = m_journal->Finish(
+            *m_change, outcome, m_unfinished.empty() ? result.reason : m_unfinished,
+            ConfirmedValues(settings, [&](ParameterId id) { return m_session.Confirmed(id); }),
+            error);
+        m_change.reset();
+        if (!recorded) {
+            // The device is as the result says; only the journal lacks its end, and reads it
+            // as interrupted.
+            m_session.Report("the journal " + EscapeBytes(m_journal->path()) +
+                             " could not record how the change ended: " + error);
+            if (result.status == kSuccess) {
+                result.status = kJournalError;
+            }
+        }
+        return result;
+    }
+
     // Reads every parameter and lets the port go: what get, save and diff need.
     bool ReadDevice() {
         const bool opened = OpenStep();
@@ -308,9 +394,20 @@ class CommandRun {
             const std::string problem = m_session.problem();
             m_session.Report(account);
             m_result.reason = problem;
+            m_unfinished = problem.empty() ? account : problem + "; " + account;
         }
         m_session.Close();
-        return Failed();
+        return Finished(settings, Failed());
+    }
+
+    // The device's inventory row with its result, for get --csv and save --csv: only for a
+    // device that said its ID, since a row without one could not be given back.
+    DeviceResult Inventory(bool csv, DeviceResult result) {
+        if (csv && !result.id.empty()) {
+            result.inventory = DeviceReport(m_session.state().reported)
+                                   .InventoryRow(result.port, result.outcome, result.reason);
+        }
+        return result;
     }
 
     DeviceResult Ok() {
@@ -328,6 +425,11 @@ class CommandRun {
 
     DeviceSession& m_session;
     const StoppablePacer& m_pacer;
+    Journal* m_journal;
+    const std::string m_command;
+    std::optional<std::int64_t> m_change;
+    std::string m_journalProblem;
+    std::string m_unfinished;  // what went out of a change that ended early
     DeviceResult m_result;
 };
 
@@ -354,25 +456,26 @@ Json DeviceResult::JsonObject(Command command) const {
     return object;
 }
 
-DeviceResult RunCommand(const CliOptions& options, const ProfileContents* profile,
+DeviceResult RunCommand(const CliOptions& options, const CommandInputs& inputs,
                         DeviceSession& session, const StoppablePacer& pacer) {
-    CommandRun run(session, pacer);
+    CommandRun run(session, pacer, inputs.journal, CommandName(options.command));
     DeviceResult result;
     switch (options.command) {
         case Command::Get:
-            result = run.Get(options.showLog);
+            result = run.Get(options.showLog, options.csv);
             break;
         case Command::Save:
-            result = run.Save();
+            result = run.Save(options.csv);
             break;
         case Command::Set:
             result = run.Set(options.assignments.InSendOrder());
             break;
         case Command::Diff:
-            result = run.Diff(*profile);
+            result = run.Diff(*inputs.profile);
             break;
         case Command::Apply:
-            result = run.Apply(*profile);
+        case Command::Undo:
+            result = run.Apply(*inputs.source);
             break;
         default:
             return {};

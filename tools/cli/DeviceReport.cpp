@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "DeviceText.h"
+#include "DeviceValues.h"
 #include "ResponseParser.h"
 #include "SettingText.h"
 
@@ -106,6 +107,33 @@ std::vector<std::string> DeviceReport::ProfileComments() const {
         comments.push_back("firmware: " + GbkToDisplay(*version));
     }
     return comments;
+}
+
+std::vector<std::string> DeviceReport::InventoryHeader() {
+    std::vector<std::string> header = {std::string(kIdColumn)};
+    for (const Parameter* parameter : SettableParameters()) {
+        header.emplace_back(parameter->name);
+    }
+    header.insert(header.end(), kInventoryStatusColumns.begin(), kInventoryStatusColumns.end());
+    return header;
+}
+
+std::vector<std::string> DeviceReport::InventoryRow(std::string_view port, std::string_view result,
+                                                    std::string_view reason) const {
+    const std::vector<Field> fields = Fields();
+    const auto text = [&](std::string_view name) {
+        const auto field = std::ranges::find(fields, name, &Field::name);
+        return field != fields.end() && field->reported != nullptr ? field->text : std::string();
+    };
+    std::vector<std::string> row;
+    for (const std::string& column : InventoryHeader()) {
+        std::string cell = column == "port"     ? EscapeBytes(port)
+                           : column == "result" ? std::string(result)
+                           : column == "reason" ? std::string(reason)
+                                                : text(column);
+        row.push_back(SpreadsheetSafe(std::move(cell)));
+    }
+    return row;
 }
 
 }  // namespace qk::cli

@@ -26,6 +26,16 @@ class DeviceReport {
     // "device ID: ...", "firmware: ..." for a saved profile's comments.
     std::vector<std::string> ProfileComments() const;
 
+    // An inventory's columns: the ID, the settings by their profile names, then the status
+    // columns (DeviceValues.h): the same a --values file takes.
+    static std::vector<std::string> InventoryHeader();
+    // The device's row under that header, with its port and how its reading went; a value
+    // the device did not report is an empty cell. A cell a spreadsheet would take for a
+    // formula (=, +, -, @ first, and no number) starts with that character escaped (\x3D),
+    // which reads back as the same bytes.
+    std::vector<std::string> InventoryRow(std::string_view port, std::string_view result,
+                                          std::string_view reason) const;
+
   private:
     enum class Group { Identity, Status, Settings };
     struct Field {

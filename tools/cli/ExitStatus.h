@@ -18,6 +18,9 @@ enum ExitStatus {
     kOutputError = 5,
     // diff: the device's settings differ from the file's.
     kDiffers = 6,
+    // set, apply, undo: the journal cannot record the change, so it was not made (or,
+    // made and confirmed, its end could not be recorded).
+    kJournalError = 7,
 };
 
 }  // namespace qk::cli

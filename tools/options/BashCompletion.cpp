@@ -59,7 +59,7 @@ std::string BashCompletion(const CompletionSpec& spec) {
 
     std::string script = "# Bash completion for " + std::string(spec.program) +
                          ", generated from the program's own option table.\n\n";
-    // The helpers are shared by the three programs' scripts: whichever is loaded last defines
+    // The helpers are shared by the programs' scripts: whichever is loaded last defines
     // them, the same each time.
     script += R"bash(# The serial ports qk4410-cli lists, then paths, which may name any port.
 _qk4410_complete_port() {

@@ -1,4 +1,4 @@
-#include "Programs.h"
+#include "SimulatedDevices.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "Measure.h"
 
@@ -15,7 +16,7 @@ extern char** environ;
 
 namespace qk::bench {
 
-std::optional<Child> Start(const std::vector<std::string>& arguments) {
+std::optional<Child> StartProgram(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -61,40 +62,45 @@ bool ReadUntil(int fd, std::string& text, std::string_view wanted, int waitMs) {
     return true;
 }
 
-Finished Finish(const Child& child, double started,
-                const std::function<void(pid_t)>& whileRunning) {
-    Finished finished;
+int FinishProgram(const Child& child, std::string& output,
+                  const std::function<void(pid_t)>& whileRunning) {
     char buffer[4096];
     for (;;) {
         pollfd ready{child.out, POLLIN, 0};
         if (poll(&ready, 1, 10) < 0 && errno != EINTR) {
             break;
         }
-        if ((ready.revents & (POLLIN | POLLHUP)) != 0) {
-            const ssize_t n = read(child.out, buffer, sizeof buffer);
-            if (n == 0) {
-                break;
+        if ((ready.revents & (POLLIN | POLLHUP)) == 0) {
+            if (whileRunning) {
+                whileRunning(child.pid);
             }
-            if (n > 0) {
-                finished.output.append(buffer, static_cast<std::size_t>(n));
-            } else if (errno != EINTR) {
-                break;
-            }
-        } else if (whileRunning) {
-            whileRunning(child.pid);
+            continue;
+        }
+        const ssize_t n = read(child.out, buffer, sizeof buffer);
+        if (n == 0) {
+            break;
+        }
+        if (n > 0) {
+            output.append(buffer, static_cast<std::size_t>(n));
+        } else if (errno != EINTR) {
+            break;
         }
     }
     int status = 0;
     waitpid(child.pid, &status, 0);
-    finished.seconds = Now() - started;
     close(child.out);
-    finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return finished;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-Devices::Devices(const std::string& sim, int latencyMs, int count) {
+SimulatedDevices::SimulatedDevices(const std::string& sim, int latencyMs, int count, bool ids) {
     for (int i = 0; i < count; ++i) {
-        if (const auto child = Start({sim, "--latency", std::to_string(latencyMs)})) {
+        std::vector<std::string> arguments = {sim, "--latency", std::to_string(latencyMs)};
+        if (ids) {
+            char id[32];
+            std::snprintf(id, sizeof id, "BENCH-%04d", i + 1);
+            arguments.insert(arguments.end(), {"--id", id});
+        }
+        if (const auto child = StartProgram(arguments)) {
             m_children.push_back(*child);
         }
     }
@@ -107,7 +113,7 @@ Devices::Devices(const std::string& sim, int latencyMs, int count) {
     }
 }
 
-Devices::~Devices() {
+SimulatedDevices::~SimulatedDevices() {
     for (const Child& child : m_children) {
         kill(child.pid, SIGTERM);
     }
@@ -115,10 +121,6 @@ Devices::~Devices() {
         waitpid(child.pid, nullptr, 0);
         close(child.out);
     }
-}
-
-std::vector<std::string> Devices::ttys(std::size_t count) const {
-    return m_ttys.size() == count ? m_ttys : std::vector<std::string>();
 }
 
 }  // namespace qk::bench
