@@ -62,9 +62,24 @@ bool ReadUntil(int fd, std::string& text, std::string_view wanted, int waitMs) {
     return true;
 }
 
-int FinishProgram(const Child& child, std::string& output) {
+int FinishProgram(const Child& child, std::string& output,
+                  const std::function<void(pid_t)>& whileRunning) {
     char buffer[4096];
-    for (ssize_t n; (n = read(child.out, buffer, sizeof buffer)) != 0;) {
+    for (;;) {
+        pollfd ready{child.out, POLLIN, 0};
+        if (poll(&ready, 1, 10) < 0 && errno != EINTR) {
+            break;
+        }
+        if ((ready.revents & (POLLIN | POLLHUP)) == 0) {
+            if (whileRunning) {
+                whileRunning(child.pid);
+            }
+            continue;
+        }
+        const ssize_t n = read(child.out, buffer, sizeof buffer);
+        if (n == 0) {
+            break;
+        }
         if (n > 0) {
             output.append(buffer, static_cast<std::size_t>(n));
         } else if (errno != EINTR) {

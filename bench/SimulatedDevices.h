@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,10 @@ std::optional<Child> StartProgram(const std::vector<std::string>& arguments);
 // Reads from `fd` until `text` holds `wanted` or `waitMs` pass.
 bool ReadUntil(int fd, std::string& text, std::string_view wanted, int waitMs = 5000);
 // Reads the child's output to its end and waits for it; its exit status (-1: not a normal
-// exit) and what it printed.
-int FinishProgram(const Child& child, std::string& output);
+// exit) and what it printed. `whileRunning`, when given, is called about every 10 ms
+// meanwhile with the child's process id.
+int FinishProgram(const Child& child, std::string& output,
+                  const std::function<void(pid_t)>& whileRunning = {});
 
 // Simulated devices, each a qk4410-sim process answering LATENCY ms after each command,
 // with IDs of their own when `ids` is set ("BENCH-0001", ...), ended when this goes.

@@ -115,11 +115,17 @@ std::string ConfigController::HandshakeFailureDetail() const {
     const auto seconds = std::chrono::duration_cast<std::chrono::duration<double>>(waited).count();
     char time[32];
     std::snprintf(time, sizeof time, "%g s", seconds);
-    std::string detail = "No answer to \"REQUEST CFG MODE\" at " +
-                         std::string(EntryAt(BaudRateList, selection.baudIndex)) + " baud in " +
-                         time +
-                         ". The device may use another line speed: Find Device... (in the "
-                         "window's context menu) and qk4410-cli scan find it.";
+    std::string detail;
+    // On a line that runs as its server has it, the speed asked for was never used.
+    if (const std::string remark = m_port.LineRemark(); !remark.empty()) {
+        detail = "No answer to \"REQUEST CFG MODE\" in " + std::string(time) + ". " + remark +
+                 ": the server's line speed must be the device's.";
+    } else {
+        detail = "No answer to \"REQUEST CFG MODE\" at " +
+                 std::string(EntryAt(BaudRateList, selection.baudIndex)) + " baud in " + time +
+                 ". The device may use another line speed: Find Device... (in the window's "
+                 "context menu) and qk4410-cli scan find it.";
+    }
     if (const std::string others = m_port.SharedWith(); !others.empty()) {
         detail += " The port is open in " + others + " as well, which may take the answers.";
     }

@@ -8,6 +8,7 @@
 
 #include "CommandTable.h"
 #include "DeviceState.h"
+#include "Line.h"
 #include "Pacer.h"
 #include "SerialLink.h"
 
@@ -17,7 +18,10 @@ namespace qk {
 struct ScanResult {
     bool opened = false;  // false: the port could not be opened at all
     bool found = false;
-    std::uint32_t baud = 0;   // the line speed the device answered at
+    // The line speed the device answered at; 0 on a line that runs at its server's own
+    // speed (raw TCP), which was not searched.
+    std::uint32_t baud = 0;
+    bool serverRate = false;  // the line runs at its server's own speed
     ReportedValues reported;  // its status, ID and version answers, as far as it gave them
     std::string sharedWith;   // no device found: other programs that had the port open
 };
@@ -38,6 +42,8 @@ class DeviceScanner {
         std::chrono::milliseconds queryGap{200};
         std::chrono::milliseconds answerWait{1000};
         std::chrono::milliseconds readPoll{10};
+        // How long reaching a network port may take.
+        std::chrono::milliseconds connectTimeout = kDefaultConnectTimeout;
     };
 
     DeviceScanner(SerialLink& port, int portNumber, Pacer& pacer, Timing timing);

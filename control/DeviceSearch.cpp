@@ -1,10 +1,12 @@
 #include "DeviceSearch.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 
 #include "CSerialPort.h"
+#include "NetworkAddress.h"
 
 namespace qk {
 namespace {
@@ -99,6 +101,23 @@ bool DeviceSearch::WaitFor(std::chrono::milliseconds timeout) {
     return m_doneChanged.wait_for(lock, timeout, [this] { return m_done == m_threads.size(); });
 }
 
+std::vector<std::uint32_t> DeviceSearch::RatesFor(const std::string& path) const {
+    return IsRawTcpPath(path) ? std::vector<std::uint32_t>{m_rates.front()} : m_rates;
+}
+
+std::size_t DeviceSearch::RateCount(int number) const {
+    const auto entry = std::ranges::find(m_ports, number, &PortDirectory::Entry::number);
+    return entry == m_ports.end() ? 0 : RatesFor(entry->path).size();
+}
+
+std::size_t DeviceSearch::steps() const {
+    std::size_t total = 0;
+    for (const auto& entry : m_ports) {
+        total += RatesFor(entry.path).size();
+    }
+    return total;
+}
+
 PortFinding DeviceSearch::ScanPort(const PortDirectory::Entry& entry) {
     if (entry.path.empty()) {
         return {entry.number, entry.path, {}, "no serial device stands behind it"};
@@ -108,13 +127,19 @@ PortFinding DeviceSearch::ScanPort(const PortDirectory::Entry& entry) {
     own.Pin(PortDirectory::kFirstPort, entry.path);
     OpenFailure sink;
     CSerialPort port(own, sink);
+    port.SetConnectTimeout(m_timing.connectTimeout);
     DeviceScanner scanner(port, PortDirectory::kFirstPort, *m_pacer, m_timing);
     PortFinding finding{entry.number, entry.path, {}, {}};
-    finding.result = scanner.Scan(m_rates, [&](std::uint32_t rate) {
+    const bool serverRate = IsRawTcpPath(entry.path);
+    finding.result = scanner.Scan(RatesFor(entry.path), [&](std::uint32_t rate) {
         if (m_observer.trying) {
-            m_observer.trying(entry.number, rate);
+            m_observer.trying(entry.number, serverRate ? 0 : rate);
         }
     });
+    if (serverRate) {
+        finding.result.serverRate = true;
+        finding.result.baud = 0;
+    }
     finding.openFailure = sink.reason;
     return finding;
 }

@@ -25,8 +25,9 @@ struct PortFinding {
 
 // Looks for a device on every port given at once, one thread per port, each a
 // DeviceScanner over ScanRates(firstRate), for a front end that keeps running meanwhile:
-// the window's Find Device and `qk4410-cli scan`. The search works on its own copy of the
-// ports, so ports that come and go while it runs change nothing under it.
+// the window's Find Device and `qk4410-cli scan`. A raw TCP port (tcp://) runs at its
+// server's speed, so it is tried once, at that speed, whatever the rate asked for. The search works
+// on its own copy of the ports, so ports that come and go while it runs change nothing under it.
 //
 // Cancel() asks every scan to stop (pauses end at once, a scan ends between two reads)
 // and waits for the threads; the destructor does the same, so an owner that goes away
@@ -37,8 +38,9 @@ struct PortFinding {
 class DeviceSearch {
   public:
     struct Observer {
-        std::function<void(int number, std::uint32_t rate)> trying;  // before each rate
-        std::function<void(PortFinding finding)> finished;           // once per port
+        // Before each rate; 0 for a line at its server's own speed.
+        std::function<void(int number, std::uint32_t rate)> trying;
+        std::function<void(PortFinding finding)> finished;  // once per port
     };
 
     DeviceSearch(std::vector<PortDirectory::Entry> ports, std::uint32_t firstRate,
@@ -47,9 +49,11 @@ class DeviceSearch {
     DeviceSearch(const DeviceSearch&) = delete;
     DeviceSearch& operator=(const DeviceSearch&) = delete;
 
-    // The COM numbers searched, ascending, and the rates each is tried at, in order.
+    // The COM numbers searched, ascending; how many rates port `number` is tried at, and
+    // all ports together.
     const std::vector<int>& numbers() const { return m_numbers; }
-    const std::vector<std::uint32_t>& rates() const { return m_rates; }
+    std::size_t RateCount(int number) const;
+    std::size_t steps() const;
 
     // Stops the scans and waits for their threads; harmless when they have ended.
     void Cancel();
@@ -62,6 +66,7 @@ class DeviceSearch {
     class StopPacer;
 
     PortFinding ScanPort(const PortDirectory::Entry& port);
+    std::vector<std::uint32_t> RatesFor(const std::string& path) const;
 
     const std::vector<PortDirectory::Entry> m_ports;
     const std::vector<std::uint32_t> m_rates;

@@ -56,6 +56,7 @@ DeviceSession::DeviceSession(const PortDirectory& ports, SessionSettings setting
       m_pacer(pacer),
       m_controller(m_link, m_state, m_view, m_pacer, m_loop, Timing(m_settings)) {
     m_port.SetStopCheck([this] { return m_pacer.StopRequested(); });
+    m_port.SetConnectTimeout(m_settings.connectTimeout);
 }
 
 DeviceSession::~DeviceSession() {
@@ -69,6 +70,9 @@ SessionStatus DeviceSession::Open() {
     }
     if (!m_port.IsOpen() || !m_view.configModeEntered()) {
         return SessionStatus::NoDevice;
+    }
+    if (const std::string remark = m_port.LineRemark(); !remark.empty()) {
+        m_reporter.Notice(remark);
     }
     WaitFor([&] { return Unreported().empty(); }, m_settings.settle);
     return Ended();
@@ -118,6 +122,9 @@ SessionStatus DeviceSession::ReadBack(const std::vector<const Parameter*>& param
 
 void DeviceSession::Close() {
     m_controller.Shutdown();
+    if (m_port.HungUp() && !m_view.lineLost()) {
+        m_view.ShowLineLost(m_port.HangUpReason());
+    }
 }
 
 std::vector<const Parameter*> DeviceSession::Unreported() const {

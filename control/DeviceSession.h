@@ -27,6 +27,8 @@ struct SessionSettings {
     // After a round of queries, how long answers still missing are waited for.
     std::chrono::milliseconds settle{1000};
     int handshakeAttempts = 80;
+    // How long reaching a network port may take (rfc2217://, tcp://).
+    std::chrono::milliseconds connectTimeout = kDefaultConnectTimeout;
 };
 
 // How a step ended.
@@ -67,6 +69,8 @@ class DeviceSession {
     // nothing.
     SessionStatus ReadBack(const std::vector<const Parameter*>& parameters);
     // Closes the port after running what is still queued, so the record holds all that came.
+    // A line found lost on the way (a server that never acknowledged what was sent) is
+    // reported as a line lost during the run.
     void Close();
 
     const DeviceState& state() const { return m_state; }
@@ -79,6 +83,8 @@ class DeviceSession {
     const std::string& path() const { return m_path; }
     // The message that ended the run early ("Open com failed! (...)"), empty when none did.
     const std::string& problem() const { return m_view.lastProblem(); }
+    // True once the line was lost (and reported), during the run or when it closed.
+    bool LineLost() const { return m_view.lineLost(); }
     // Shows a message of the front end's own, as the controller's are shown.
     void Report(std::string_view utf8) { m_view.Report(utf8); }
 

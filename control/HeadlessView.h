@@ -17,6 +17,9 @@ class SessionReporter {
     // What the session is doing now ("reading 15 parameters"), for a front end that shows
     // progress; nothing by default.
     virtual void Progress(std::string_view step) { static_cast<void>(step); }
+    // What the operator should know that is no problem (a raw TCP port runs at the
+    // server's settings); nothing by default.
+    virtual void Notice(std::string_view text) { static_cast<void>(text); }
 };
 
 // A front end without a window, for the controller: the serial selection is given, the

@@ -42,6 +42,7 @@ class RecordedLink final : public SerialLink {
     bool IsOpen() const override { return m_port.IsOpen(); }
     bool HungUp() const override { return m_port.HungUp(); }
     std::string HangUpReason() const override { return m_port.HangUpReason(); }
+    std::string LineRemark() const override { return m_port.LineRemark(); }
     std::string SharedWith() const override { return m_port.SharedWith(); }
     void Close() override { m_port.Close(); }
 

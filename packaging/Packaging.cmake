@@ -21,8 +21,8 @@ set(QK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${QK_PACKAGE_NAME})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${QK_DOC_DIR})
 # What the programs' help and man pages send the reader to.
 install(FILES ${PROJECT_SOURCE_DIR}/docs/profiles.md ${PROJECT_SOURCE_DIR}/docs/fleet.md
-  ${PROJECT_SOURCE_DIR}/docs/json.md
-  ${PROJECT_SOURCE_DIR}/docs/json-schema.json DESTINATION ${QK_DOC_DIR})
+  ${PROJECT_SOURCE_DIR}/docs/json.md ${PROJECT_SOURCE_DIR}/docs/json-schema.json
+  ${PROJECT_SOURCE_DIR}/docs/remote.md DESTINATION ${QK_DOC_DIR})
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${changelog}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 
-#include "LineSnapshot.h"
+#include "Line.h"
 #include "PortDirectory.h"
 #include "SerialLink.h"
 #include "SerialMessageSink.h"
@@ -15,7 +16,9 @@
 namespace qk {
 
 // The one COM port: opened for exclusive use with the chosen line settings, written
-// synchronously, read without waiting. Failures go to the owner's message sink.
+// synchronously, read without waiting. Failures go to the owner's message sink. What stands
+// behind the number is a Line: a local serial device, or a port served over the network
+// (rfc2217://HOST:PORT, tcp://HOST:PORT), which is opened, written and read the same way.
 //
 // A line that fails for good (the device hangs up, its adapter is pulled) is noticed by
 // reads (POLLHUP, EIO) and writes (EIO): from then on HungUp() is true, reads return 0 and
@@ -41,6 +44,10 @@ class CSerialPort : public SerialLink {
     bool Open(int portNumber, std::uint32_t baud, int dataBits, int stopBitsCode,
               int parityCode) override;
     void SetState(std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
+    // How long reaching a network port may take (the lookup of its name, the connection,
+    // the server's answers to the line settings); 5 s unless set. Takes effect at the next
+    // Open.
+    void SetConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimeout = timeout; }
     // 0: reads return at once with what has arrived. m > 0: a read of n bytes may wait up
     // to m * n + m milliseconds. False (nothing stored) while the port is not open; Open
     // starts with 0.
@@ -63,17 +70,17 @@ class CSerialPort : public SerialLink {
 
     // The device path of the current or last opening.
     const std::string& path() const { return m_path; }
+    // Empty while closed.
+    std::string LineRemark() const override;
     // Why the last Open or SetState could not apply a setting, with the system's text;
     // empty when every setting took.
     const std::string& settingsError() const { return m_settingsError; }
 
   private:
     bool OpenFailed(std::string detail);
-    void NoteSettingsError(const std::string& what, const std::string& why);
+    void NoteSettingsErrors(const Line::Problems& problems);
     void NoteHangUp(const std::string& cause);
-    // The rest is the platform's (CSerialPortPosix.cpp, CSerialPortWin32.cpp).
-    bool OpenLine(const std::string& path, std::string& failure);
-    void ApplyLineSettings(std::uint32_t baud, int dataBits, int stopBitsCode, int parityCode);
+    void ForgetHangUp();
     std::size_t ReadAvailable(char* buffer, std::size_t capacity);
     void ReleaseLine();
 
@@ -82,13 +89,11 @@ class CSerialPort : public SerialLink {
     std::string m_path;
     std::string m_settingsError;
     int m_portNumber = 0;
-    std::optional<LineSnapshot> m_savedLine;  // as the line was before Open
+    std::chrono::milliseconds m_connectTimeout = kDefaultConnectTimeout;
     std::function<bool()> m_stopRequested;
-#ifdef _WIN32
-    std::atomic<void*> m_handle{nullptr};  // a HANDLE; nullptr while closed
-#else
-    std::atomic<int> m_fd{-1};
-#endif
+    // Set and reset by the owner's thread, under m_readMutex; the receive thread uses it
+    // only under that lock.
+    std::unique_ptr<Line> m_line;
     std::atomic<bool> m_opened{false};
     std::atomic<unsigned> m_readTimeoutMs{0};
     std::mutex m_readMutex;  // held by Read and Close

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "NetworkAddress.h"
 #include "SystemPorts.h"
 
 namespace qk {
@@ -127,7 +128,9 @@ void PortDirectory::Pin(int number, std::string path) {
     }
     const auto at = std::lower_bound(m_entries.begin(), m_entries.end(), number,
                                      [](const Entry& e, int n) { return e.number < n; });
-    PortIdentity identity = IdentifyPort(path).value_or(PortIdentity{});
+    // A network port is no device node for the system to describe.
+    PortIdentity identity =
+        IsNetworkPath(path) ? PortIdentity{} : IdentifyPort(path).value_or(PortIdentity{});
     identity.path = path;
     if (at != m_entries.end() && at->number == number) {
         at->path = std::move(path);

@@ -13,7 +13,8 @@ namespace qk {
 // Maps the COM numbers the operator picks (1..14) to device paths. Numbers are assigned
 // to the serial ports the system has: USB and ACM adapters first, in a stable order, then
 // built-in ports. A pin (--com N=PATH) overrides one number with any path, a
-// pseudo-terminal included, and keeps it whatever comes and goes.
+// pseudo-terminal or a network port (rfc2217://HOST:PORT) included, and keeps it whatever
+// comes and goes.
 //
 // Ports come and go (Add, Remove) without renumbering the others: an adapter that stays
 // keeps its number, and one that comes back gets its old number again when its by-id

@@ -22,6 +22,9 @@ class SerialLink : public ByteSource {
     // Why the line failed, naming the port and the system's cause; empty while HungUp()
     // is false.
     virtual std::string HangUpReason() const { return {}; }
+    // What the operator should know of the open line beyond its settings (a raw TCP port
+    // runs at the server's settings, not those asked for); empty for most.
+    virtual std::string LineRemark() const { return {}; }
     // Other programs that have the open port open too ("cat (pid 4242)"): one of them may
     // be taking the device's answers. Empty when there are none, or the system cannot tell.
     virtual std::string SharedWith() const { return {}; }

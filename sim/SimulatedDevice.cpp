@@ -117,6 +117,11 @@ std::size_t SimulatedDevice::HandshakeReplies() const {
     return m_model.HandshakeReplies();
 }
 
+std::string SimulatedDevice::LineBytes() const {
+    std::lock_guard lock(m_mutex);
+    return m_lineBytes;
+}
+
 std::uint64_t SimulatedDevice::BytesReceived() const {
     std::lock_guard lock(m_mutex);
     return m_model.BytesReceived();
@@ -220,6 +225,10 @@ void SimulatedDevice::ReadFromLine(Clock::time_point now) {
             // stop watching it rather than spin on its hang-up.
             m_lineDead = true;
             return;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_lineBytes.append(buffer, static_cast<std::size_t>(count));
         }
         // At another speed than its own a UART hears only noise.
         if (m_options.lineSpeed != 0 && m_pty.LineSpeed() != m_options.lineSpeed) {

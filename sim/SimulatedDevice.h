@@ -66,6 +66,11 @@ class SimulatedDevice {
     std::vector<std::string> ReceivedCommands() const;
     std::size_t HandshakeReplies() const;
     std::uint64_t BytesReceived() const;
+    // Every byte the line brought, in order, whatever the line's speed: what the tool put on
+    // the wire.
+    std::string LineBytes() const;
+    // The speed set on the pty's termios by whoever opened it last; nullopt once hung up.
+    std::optional<std::uint32_t> LineSpeed() const { return m_pty.LineSpeed(); }
     bool InConfigMode() const;
     bool LoggedIn() const;
 
@@ -118,6 +123,7 @@ class SimulatedDevice {
     DeviceModel m_model;             // guarded by m_mutex
     bool m_hungUp = false;           // guarded by m_mutex
     std::size_t m_pendingBytes = 0;  // guarded by m_mutex
+    std::string m_lineBytes;         // guarded by m_mutex
 
     // Device thread only.
     const Clock::time_point m_started;

@@ -6,6 +6,7 @@
 
 #include "AppOptionTable.h"
 #include "GbkText.h"
+#include "Line.h"
 #include "ShellPlatform.h"
 #include "VersionInfo.h"
 
@@ -135,7 +136,10 @@ std::optional<AppOptions> AppOptions::Parse(const QStringList& arguments, QStrin
         }
         std::string pinError;
         const auto pin = PortDirectory::ParsePin(QFile::encodeName(value).toStdString(), pinError);
-        if (!pin) {
+        if (pin) {
+            pinError = PortPathProblem(pin->path);
+        }
+        if (!pinError.empty()) {
             error = QStringLiteral("--com: ") + QFile::decodeName(pinError.c_str());
             return std::nullopt;
         }
@@ -161,6 +165,16 @@ QString HelpText() {
     // English on the terminal, where --help is answered before any catalogue is loaded; in
     // the window's language when F1 shows it.
     const QString demo = DemoHelpText();
+    // Only where this build reaches them.
+    const QString network =
+        NetworkPortsMissing().empty()
+            ? QCoreApplication::translate(
+                  "AppOptions",
+                  "                PATH may be a port served over the network, as ser2net\n"
+                  "                serves it: rfc2217://HOST:PORT, whose server sets its line\n"
+                  "                as the window's lists say, or tcp://HOST:PORT, raw TCP, at\n"
+                  "                the server's own settings.\n")
+            : QString();
     return QCoreApplication::translate(
                "AppOptions",
                "Usage: QK4410ConfTool [--com N=PATH]... [--com N] [--lang LANG]%1\n"
@@ -175,6 +189,7 @@ QString HelpText() {
                "                USB and ACM adapters first, then built-in ports; adapters\n"
                "                plugged in later take the free numbers. On Windows COMn is\n"
                "                the system's COMn.\n"
+               "%3"
                "  --com N       select COM N and open it once the window shows, as the Open\n"
                "                button does (which also reads the device's parameters).\n"
                "  --journal FILE  record Set Param. and Adv Param.'s Set in FILE; by default\n"
@@ -190,7 +205,7 @@ QString HelpText() {
                "\n"
                "Qt's own settings are taken from its environment variables, for example\n"
                "QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.")
-        .arg(demo.isEmpty() ? QString() : QStringLiteral(" [--demo]"), demo);
+        .arg(demo.isEmpty() ? QString() : QStringLiteral(" [--demo]"), demo, network);
 }
 
 QString VersionText() {

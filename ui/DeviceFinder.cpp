@@ -72,8 +72,7 @@ void DeviceFinder::Start(const PortDirectory& ports, std::uint32_t firstRate,
     auto* label = new QLabel(m_progress);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);  // a line per port, as a list
     m_progress->setLabel(label);
-    m_progress->setRange(0,
-                         static_cast<int>(m_search->numbers().size() * m_search->rates().size()));
+    m_progress->setRange(0, static_cast<int>(m_search->steps()));
     connect(m_progress, &QProgressDialog::canceled, this, &DeviceFinder::Cancel);
     ShowProgress();
     m_progress->show();
@@ -92,7 +91,7 @@ void DeviceFinder::OnTrying(unsigned search, int number, std::uint32_t rate) {
     if (search != m_searchCount) {
         return;
     }
-    m_states[number] = tr("%1 baud").arg(rate);
+    m_states[number] = rate != 0 ? tr("%1 baud").arg(rate) : tr("at the server's line speed");
     ++m_ratesTried[number];
     ShowProgress();
 }
@@ -102,10 +101,10 @@ void DeviceFinder::OnFinished(unsigned search, const PortFinding& finding) {
         return;
     }
     const ScanResult& result = finding.result;
-    m_states[finding.number] = result.found    ? tr("found at %1 baud").arg(result.baud)
-                               : result.opened ? tr("no device")
-                                               : tr("cannot open");
-    m_ratesTried[finding.number] = m_search->rates().size();
+    m_states[finding.number] = !result.found ? (result.opened ? tr("no device") : tr("cannot open"))
+                               : result.serverRate ? tr("found at the server's line speed")
+                                                   : tr("found at %1 baud").arg(result.baud);
+    m_ratesTried[finding.number] = m_search->RateCount(finding.number);
     m_findings.push_back(finding);
     ShowProgress();
     if (m_findings.size() == m_search->numbers().size()) {
@@ -157,9 +156,12 @@ void DeviceFinder::Report() {
         }
         const std::string* reportedId = finding.result.reported.Find(ParameterId::Id);
         const QString id = reportedId != nullptr ? FromGbk(*reportedId) : QString();
-        found << tr("%1 on %2 at %3 baud")
-                     .arg(id.isEmpty() ? tr("a device") : id, ComName(finding.number))
-                     .arg(finding.result.baud);
+        const QString device = id.isEmpty() ? tr("a device") : id;
+        found << (finding.result.serverRate ? tr("%1 on %2 at the server's line speed (raw TCP)")
+                                                  .arg(device, ComName(finding.number))
+                                            : tr("%1 on %2 at %3 baud")
+                                                  .arg(device, ComName(finding.number))
+                                                  .arg(finding.result.baud));
         if (first == nullptr) {
             first = &finding;
         }

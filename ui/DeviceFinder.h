@@ -21,7 +21,8 @@ namespace qk::ui {
 // background (DeviceSearch), while a progress dialog that blocks nothing shows the port
 // and line speed being tried. When every port is done it selects the first port, by COM
 // number, where a device answered, with that line speed, and says what it found; it opens
-// nothing. The window stays usable meanwhile, its ports of course busy.
+// nothing. A raw TCP port is tried once, at its server's speed, and says so. The window stays
+// usable meanwhile, its ports of course busy.
 //
 // Cancel (the progress dialog's button, its close box, Escape) stops the scans and waits
 // for their threads; so does Cancel() and the finder's end, so a window that closes during
@@ -32,7 +33,8 @@ namespace qk::ui {
 class DeviceFinder : public QObject {
     Q_OBJECT
   public:
-    // Gets the COM number and line speed found.
+    // Gets the COM number and line speed found; 0 for a line at its server's own speed,
+    // which leaves the window's speed as it is.
     using Select = std::function<void(int portNumber, std::uint32_t baud)>;
 
     DeviceFinder(QWidget& owner, MessagePresenter& messages, Select select);

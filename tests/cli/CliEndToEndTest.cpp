@@ -51,7 +51,7 @@ TEST(CliEndToEndTest, GetShowsWhatTheDeviceReportedAsTextOrJsonAndNoSecret) {
     const CliRun json = RunCli(weak, {"--json", "get"});
     ASSERT_EQ(json.status, kSuccess) << json.err;
     const Json line = Json::parse(json.out);
-    EXPECT_EQ(line, Json::parse(R"({"schema":1,"command":"get","port":")" + weak.slavePath() +
+    EXPECT_EQ(line, Json::parse(R"({"schema":2,"command":"get","port":")" + weak.slavePath() +
                                 R"(","id":"QK4520-000123","result":"ok",
         "identity":{"id":"QK4520-000123","version":"QK4520-1 HW:V2.1 SW:V3.5 2023-06-01",
                     "hardware":"V2.1","software":"V3.5"},
@@ -192,7 +192,7 @@ TEST(CliEndToEndTest, ScanFindsEachDeviceAndItsLineSpeed) {
     std::ostringstream noneOut, noneErr;
     EXPECT_EQ(RunSession(*none, noneOut, noneErr), kNoDevice);
     EXPECT_EQ(Json::parse(noneOut.str()),
-              Json::parse(R"({"schema":1,"command":"scan","port":")" + silent.slavePath() +
+              Json::parse(R"({"schema":2,"command":"scan","port":")" + silent.slavePath() +
                           R"(","found":false,"baud":null,"id":null,"firmware":null,
                               "signal":null,"problem":null})"));
 }
@@ -332,7 +332,7 @@ TEST_F(ProfileCommandsTest, ApplyToSeveralDevicesReportsEachAndFailsIfAnyFails) 
                                      last.slavePath(), "diff", File("site.profile")});
     EXPECT_EQ(json.status, kSuccess) << json.err;
     const auto same = [](const std::string& port) {
-        return R"({"schema":1,"command":"diff","port":")" + port +
+        return R"({"schema":2,"command":"diff","port":")" + port +
                R"(","id":"QK4520-000123","result":"ok","differences":[]})" + "\n";
     };
     EXPECT_EQ(json.out, same(first.slavePath()) + same(last.slavePath()));

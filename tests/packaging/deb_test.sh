@@ -56,7 +56,8 @@ while read -r program; do
   grep -qxF "./usr/share/man/man1/$name.1.gz" <<<"$files" || fail "$name has no manual page"
 done < <(grep '^\./usr/bin/.' <<<"$files")
 doc=./usr/share/doc/qk4410conftool
-for wanted in ./usr/bin/qk4410-replay $doc/profiles.md $doc/fleet.md $doc/json.md $doc/json-schema.json; do
+for wanted in ./usr/bin/qk4410-replay $doc/profiles.md $doc/fleet.md $doc/json.md $doc/json-schema.json \
+  $doc/remote.md; do
   grep -qxF "$wanted" <<<"$files" || fail "$wanted is not in the package"
 done
 

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <optional>
 
+#include "Ser2netServer.h"
 #include "SimulatedDevice.h"
 #include "UiTestSupport.h"
 
@@ -169,6 +170,44 @@ class PortsTest : public QObject {
                      w.List(main_dialog::kPortBaudList)->currentText(),
                  "COM3 57600");
         QVERIFY(!w.dialog.IsPortOpen() && w.finder().progress() == nullptr);
+    }
+
+    // Ports served over the network stand in the COM list as pinned paths do. Find Device
+    // searches an RFC 2217 port's rates, tries a raw TCP port at its server's speed and says
+    // so; the window then opens the port found, at the speed found, through ser2net.
+    void networkPortsAreListedFoundAndOpened() {
+        using Accepter = test::Ser2netServer::Accepter;
+        sim::SimulatedDevice fast(sim::SimOptions{.lineSpeed = 57600});
+        sim::SimulatedDevice raw;
+        raw.SetValue("ID", "QK4520-000888");
+        fast.SetValue("PIPADD", "10.20.30.41");
+        test::Ser2netServer server(
+            {{fast.slavePath(), Accepter::Rfc2217}, {raw.slavePath(), Accepter::RawTcp}});
+        const QString rfc2217 = QString::fromStdString(server.Url(0));
+        Window w(test::Pinned({{4, server.Url(0)}, {7, server.Url(1)}}));
+        QVERIFY(w.Activate());
+        QCOMPARE(w.Row(4), "COM4  " + rfc2217);
+        QCOMPARE(w.List(1010)->itemData(3, Qt::ToolTipRole).toString(), rfc2217);
+
+        w.finder().SetTiming(
+            {.polls = 3, .retry = 50ms, .queryGap = 2ms, .answerWait = 1000ms, .readPoll = 2ms});
+        w.FindDevice();
+        QTRY_VERIFY(
+            w.finder().progress()->labelText().contains("COM7: at the server's line speed") ||
+            !w.finder().IsRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.finder().IsRunning(), 20000);
+        QCOMPARE(w.messages.texts(),
+                 QStringList{"Found QK4520-000123 on COM4 at 57600 baud, QK4520-000888 on COM7 at "
+                             "the server's line speed (raw TCP). COM4 is selected."});
+        QCOMPARE(w.List(1010)->currentText() + " " + w.List(1046)->currentText(), "COM4 57600");
+
+        w.Button(1001)->click();
+        QVERIFY(w.dialog.IsPortOpen() && w.dialog.IsReceiving());
+        QTRY_COMPARE(w.Edit(1019)->text(), QStringLiteral("10.20.30.41"));
+        QCOMPARE(fast.LineSpeed(), 57600u);
+        w.Button(1001)->click();
+        QVERIFY(!w.dialog.IsPortOpen());
+        QCOMPARE(w.messages.texts().size(), 1);
     }
 
     // The rate chosen in Baud Rate is tried first; a port where nothing answered is never

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "JournalTime.h"
+#include "Line.h"
 #include "Parameters.h"
 #include "ValueLists.h"
 
@@ -31,6 +32,7 @@ enum Option : int {
     kNoJournal,
     kId,
     kSince,
+    kConnectTimeout,
     kHelp,
     kVersion,
 };
@@ -41,7 +43,9 @@ using tools::ValueCompletion;
 // The short forms follow the terminal programs technicians know (tio's -b and -d) where
 // they have one.
 const OptionSpec kOptions[] = {
-    {kPort, "port", 'p', "PATH", "a serial device (for example /dev/ttyUSB0); repeatable",
+    {kPort, "port", 'p', "PATH",
+     "a serial device (for example /dev/ttyUSB0), or one served over the network: "
+     "rfc2217://HOST:PORT, tcp://HOST:PORT; repeatable",
      ValueCompletion::Port},
     {kCom, "com", 'c', "N[=PATH]",
      "COM number N (1-14) of the port list (see `ports`); repeatable. N=PATH lets COM N stand "
@@ -81,6 +85,8 @@ const OptionSpec kOptions[] = {
     {kId, "id", '\0', "ID", "history, undo: the device with this ID"},
     {kSince, "since", '\0', "DATE",
      "history: changes from DATE on (UTC: 2026-12-07, 2026-12-07T05:25[:09])"},
+    {kConnectTimeout, "connect-timeout", '\0', "MS",
+     "how long reaching a network port may take (100-600000); default 5000"},
     {kHelp, "help", 'h', "", "this text"},
     {kVersion, "version", 'V', "", "the program's version"},
 };
@@ -127,6 +133,9 @@ std::string ApplyCom(const std::string& value, CliOptions& options) {
     if (value.find('=') != std::string::npos) {
         auto pin = PortDirectory::ParsePin(value, error);
         if (!pin) {
+            return "--com " + value + ": " + error;
+        }
+        if (error = PortPathProblem(pin->path); !error.empty()) {
             return "--com " + value + ": " + error;
         }
         options.pins.push_back(*pin);
@@ -220,6 +229,9 @@ std::string ApplyOption(const tools::ParsedOption& option, CliOptions& options) 
             if (value.empty()) {
                 return "--port needs a path";
             }
+            if (const std::string problem = PortPathProblem(value); !problem.empty()) {
+                return "--port " + value + ": " + problem;
+            }
             options.targets.push_back({value, 0});
             return {};
         case kCom:
@@ -271,6 +283,15 @@ std::string ApplyOption(const tools::ParsedOption& option, CliOptions& options) 
                 return "--attempts takes a number from 1 to 1000, got '" + value + "'";
             }
             return {};
+        case kConnectTimeout: {
+            int ms = 0;
+            if (!ParseInt(value, 100, 600000, ms)) {
+                return "--connect-timeout takes milliseconds from 100 to 600000, got '" + value +
+                       "'";
+            }
+            options.session.connectTimeout = std::chrono::milliseconds(ms);
+            return {};
+        }
         default:
             return ApplyFleetOption(option, options);
     }
@@ -386,6 +407,20 @@ std::string CheckCombination(CliOptions& options) {
     return {};
 }
 
+std::string NetworkPortsHelp() {
+    if (const std::string missing = NetworkPortsMissing(); !missing.empty()) {
+        return "Ports served over the network: " + missing + ".\n";
+    }
+    return "A port may be served over the network, as ser2net serves it: rfc2217://HOST:PORT\n"
+           "has the server set its line to --baud, --data-bits and --parity (RFC 2217);\n"
+           "tcp://HOST:PORT is raw TCP, the line runs as the server has it set up (said on\n"
+           "stderr; scan tries it at that speed only). An IPv6 address goes in brackets. A host\n"
+           "not found, a connection refused or not made within --connect-timeout, a server that\n"
+           "refuses the line settings, a connection closed or gone silent: each is a port that\n"
+           "cannot be opened or a line that hung up. See\n"
+           "/usr/share/doc/qk4410conftool/remote.md.\n";
+}
+
 }  // namespace
 
 std::span<const tools::OptionSpec> CliOptionTable() {
@@ -481,6 +516,8 @@ std::string UsageText() {
            "set, apply and undo record each change in the journal before they send it and its\n"
            "end after: when, where, the device, each value before and as confirmed. A change\n"
            "the journal cannot record is not made.\n"
+           "\n" +
+           NetworkPortsHelp() +
            "\n"
            "Options:\n" +
            tools::OptionHelp(kOptions) +
@@ -502,7 +539,8 @@ std::string UsageText() {
            "\n"
            "Exit status: 0 success; 1 usage error or a wrong profile (nothing is sent); 2 the\n"
            "port cannot be opened, the device does not enter configuration mode, or the line hung\n"
-           "up; 3 the login is refused or not answered, or a written value is not confirmed;\n"
+           "up (a network port's connection was lost); 3 the login is refused or not answered, or "
+           "a written value is not confirmed;\n"
            "4 the device did not report every parameter; 5 the output could not be written;\n"
            "6 diff: the device differs from the file; 7 the journal cannot record the change\n"
            "(nothing is sent), or cannot be read. apply --values: a device without a row is\n"
@@ -515,7 +553,8 @@ std::string UsageText() {
            "Example, with the simulated device:\n"
            "  qk4410-sim --link /tmp/qk &\n"
            "  qk4410-cli --port /tmp/qk save site.profile\n"
-           "  qk4410-cli --port /dev/ttyUSB0 --port /dev/ttyUSB1 apply site.profile\n";
+           "  qk4410-cli --port /dev/ttyUSB0 --port /dev/ttyUSB1 apply site.profile\n"
+           "  qk4410-cli --port rfc2217://rack7:2001 --port /dev/ttyUSB0 apply site.profile\n";
 }
 
 }  // namespace qk::cli

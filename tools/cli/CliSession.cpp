@@ -10,6 +10,8 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "ApplySources.h"
@@ -43,6 +45,7 @@ class StreamReporter final : public SessionReporter {
         ClearProgress();
         m_err << "qk4410-cli: " << message << std::endl;
     }
+    void Notice(std::string_view text) override { Problem(text); }
     void Progress(std::string_view step) override {
         if (m_showProgress) {
             m_err << "\r\033[K" << step << "..." << std::flush;
@@ -122,14 +125,18 @@ std::string RunStamp() {
     return stamp;
 }
 
-// The messages of one device among several, each named by its port.
+// The messages of one device among several, each named by its port once (a message that
+// starts with it already, such as a network port's remark, keeps its own).
 std::string NameMessages(const std::string& messages, const std::string& port) {
     std::string named;
     std::istringstream lines(messages);
+    const std::string portPrefix = port + ": ";
     for (std::string line; std::getline(lines, line);) {
         constexpr std::string_view kPrefix = "qk4410-cli: ";
-        named += line.starts_with(kPrefix)
-                     ? std::string(kPrefix) + port + ": " + line.substr(kPrefix.size())
+        const std::string_view text =
+            std::string_view(line).substr(line.starts_with(kPrefix) ? kPrefix.size() : 0);
+        named += line.starts_with(kPrefix) && !text.starts_with(portPrefix)
+                     ? std::string(kPrefix) + portPrefix + std::string(text)
                      : line;
         named += "\n";
     }

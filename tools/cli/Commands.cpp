@@ -449,6 +449,9 @@ Json DeviceResult::JsonObject(Command command) const {
     if (!reason.empty()) {
         object["reason"] = reason;
     }
+    if (const auto settings = NetworkLineSettings(port)) {
+        object["lineSettings"] = *settings;
+    }
     object.update(members);
     return object;
 }
@@ -456,21 +459,34 @@ Json DeviceResult::JsonObject(Command command) const {
 DeviceResult RunCommand(const CliOptions& options, const CommandInputs& inputs,
                         DeviceSession& session, const StoppablePacer& pacer) {
     CommandRun run(session, pacer, inputs.journal, CommandName(options.command));
+    DeviceResult result;
     switch (options.command) {
         case Command::Get:
-            return run.Get(options.showLog, options.csv);
+            result = run.Get(options.showLog, options.csv);
+            break;
         case Command::Save:
-            return run.Save(options.csv);
+            result = run.Save(options.csv);
+            break;
         case Command::Set:
-            return run.Set(options.assignments.InSendOrder());
+            result = run.Set(options.assignments.InSendOrder());
+            break;
         case Command::Diff:
-            return run.Diff(*inputs.profile);
+            result = run.Diff(*inputs.profile);
+            break;
         case Command::Apply:
         case Command::Undo:
-            return run.Apply(*inputs.source);
+            result = run.Apply(*inputs.source);
+            break;
         default:
             return {};
     }
+    // A line found lost when the port closed (a network server gone silent) explains the
+    // device's silence: what was not answered may never have reached it.
+    if (session.LineLost() && (result.status == kRefused || result.status == kIncomplete)) {
+        result.status = kNoDevice;
+        result.reason += (result.reason.empty() ? "" : "; ") + session.problem();
+    }
+    return result;
 }
 
 }  // namespace qk::cli

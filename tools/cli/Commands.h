@@ -28,7 +28,8 @@ struct DeviceResult {
 
     // "PORT ID ok", "PORT ID failed: why".
     std::string Line() const;
-    // {"schema":1,"command":..,"port":..,"id":..,"result":..,"reason":.., and the members}.
+    // {"schema":2,"command":..,"port":..,"id":..,"result":..,"reason":..,"lineSettings":..,
+    // and the members}.
     Json JsonObject(Command command) const;
 };
 

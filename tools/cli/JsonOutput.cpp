@@ -1,6 +1,7 @@
 #include "JsonOutput.h"
 
 #include "DeviceText.h"
+#include "NetworkAddress.h"
 #include "SettingText.h"
 
 namespace qk::cli {
@@ -61,6 +62,13 @@ std::string JsonLine(const Json& object) {
     // Every text is escaped into UTF-8 before it gets here; should one slip through, a
     // replaced byte is better than a run that ends without its account.
     return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::optional<std::string> NetworkLineSettings(std::string_view port) {
+    if (!IsNetworkPath(port)) {
+        return std::nullopt;
+    }
+    return IsRawTcpPath(port) ? "server" : "negotiated";
 }
 
 }  // namespace qk::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,7 @@ namespace qk::cli {
 using Json = nlohmann::ordered_json;
 
 // Raised when a member is added, removed or changes its meaning.
-inline constexpr int kJsonSchema = 1;
+inline constexpr int kJsonSchema = 2;
 
 // Text from the device (GBK) as a JSON string, escaped as profiles escape it (\xHH for a
 // byte with no character), so that it reads back to the same bytes.
@@ -27,6 +28,10 @@ Json NumberOrText(std::string_view utf8);
 // A setting's value as the parameter table types it: a number where the value is written
 // as one, else the text profiles use for it.
 Json SettingValue(const Parameter& parameter, std::string_view bytes);
+
+// For a network port, how its line is set: "negotiated" (RFC 2217: the server set the
+// line as asked) or "server" (raw TCP: as the server has it); nullopt for a local port.
+std::optional<std::string> NetworkLineSettings(std::string_view port);
 
 // One line of output: the object without line breaks, then one.
 std::string JsonLine(const Json& object);

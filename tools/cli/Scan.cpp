@@ -25,13 +25,15 @@ std::string Line(const PortFinding& finding) {
         return port + " no device" +
                (!r.opened               ? " (cannot open: " + finding.openFailure + ")"
                 : !r.sharedWith.empty() ? " (the port is open in " + r.sharedWith +
-                                              " as well, which may take "
-                                              "the answers)"
-                                        : std::string());
+                                              " as well, which may take the answers)"
+                : r.serverRate ? std::string(" (raw TCP: tried at the server's line speed only)")
+                               : std::string());
     }
     const std::string* stat = r.reported.Find(ParameterId::Status);
-    return port + " " + std::to_string(r.baud) + " baud, ID " + Reported(r, ParameterId::Id) +
-           ", firmware " + Reported(r, ParameterId::Version) + ", signal " +
+    const std::string rate = r.serverRate ? std::string("the server's line speed (raw TCP)")
+                                          : std::to_string(r.baud) + " baud";
+    return port + " " + rate + ", ID " + Reported(r, ParameterId::Id) + ", firmware " +
+           Reported(r, ParameterId::Version) + ", signal " +
            GbkToDisplay(stat != nullptr ? SplitStat(*stat).strength : "");
 }
 
@@ -42,19 +44,24 @@ Json JsonObject(const PortFinding& finding) {
         return value != nullptr ? DeviceText(*value) : Json(nullptr);
     };
     const std::string* stat = r.reported.Find(ParameterId::Status);
-    return {{"schema", kJsonSchema},
-            {"command", "scan"},
-            {"port", SystemText(finding.path)},
-            {"found", r.found},
-            {"baud", r.found ? Json(r.baud) : Json(nullptr)},
-            {"id", reported(ParameterId::Id)},
-            {"firmware", reported(ParameterId::Version)},
-            {"signal", stat != nullptr ? NumberOrText(GbkToDisplay(SplitStat(*stat).strength))
-                                       : Json(nullptr)},
-            {"problem", !r.opened               ? Json(finding.openFailure)
-                        : !r.sharedWith.empty() ? Json("the port is open in " + r.sharedWith +
-                                                       " as well, which may take the answers")
-                                                : Json(nullptr)}};
+    Json object = {
+        {"schema", kJsonSchema},
+        {"command", "scan"},
+        {"port", SystemText(finding.path)},
+        {"found", r.found},
+        {"baud", r.found && !r.serverRate ? Json(r.baud) : Json(nullptr)},
+        {"id", reported(ParameterId::Id)},
+        {"firmware", reported(ParameterId::Version)},
+        {"signal",
+         stat != nullptr ? NumberOrText(GbkToDisplay(SplitStat(*stat).strength)) : Json(nullptr)},
+        {"problem", !r.opened               ? Json(finding.openFailure)
+                    : !r.sharedWith.empty() ? Json("the port is open in " + r.sharedWith +
+                                                   " as well, which may take the answers")
+                                            : Json(nullptr)}};
+    if (const auto settings = NetworkLineSettings(finding.path)) {
+        object["lineSettings"] = *settings;
+    }
+    return object;
 }
 
 // The ports to search: the --port and --com options in order, or every port of the list.
@@ -91,8 +98,10 @@ int RunScan(const CliOptions& options, const PortDirectory& ports, std::ostream&
         const auto at = std::ranges::find(targets, finding.number, &PortDirectory::Entry::number);
         findings[static_cast<std::size_t>(at - targets.begin())] = std::move(finding);
     };
+    DeviceScanner::Timing timing;
+    timing.connectTimeout = options.session.connectTimeout;
     {
-        DeviceSearch search(targets, firstRate, {}, observer);
+        DeviceSearch search(targets, firstRate, timing, observer);
         while (!search.WaitFor(50ms)) {
             if (stop != nullptr && stop->Received() != 0) {
                 search.Cancel();

@@ -22,7 +22,7 @@ Configures a QK4410/QK4520 network data terminal over a serial port.
                 USB and ACM adapters first, then built-in ports; adapters
                 plugged in later take the free numbers. On Windows COMn is
                 the system&apos;s COMn.
-  --com N       select COM N and open it once the window shows, as the Open
+%3  --com N       select COM N and open it once the window shows, as the Open
                 button does (which also reads the device&apos;s parameters).
   --journal FILE  record Set Param. and Adv Param.&apos;s Set in FILE; by default
                 $XDG_STATE_HOME/qk4410/journal.sqlite (~/.local/state/...).
@@ -47,7 +47,7 @@ QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.</source>
                 不给出时，COM1、COM2…… 是启动时找到的串口：先是 USB 和
                 ACM 适配器，然后是内置串口；之后插入的适配器使用空闲的
                 编号。在 Windows 上 COMn 就是系统的 COMn。
-  --com N       窗口显示后选中 COM N 并打开它，如同按下“打开”按钮
+%3  --com N       窗口显示后选中 COM N 并打开它，如同按下“打开”按钮
                 （同时读取设备的参数）。
   --journal FILE  把“设置参数”和高级参数的“设置”记入 FILE；默认是
                 $XDG_STATE_HOME/qk4410/journal.sqlite（~/.local/state/...）。
@@ -61,6 +61,17 @@ QT_QPA_PLATFORM=offscreen or QT_SCALE_FACTOR=1.5.</source>
 
 Qt 自身的设置取自它的环境变量，例如
 QT_QPA_PLATFORM=offscreen 或 QT_SCALE_FACTOR=1.5。</translation>
+    </message>
+    <message>
+        <source>                PATH may be a port served over the network, as ser2net
+                serves it: rfc2217://HOST:PORT, whose server sets its line
+                as the window&apos;s lists say, or tcp://HOST:PORT, raw TCP, at
+                the server&apos;s own settings.
+</source>
+        <translation>                PATH 也可以是经网络提供的串口（如 ser2net 所提供）：
+                rfc2217://HOST:PORT，其服务器按窗口的列表设置线路；或
+                tcp://HOST:PORT，原始 TCP，沿用服务器自己的设置。
+</translation>
     </message>
 </context>
 <context>
