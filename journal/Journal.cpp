@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include "JournalTime.h"
 #include "ProcessIdentity.h"
@@ -211,18 +213,25 @@ struct Journal::Database {
     // Refuses a file that is not this program's journal, or is of a version it does not know,
     // without changing a byte of it.
     bool Check(std::string& error) {
-        const auto version = Number("PRAGMA user_version", error);
-        const auto application = Number("PRAGMA application_id", error);
-        const auto tables = Number("SELECT count(*) FROM sqlite_master", error);
-        if (!version || !application || !tables) {
+        // One statement, one snapshot: read apart, another process's first run could make
+        // its tables between the reads and pass for a stranger's database.
+        Statement facts(db,
+                        "SELECT (SELECT user_version FROM pragma_user_version), "
+                        "(SELECT application_id FROM pragma_application_id), "
+                        "(SELECT count(*) FROM sqlite_master)");
+        if (facts.status() != SQLITE_OK || facts.Step() != SQLITE_ROW) {
+            error = Problem(facts.status());
             return false;
         }
-        if (*tables > 0 && *application != kApplicationId) {
+        const std::int64_t version = facts.Integer(0);
+        const std::int64_t application = facts.Integer(1);
+        const std::int64_t tables = facts.Integer(2);
+        if (tables > 0 && application != kApplicationId) {
             error = "the file is an SQLite database of another program, not a journal";
             return false;
         }
-        if (*version > kSchemaVersion) {
-            error = "the journal is of a newer version (" + std::to_string(*version) +
+        if (version > kSchemaVersion) {
+            error = "the journal is of a newer version (" + std::to_string(version) +
                     ") than this program knows (" + std::to_string(kSchemaVersion) + ")";
             return false;
         }
@@ -400,12 +409,27 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, Options options,
     }
     // Several writers at once, readers never in their way; every commit on the disk before
     // the device is sent anything.
-    const auto mode = [&]() -> std::string {
+    // A new journal's switch takes the file whole for a moment. Two first runs at once meet
+    // there, and SQLite turns one away at once (to it, a deadlock) instead of waiting: try
+    // again until the busy timeout has passed.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(options.busyTimeoutMs);
+    int switched = SQLITE_OK;
+    std::string mode;
+    for (;;) {
         Statement statement(database->db, "PRAGMA journal_mode = WAL");
-        return statement.Step() == SQLITE_ROW ? statement.Text(0) : std::string();
-    }();
+        switched = statement.Step();
+        if (switched == SQLITE_ROW) {
+            mode = statement.Text(0);
+            break;
+        }
+        if ((switched & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     if (mode != "wal") {
-        error = mode.empty() ? database->Problem(sqlite3_errcode(database->db))
+        error = mode.empty() ? database->Problem(switched)
                              : "the file system does not allow a write-ahead log";
         return nullptr;
     }

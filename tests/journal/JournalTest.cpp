@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -161,6 +162,47 @@ TEST_F(JournalTest, SeveralProcessesWritingAtOnceLoseNoRow) {
     EXPECT_TRUE(std::ranges::all_of(*history, [](const Change& c) {
         return c.result == ChangeResult::Ok && c.values.size() == 2;
     }));
+}
+
+// The first run on a machine may be several at once: each must find or make the journal,
+// none may be turned away as if another held it.
+TEST_F(JournalTest, ProcessesOpeningANewJournalAtOnceAllRecord) {
+    for (int round = 0; round < 10; ++round) {
+        const std::string path = File("new-" + std::to_string(round) + ".sqlite");
+        int start[2];
+        ASSERT_EQ(pipe(start), 0);
+        std::vector<pid_t> children;
+        for (int p = 0; p < 6; ++p) {
+            const pid_t child = fork();
+            if (child == 0) {
+                close(start[1]);
+                char go = 0;
+                (void)!read(start[0], &go, 1);  // all begin together
+                std::string error;
+                auto journal = Journal::Open(path, {}, error);
+                const auto number = journal ? journal->Begin(AChange(), error) : std::nullopt;
+                const bool ok = number && journal->Finish(*number, ChangeResult::Ok, "", {}, error);
+                if (!ok) {
+                    std::fprintf(stderr, "process %d: %s\n", p, error.c_str());
+                }
+                _exit(ok ? 0 : 1);
+            }
+            children.push_back(child);
+        }
+        close(start[0]);
+        close(start[1]);  // the end of file starts them
+        for (const pid_t child : children) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        std::string error;
+        auto journal = Journal::Open(path, {}, error);
+        ASSERT_TRUE(journal) << error;
+        const auto history = journal->History({}, error);
+        ASSERT_TRUE(history) << error;
+        EXPECT_EQ(history->size(), children.size()) << "round " << round;
+    }
 }
 
 // A journal of the first version gets the second's indexes and keeps its rows.
