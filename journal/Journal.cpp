@@ -355,7 +355,7 @@ bool Journal::Available() {
 
 std::string Journal::DefaultPath() {
     const char* state = std::getenv("XDG_STATE_HOME");
-    // The base directory specification takes only absolute paths.
+    // A relative XDG_STATE_HOME is to be ignored, as if unset.
     if (state != nullptr && state[0] == '/') {
         return (fs::path(state) / "qk4410" / "journal.sqlite").string();
     }

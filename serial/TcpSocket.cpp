@@ -53,25 +53,13 @@ constexpr std::string_view kEstablished = "01";
 std::vector<std::string> ConnectionInodes(std::optional<unsigned> localPort,
                                           const std::vector<HostAddress>& peers) {
     std::vector<std::string> inodes;
-    for (const char* table : {"/proc/self/net/tcp", "/proc/self/net/tcp6"}) {
-        std::ifstream in(table);
-        std::string line;
-        std::getline(in, line);  // the header
-        while (std::getline(in, line)) {
-            std::istringstream fields(line);
-            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeouts,
-                inode;
-            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
-                timeouts >> inode;
-            const auto colon = local.find(':');
-            if (state != kEstablished || colon == std::string::npos ||
-                (localPort && std::strtoul(local.c_str() + colon + 1, nullptr, 16) != *localPort)) {
-                continue;
-            }
-            for (const HostAddress& peer : peers) {
-                if (remote == TableEndpoint(peer.socket, PortOf(peer.socket))) {
-                    inodes.push_back(inode);
-                }
+    for (const TcpTableRow& row : ReadTcpTables()) {
+        if (row.state != kEstablished || (localPort && row.localPort != *localPort)) {
+            continue;
+        }
+        for (const HostAddress& peer : peers) {
+            if (row.remote == TableEndpoint(peer.socket, PortOf(peer.socket))) {
+                inodes.push_back(row.inode);
             }
         }
     }
@@ -94,6 +82,30 @@ int DescriptorOf(const std::string& inode) {
 }
 
 }  // namespace
+
+std::vector<TcpTableRow> ReadTcpTables(const std::string& procSelf) {
+    std::vector<TcpTableRow> rows;
+    for (const char* table : {"/net/tcp", "/net/tcp6"}) {
+        std::ifstream in(procSelf + table);
+        std::string line;
+        std::getline(in, line);  // the header
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            TcpTableRow row;
+            std::string slot, queues, timer, retransmits, uid, timeouts;
+            fields >> slot >> row.local >> row.remote >> row.state >> queues >> timer >>
+                retransmits >> uid >> timeouts >> row.inode;
+            const auto colon = row.local.find(':');
+            if (!fields || colon == std::string::npos) {
+                continue;
+            }
+            row.localPort =
+                static_cast<unsigned>(std::strtoul(row.local.c_str() + colon + 1, nullptr, 16));
+            rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
 
 int FindConnectedSocket(unsigned localPort, const std::vector<HostAddress>& peers) {
     const auto inodes = ConnectionInodes(localPort, peers);

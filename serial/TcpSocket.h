@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "HostLookup.h"
@@ -12,6 +13,20 @@ namespace qk {
 // What the network line does to the socket gensio connects for it. gensio 2.6 turns
 // keepalive on with the system's timing (two hours of silence) and gives no access to the
 // socket, so the socket is found among this process's descriptors by its two ends.
+
+// One socket of the kernel's TCP tables (`/proc/PID/net/tcp` and `tcp6`), as written there:
+// addresses as hex `ADDRESS:PORT`, the state as two hex digits ("01" established, "0A"
+// listening).
+struct TcpTableRow {
+    std::string local;
+    std::string remote;
+    std::string state;
+    std::string inode;
+    unsigned localPort = 0;
+};
+
+// The rows of both tables of the network namespace `procSelf` names ("/proc/self").
+std::vector<TcpTableRow> ReadTcpTables(const std::string& procSelf = "/proc/self");
 
 // The descriptor of this process's established TCP connection from local port `localPort`
 // to one of `peers`; -1 when there is none. The socket belongs to its connection: the caller

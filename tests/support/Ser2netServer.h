@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "TcpSocket.h"
+
 extern char** environ;
 
 // A real ser2net on 127.0.0.1 serving devices (the simulated device's pseudo-terminals),
@@ -183,20 +185,9 @@ class Ser2netServer {
             }
         }
         std::set<unsigned> listening;
-        for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-            std::ifstream in(table);
-            std::string line;
-            std::getline(in, line);  // the header
-            while (std::getline(in, line)) {
-                std::istringstream fields(line);
-                std::string slot, local, remote, state, queues, timer, retransmits, uid, timeouts,
-                    inode;
-                fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >>
-                    uid >> timeouts >> inode;
-                if (state == "0A" && sockets.contains(inode)) {
-                    listening.insert(static_cast<unsigned>(
-                        std::strtoul(local.substr(local.find(':') + 1).c_str(), nullptr, 16)));
-                }
+        for (const TcpTableRow& row : ReadTcpTables()) {
+            if (row.state == "0A" && sockets.contains(row.inode)) {
+                listening.insert(row.localPort);
             }
         }
         for (const unsigned port : m_ports) {
