@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "DeviceChanges.h"
@@ -39,6 +40,47 @@ void Sql(const std::string& path, const std::string& sql) {
         << (error != nullptr ? error : "");
     sqlite3_free(error);
     sqlite3_close(db);
+}
+
+// Runs `body(p)` in `count` child processes released together; true when every one returned
+// true.
+bool AllSucceedAtOnce(int count, const std::function<bool(int)>& body) {
+    int start[2];
+    if (pipe(start) != 0) {
+        return false;
+    }
+    std::vector<pid_t> children;
+    for (int p = 0; p < count; ++p) {
+        const pid_t child = fork();
+        if (child == 0) {
+            close(start[1]);
+            char go = 0;
+            (void)!read(start[0], &go, 1);  // the end of file releases them all
+            _exit(body(p) ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    close(start[0]);
+    close(start[1]);
+    bool all = true;
+    for (const pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        all = all && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return all;
+}
+
+// A change begun and finished by a journal of its own; a failure is told on stderr.
+bool RecordOne(const std::string& path, const Change& change) {
+    std::string error;
+    auto journal = Journal::Open(path, {}, error);
+    const auto number = journal ? journal->Begin(change, error) : std::nullopt;
+    const bool ok = number && journal->Finish(*number, ChangeResult::Ok, "", {}, error);
+    if (!ok) {
+        std::fprintf(stderr, "%d: %s\n", static_cast<int>(getpid()), error.c_str());
+    }
+    return ok;
 }
 
 struct JournalTest : ::testing::Test {
@@ -133,28 +175,14 @@ TEST_F(JournalTest, AChangeWhoseProcessDiedReadsAsInterrupted) {
 // Eight processes, eight changes each, into one journal at once: every row whole.
 TEST_F(JournalTest, SeveralProcessesWritingAtOnceLoseNoRow) {
     { const auto created = Open(); }
-    std::vector<pid_t> children;
-    for (int p = 0; p < 8; ++p) {
-        const pid_t child = fork();
-        if (child == 0) {
-            std::string error;
-            auto journal = Journal::Open(File(), {}, error);
-            for (int d = 0; journal && d < 8; ++d) {
-                const auto number =
-                    journal->Begin(AChange("QK-" + std::to_string(p * 8 + d)), error);
-                if (!number || !journal->Finish(*number, ChangeResult::Ok, "", {}, error)) {
-                    _exit(1);
-                }
+    EXPECT_TRUE(AllSucceedAtOnce(8, [&](int p) {
+        for (int d = 0; d < 8; ++d) {
+            if (!RecordOne(File(), AChange("QK-" + std::to_string(p * 8 + d)))) {
+                return false;
             }
-            _exit(journal ? 0 : 1);
         }
-        children.push_back(child);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return true;
+    }));
     std::string error;
     const auto history = Open()->History({}, error);
     ASSERT_TRUE(history) << error;
@@ -169,39 +197,14 @@ TEST_F(JournalTest, SeveralProcessesWritingAtOnceLoseNoRow) {
 TEST_F(JournalTest, ProcessesOpeningANewJournalAtOnceAllRecord) {
     for (int round = 0; round < 10; ++round) {
         const std::string path = File("new-" + std::to_string(round) + ".sqlite");
-        int start[2];
-        ASSERT_EQ(pipe(start), 0);
-        std::vector<pid_t> children;
-        for (int p = 0; p < 6; ++p) {
-            const pid_t child = fork();
-            if (child == 0) {
-                close(start[1]);
-                char go = 0;
-                (void)!read(start[0], &go, 1);  // all begin together
-                std::string error;
-                auto journal = Journal::Open(path, {}, error);
-                const auto number = journal ? journal->Begin(AChange(), error) : std::nullopt;
-                const bool ok = number && journal->Finish(*number, ChangeResult::Ok, "", {}, error);
-                if (!ok) {
-                    std::fprintf(stderr, "process %d: %s\n", p, error.c_str());
-                }
-                _exit(ok ? 0 : 1);
-            }
-            children.push_back(child);
-        }
-        close(start[0]);
-        close(start[1]);  // the end of file starts them
-        for (const pid_t child : children) {
-            int status = 0;
-            waitpid(child, &status, 0);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
-        }
+        EXPECT_TRUE(AllSucceedAtOnce(6, [&](int) { return RecordOne(path, AChange()); }))
+            << "round " << round;
         std::string error;
         auto journal = Journal::Open(path, {}, error);
         ASSERT_TRUE(journal) << error;
         const auto history = journal->History({}, error);
         ASSERT_TRUE(history) << error;
-        EXPECT_EQ(history->size(), children.size()) << "round " << round;
+        EXPECT_EQ(history->size(), 6u) << "round " << round;
     }
 }
 
