@@ -33,6 +33,7 @@
 #include <utility>
 #include <vector>
 
+#include "BenchArguments.h"
 #include "Measure.h"
 #include "Parameters.h"
 #include "SimulatedDevices.h"
@@ -153,28 +154,13 @@ std::optional<double> LoginRoundTrip(const std::string& sim, int latencyMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string cli;
-    std::string sim;
-    int runs = 5;
-    int batch = 8;
-    int latencyMs = 10;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (option == "--cli" && i + 1 < argc) {
-            cli = argv[++i];
-        } else if (option == "--sim" && i + 1 < argc) {
-            sim = argv[++i];
-        } else if (option == "--runs" && i + 1 < argc) {
-            runs = std::atoi(argv[++i]);
-        } else if (option == "--devices" && i + 1 < argc) {
-            batch = std::atoi(argv[++i]);
-        } else if (option == "--latency" && i + 1 < argc) {
-            latencyMs = std::atoi(argv[++i]);
-        } else {
-            cli.clear();
-            break;
-        }
-    }
+    const qk::bench::BenchArguments arguments(argc, argv,
+                                              {"cli", "sim", "runs", "devices", "latency"});
+    const std::string cli = arguments.ok() ? arguments.Text("cli") : "";
+    const std::string sim = arguments.Text("sim");
+    const int runs = arguments.Number("runs", 5);
+    const int batch = arguments.Number("devices", 8);
+    const int latencyMs = arguments.Number("latency", 10);
     if (cli.empty() || sim.empty() || runs < 1 || batch < 2 || latencyMs < 0) {
         std::fprintf(stderr,
                      "usage: apply_timing --cli PATH --sim PATH [--runs N] [--devices N>=2] "

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BenchArguments.h"
 #include "Journal.h"
 #include "Measure.h"
 #include "SimulatedDevices.h"
@@ -155,32 +156,17 @@ bool FillJournal(const std::string& path, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string cli, sim;
-    int rounds = 10;
-    int devices = 1;
-    int changes = 100000;
-    int processes = 8;
-    int perProcess = 8;
-    int steps = 200;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (option == "--cli" && i + 1 < argc) {
-            cli = argv[++i];
-        } else if (option == "--sim" && i + 1 < argc) {
-            sim = argv[++i];
-        } else if (option == "--rounds" && i + 1 < argc) {
-            rounds = std::atoi(argv[++i]);
-        } else if (option == "--devices" && i + 1 < argc) {
-            devices = std::atoi(argv[++i]);
-        } else if (option == "--changes" && i + 1 < argc) {
-            changes = std::atoi(argv[++i]);
-        } else if (option == "--quick") {
-            rounds = 1, changes = 2000, processes = 2, perProcess = 2, steps = 20;
-        } else {
-            cli.clear();
-            break;
-        }
-    }
+    const qk::bench::BenchArguments arguments(
+        argc, argv, {"cli", "sim", "rounds", "devices", "changes"}, {"quick"});
+    const bool quick = arguments.Has("quick");
+    const std::string cli = arguments.ok() ? arguments.Text("cli") : "";
+    const std::string sim = arguments.Text("sim");
+    const int rounds = quick ? 1 : arguments.Number("rounds", 10);
+    const int devices = arguments.Number("devices", 1);
+    const int changes = quick ? 2000 : arguments.Number("changes", 100000);
+    const int processes = quick ? 2 : 8;
+    const int perProcess = quick ? 2 : 8;
+    const int steps = quick ? 20 : 200;
     if (cli.empty() || sim.empty() || rounds < 1 || devices < 1 || changes < 1000) {
         std::fprintf(stderr,
                      "usage: journal_bench --cli PATH --sim PATH [--rounds N] [--devices N] "

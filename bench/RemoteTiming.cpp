@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchArguments.h"
 #include "Measure.h"
 #include "Ser2netServer.h"
 #include "SimulatedDevices.h"
@@ -213,33 +214,15 @@ std::vector<int> ParseCounts(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string cli, sim;
-    int runs = 3;
-    int batch = 16;
-    int latencyMs = 10;
-    bool quick = false;
-    std::vector<int> curve = {1, 4, 16, 32, 64};
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (option == "--cli" && i + 1 < argc) {
-            cli = argv[++i];
-        } else if (option == "--sim" && i + 1 < argc) {
-            sim = argv[++i];
-        } else if (option == "--runs" && i + 1 < argc) {
-            runs = std::atoi(argv[++i]);
-        } else if (option == "--devices" && i + 1 < argc) {
-            batch = std::atoi(argv[++i]);
-        } else if (option == "--curve" && i + 1 < argc) {
-            curve = ParseCounts(argv[++i]);
-        } else if (option == "--latency" && i + 1 < argc) {
-            latencyMs = std::atoi(argv[++i]);
-        } else if (option == "--quick") {
-            quick = true;
-        } else {
-            cli.clear();
-            break;
-        }
-    }
+    const qk::bench::BenchArguments arguments(
+        argc, argv, {"cli", "sim", "runs", "devices", "curve", "latency"}, {"quick"});
+    const std::string cli = arguments.ok() ? arguments.Text("cli") : "";
+    const std::string sim = arguments.Text("sim");
+    const int runs = arguments.Number("runs", 3);
+    const int batch = arguments.Number("devices", 16);
+    const int latencyMs = arguments.Number("latency", 10);
+    const bool quick = arguments.Has("quick");
+    std::vector<int> curve = ParseCounts(arguments.Text("curve", "1,4,16,32,64"));
     if (cli.empty() || sim.empty() || runs < 1 || batch < 1 || latencyMs < 0 ||
         std::ranges::any_of(curve, [](int n) { return n < 1; })) {
         std::fprintf(stderr,
