@@ -82,7 +82,8 @@ for _ in 1 2 3 4; do
     for _ in $(seq 100); do kill -0 "$window" 2>/dev/null || break; sleep 0.1; done
     kill -0 "$window" 2>/dev/null || break
 done
-kill -0 "$window" 2>/dev/null && fail "the window did not close when asked to: $(cat "$work/taskkill.log")"
+kill -0 "$window" 2>/dev/null && fail "the window did not close when asked to: $(cat "$work/taskkill.log")
+its output: $(cat "$work/window.log")"
 wait "$window"
 status=$?
 [ "$status" -eq 0 ] || fail "the window ended with status $status: $(cat "$work/window.log")"
